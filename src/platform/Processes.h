@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Ids of the running processes whose executable file name is exactly `name`
+// (case-sensitive, without directory).
+std::vector<long> FindProcesses(const std::string& name);
+
+// Ends every process named `name` (as FindProcesses matches it). Returns how many were
+// asked to end.
+int TerminateProcesses(const std::string& name);
+
+}  // namespace platform

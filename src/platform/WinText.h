@@ -1,0 +1,33 @@
+#pragma once
+// Windows only: UTF-8 <-> UTF-16 for the wide Win32 calls.
+#ifdef _WIN32
+#include <windows.h>
+
+#include <string>
+
+namespace platform {
+
+inline std::wstring Utf8ToWide(const std::string& s) {
+    if (s.empty()) {
+        return {};
+    }
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+inline std::string WideToUtf8(const std::wstring& w) {
+    if (w.empty()) {
+        return {};
+    }
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
+                        nullptr);
+    return s;
+}
+
+}  // namespace platform
+#endif
