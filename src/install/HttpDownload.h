@@ -1,0 +1,91 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace install {
+
+// How a download ended. Only Ok means the file at the destination is complete.
+enum class DownloadStatus {
+    Ok,
+    BadUrl,     // empty URL, or a scheme other than http/https
+    HttpError,  // the server answered with a status other than 2xx; nothing of its body is kept
+    Broken,     // connection failed, broke off, or made no progress for the stall time,
+                // and the retries did not help
+    Cancelled,  // Cancel() or the shared cancel flag stopped it
+    FileError,  // the destination could not be created or written
+};
+
+struct DownloadResult {
+    DownloadStatus status = DownloadStatus::Broken;
+    long httpStatus = 0;      // last HTTP status seen, 0 when none arrived
+    std::string reason;       // one line for people; empty on success
+    std::uint64_t bytes = 0;  // bytes in the destination file (after a failure: what is kept)
+    int retriesUsed = 0;      // how many times a broken transfer was taken up again
+
+    bool Ok() const { return status == DownloadStatus::Ok; }
+};
+
+// Progress of the running download, reported from the downloading thread.
+struct DownloadProgress {
+    std::uint64_t received = 0;  // bytes in the destination so far, resumed part included
+    std::uint64_t total = 0;     // expected size; 0 while unknown
+    int attempt = 0;             // 0 for the first try, 1.. for the retries
+};
+
+// Downloads one http(s) URL into a file. The transfer is blocking and runs on the calling
+// thread; Cancel() and the shared cancel flag stop it from any other thread within about a
+// second (checked between received chunks and while waiting for data).
+//
+// A transfer that receives nothing for the stall time counts as broken. A broken transfer is
+// taken up again up to the retry count, resuming with a range request when the server
+// supports it (else from the start). HTTP statuses other than 2xx fail at once.
+//
+// By default the data goes straight into `path` and a failed or cancelled download leaves
+// what has arrived. With SetReplaceWhenComplete(true) the data goes to a temporary file
+// beside `path` that is renamed over it only when complete, so an existing file is kept
+// whole when the download fails.
+class HttpDownload {
+  public:
+    using ProgressFn = std::function<void(const DownloadProgress&)>;
+
+    HttpDownload(std::string url, std::string path);
+    HttpDownload(const HttpDownload&) = delete;
+    HttpDownload& operator=(const HttpDownload&) = delete;
+
+    void SetProgressCallback(ProgressFn fn);
+    // Default 30 s; whole seconds, at least 1.
+    void SetStallTimeout(std::chrono::seconds stall);
+    // Default 15 s for reaching the server.
+    void SetConnectTimeout(std::chrono::seconds connect);
+    // Default 2 retries of a broken transfer.
+    void SetRetries(int retries);
+    void SetReplaceWhenComplete(bool replace);
+    // A flag owned by the caller (for example a task that runs several downloads); setting it
+    // cancels like Cancel(). Must outlive Run().
+    void SetCancelFlag(const std::atomic<bool>* flag);
+
+    DownloadResult Run();
+    // Safe from any thread, also before Run().
+    void Cancel();
+
+  private:
+    std::string url_;
+    std::string path_;
+    ProgressFn progress_;
+    std::chrono::seconds stall_{30};
+    std::chrono::seconds connect_{15};
+    int retries_ = 2;
+    bool replaceWhenComplete_ = false;
+    const std::atomic<bool>* externalCancel_ = nullptr;
+    std::atomic<bool> cancel_{false};
+};
+
+// Initialises libcurl for the process once, from whichever thread comes first. Every
+// HttpDownload calls it; call it early yourself when other threads may use libcurl directly.
+void EnsureCurlInitialised();
+
+}  // namespace install
