@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace install {
+
+// One output file being written: created anew (an existing file is replaced), written
+// sequentially, closed by the destructor. With a buffer size above 0 small writes are
+// gathered into writes of that size; with 0 every Write goes to the file as it comes.
+class FileWriter {
+  public:
+    explicit FileWriter(std::size_t bufferSize = 0);
+    ~FileWriter();
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+
+    // Creates `path` for writing. `executable` asks for execute permission where the platform
+    // has one. An existing file is replaced, unless it is read-only (refused, as Windows
+    // refuses it, even for an administrator) or a symbolic link (refused, so a link left in
+    // place can never redirect the data elsewhere).
+    bool Create(const std::string& path, bool executable = false);
+    bool Write(const void* data, std::size_t size);
+    // Drops everything written so far; the next Write starts at the beginning of the file.
+    bool Truncate();
+    // File times in 100 ns units since 1601-01-01 UTC; 0 leaves that time alone.
+    bool SetTimes(std::uint64_t creation, std::uint64_t access, std::uint64_t write);
+    // Clears every write permission (the read-only attribute on Windows).
+    bool MakeReadOnly();
+    // Writes what is buffered and closes; false when that or an earlier write failed.
+    bool Close();
+
+    bool IsOpen() const;
+    // Bytes handed to Write since Create or Truncate.
+    std::uint64_t Written() const { return written_; }
+    // Why the last failing call failed.
+    const std::string& Error() const { return error_; }
+
+  private:
+    bool Flush();
+    bool Fail(const std::string& what);
+
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    std::string path_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t bufferSize_ = 0;
+    std::size_t buffered_ = 0;
+    std::uint64_t written_ = 0;
+    std::string error_;
+};
+
+}  // namespace install

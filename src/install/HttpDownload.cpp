@@ -1,0 +1,348 @@
+#include "install/HttpDownload.h"
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "install/FileWriter.h"
+
+namespace install {
+
+namespace {
+
+// Downloads are written in pieces of this size: few system calls, little memory.
+constexpr std::size_t kWriteBuffer = 256 * 1024;
+// What libcurl reads from the socket at once.
+constexpr long kReceiveBuffer = 256 * 1024;
+// Pause before taking a broken transfer up again, so a brief network hiccup can pass.
+constexpr std::chrono::milliseconds kRetryPause{1000};
+
+struct CurlDeleter {
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+
+bool IsHttpUrl(const std::string& url) {
+    auto startsWith = [&url](const char* prefix) {
+        std::size_t n = std::char_traits<char>::length(prefix);
+        if (url.size() <= n) {
+            return false;
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            if (std::tolower(static_cast<unsigned char>(url[i])) != prefix[i]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    return startsWith("http://") || startsWith("https://");
+}
+
+std::string TemporaryPathBeside(const std::string& path) {
+    std::random_device rd;
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".part%08x", rd());
+    return path + suffix;
+}
+
+// One attempt's view of the transfer, shared with libcurl's callbacks.
+struct Attempt {
+    CURL* curl = nullptr;
+    FileWriter* out = nullptr;
+    const HttpDownload::ProgressFn* progress = nullptr;
+    std::function<bool()> cancelled;
+    int number = 0;
+    std::uint64_t resumeFrom = 0;  // bytes already in the file when the attempt began
+    std::uint64_t total = 0;       // expected size of the whole file; 0 while unknown
+    bool started = false;          // the body of a final 2xx answer is arriving
+    bool rangeRefused = false;     // the server cannot give the part asked for
+    long status = 0;
+    bool httpFailed = false;
+    bool writeFailed = false;
+    bool wasCancelled = false;
+    std::int64_t rangeStart = -1;  // from Content-Range, -1 when absent
+    std::int64_t rangeTotal = -1;
+
+    void Report() const {
+        if (*progress) {
+            (*progress)(DownloadProgress{out->Written(), total, number});
+        }
+    }
+
+    // Decides, at the first bytes of the body, where they go.
+    bool BeginBody() {
+        started = true;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        if (status == 206 &&
+            (resumeFrom == 0 || rangeStart != static_cast<std::int64_t>(resumeFrom))) {
+            // Not the part we asked for: take the whole file again.
+            rangeRefused = resumeFrom > 0;
+            httpFailed = resumeFrom == 0;
+            return false;
+        }
+        if (status < 200 || status > 299) {
+            rangeRefused = status == 416 && resumeFrom > 0;
+            httpFailed = !rangeRefused;
+            return false;
+        }
+        curl_off_t length = -1;
+        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        if (status == 206) {
+            total = rangeTotal >= 0 ? static_cast<std::uint64_t>(rangeTotal)
+                    : length >= 0   ? resumeFrom + static_cast<std::uint64_t>(length)
+                                    : 0;
+            return true;
+        }
+        // A full answer, also when a range was asked for: the file starts again.
+        if (out->Written() > 0 && !out->Truncate()) {
+            writeFailed = true;
+            return false;
+        }
+        resumeFrom = 0;
+        total = length >= 0 ? static_cast<std::uint64_t>(length) : 0;
+        return true;
+    }
+
+    static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self) {
+        auto* a = static_cast<Attempt*>(self);
+        std::size_t n = size * count;
+        std::string line(data, n);
+        if (line.rfind("HTTP/", 0) == 0) {
+            // A new answer (after a redirect or an interim answer): forget the old range.
+            a->rangeStart = -1;
+            a->rangeTotal = -1;
+        } else if (line.size() > 14 && curl_strnequal(line.c_str(), "content-range:", 14)) {
+            long long first = -1, last = -1, whole = -1;
+            if (std::sscanf(line.c_str() + 14, " bytes %lld-%lld/%lld", &first, &last, &whole) >=
+                2) {
+                a->rangeStart = first;
+                a->rangeTotal = whole;
+            }
+        }
+        return n;
+    }
+
+    static std::size_t OnData(char* data, std::size_t size, std::size_t count, void* self) {
+        auto* a = static_cast<Attempt*>(self);
+        std::size_t n = size * count;
+        if (a->cancelled()) {
+            a->wasCancelled = true;
+            return 0;
+        }
+        if (!a->started && !a->BeginBody()) {
+            return 0;
+        }
+        if (!a->out->Write(data, n)) {
+            a->writeFailed = true;
+            return 0;
+        }
+        a->Report();
+        return n;
+    }
+
+    static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        auto* a = static_cast<Attempt*>(self);
+        if (a->cancelled()) {
+            a->wasCancelled = true;
+            return 1;
+        }
+        return 0;
+    }
+};
+
+}  // namespace
+
+void EnsureCurlInitialised() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+HttpDownload::HttpDownload(std::string url, std::string path)
+    : url_(std::move(url)), path_(std::move(path)) {}
+
+void HttpDownload::SetProgressCallback(ProgressFn fn) {
+    progress_ = std::move(fn);
+}
+void HttpDownload::SetStallTimeout(std::chrono::seconds stall) {
+    stall_ = std::max(stall, std::chrono::seconds(1));
+}
+void HttpDownload::SetConnectTimeout(std::chrono::seconds connect) {
+    connect_ = std::max(connect, std::chrono::seconds(1));
+}
+void HttpDownload::SetRetries(int retries) {
+    retries_ = std::max(retries, 0);
+}
+void HttpDownload::SetReplaceWhenComplete(bool replace) {
+    replaceWhenComplete_ = replace;
+}
+void HttpDownload::SetCancelFlag(const std::atomic<bool>* flag) {
+    externalCancel_ = flag;
+}
+void HttpDownload::Cancel() {
+    cancel_.store(true);
+}
+
+DownloadResult HttpDownload::Run() {
+    DownloadResult result;
+    auto cancelled = [this] {
+        return cancel_.load() || (externalCancel_ != nullptr && externalCancel_->load());
+    };
+    auto fail = [&result](DownloadStatus status, std::string reason) {
+        result.status = status;
+        result.reason = std::move(reason);
+        return result;
+    };
+    if (!IsHttpUrl(url_)) {
+        return fail(DownloadStatus::BadUrl, "not an http or https address: \"" + url_ + "\"");
+    }
+    EnsureCurlInitialised();
+    CurlHandle curl(curl_easy_init());
+    if (!curl) {
+        return fail(DownloadStatus::Broken, "cannot start a transfer");
+    }
+
+    const std::string target = replaceWhenComplete_ ? TemporaryPathBeside(path_) : path_;
+    FileWriter out(kWriteBuffer);
+    if (!out.Create(target)) {
+        return fail(DownloadStatus::FileError, out.Error());
+    }
+    // In replace mode nothing of a failed download may stay behind.
+    struct TemporaryCleanup {
+        const std::string* path;
+        FileWriter* out;
+        bool keep = false;
+        ~TemporaryCleanup() {
+            if (path != nullptr && !keep) {
+                out->Close();
+                std::error_code ec;
+                std::filesystem::remove(std::filesystem::u8path(*path), ec);
+            }
+        }
+    } cleanup{replaceWhenComplete_ ? &target : nullptr, &out};
+
+    CURL* c = curl.get();
+    char errorText[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(c, CURLOPT_URL, url_.c_str());
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_USERAGENT, "Ravik_desk");
+    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connect_.count()));
+    // No byte for the stall time: the transfer is broken.
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stall_.count()));
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &Attempt::OnHeader);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Attempt::OnData);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Attempt::OnProgress);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+
+    std::uint64_t total = 0;
+    std::string range;
+    for (;;) {
+        Attempt a;
+        a.curl = c;
+        a.out = &out;
+        a.progress = &progress_;
+        a.cancelled = cancelled;
+        a.number = result.retriesUsed;
+        a.resumeFrom = out.Written();
+        a.total = total;
+        errorText[0] = '\0';
+        range = std::to_string(a.resumeFrom) + "-";
+        curl_easy_setopt(c, CURLOPT_RANGE, a.resumeFrom > 0 ? range.c_str() : nullptr);
+        curl_easy_setopt(c, CURLOPT_HEADERDATA, &a);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, &a);
+        curl_easy_setopt(c, CURLOPT_XFERINFODATA, &a);
+
+        CURLcode code = curl_easy_perform(c);
+        if (!a.started) {
+            curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &a.status);
+            if (code == CURLE_OK) {
+                // An answer without a body: judge its status all the same.
+                a.BeginBody();
+            }
+        }
+        result.httpStatus = a.status;
+        total = a.total;
+
+        if (a.wasCancelled || cancelled()) {
+            out.Close();
+            result.bytes = out.Written();
+            return fail(DownloadStatus::Cancelled, "download cancelled");
+        }
+        if (a.writeFailed) {
+            out.Close();
+            return fail(DownloadStatus::FileError, out.Error());
+        }
+        if (a.rangeRefused) {
+            // The server cannot resume this file: fetch it whole, without spending a retry.
+            if (!out.Truncate()) {
+                out.Close();
+                return fail(DownloadStatus::FileError, out.Error());
+            }
+            total = 0;
+            continue;
+        }
+        if (a.httpFailed) {
+            out.Close();
+            result.bytes = out.Written();
+            return fail(DownloadStatus::HttpError,
+                        "the server answered HTTP " + std::to_string(a.status));
+        }
+        if (code == CURLE_OK && (total == 0 || out.Written() == total)) {
+            if (!out.Close()) {
+                return fail(DownloadStatus::FileError, out.Error());
+            }
+            result.bytes = out.Written();
+            if (replaceWhenComplete_) {
+                std::error_code ec;
+                std::filesystem::rename(std::filesystem::u8path(target),
+                                        std::filesystem::u8path(path_), ec);
+                if (ec) {
+                    return fail(DownloadStatus::FileError,
+                                "cannot move the download to " + path_ + ": " + ec.message());
+                }
+                cleanup.keep = true;
+            }
+            result.status = DownloadStatus::Ok;
+            return result;
+        }
+        if (code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL) {
+            out.Close();
+            return fail(DownloadStatus::BadUrl,
+                        errorText[0] != '\0' ? errorText : curl_easy_strerror(code));
+        }
+        std::string why = code == CURLE_OPERATION_TIMEDOUT && a.started
+                              ? "no data for " + std::to_string(stall_.count()) + " s"
+                          : code == CURLE_OK     ? "the transfer ended early"
+                          : errorText[0] != '\0' ? std::string(errorText)
+                                                 : std::string(curl_easy_strerror(code));
+        if (result.retriesUsed >= retries_) {
+            out.Close();
+            result.bytes = out.Written();
+            return fail(DownloadStatus::Broken,
+                        why + " (retried " + std::to_string(result.retriesUsed) + " times)");
+        }
+        ++result.retriesUsed;
+        for (auto waited = std::chrono::milliseconds(0); waited < kRetryPause;
+             waited += std::chrono::milliseconds(50)) {
+            if (cancelled()) {
+                out.Close();
+                result.bytes = out.Written();
+                return fail(DownloadStatus::Cancelled, "download cancelled");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+}
+
+}  // namespace install
