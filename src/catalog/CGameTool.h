@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace catalog {
+
+// Kinds of entry (the TYPE key). Anything else is not a valid entry and is dropped on load.
+inline constexpr uint32_t kTypeProgram = 187;      // zip archive, started from its local directory
+inline constexpr uint32_t kTypeSmallWebBox = 188;  // page in the small web box
+inline constexpr uint32_t kTypeBrowser = 189;      // address opened in the default browser
+inline constexpr uint32_t kTypeLargeWebBox = 190;  // page in the large web box
+inline constexpr uint32_t kTypeOwnIcon = 191;      // program with an icon of its own (PNGURL)
+inline constexpr uint32_t kTypeOwnIcon2 = 192;     // same as 191
+
+inline constexpr bool IsValidToolType(uint32_t type) {
+    return type >= kTypeProgram && type <= kTypeOwnIcon2;
+}
+// 191 and 192 come first in a game's lists and fetch their own icon.
+inline constexpr bool HasOwnIcon(uint32_t type) {
+    return type == kTypeOwnIcon || type == kTypeOwnIcon2;
+}
+
+// Every game g has four fixed entries whose ids are derived from g. Ordinary tool ids stay
+// at or below kFixedEntryBound, so a larger id is a fixed entry and its last two decimal
+// digits say which one.
+inline constexpr uint32_t kFixedEntryBound = 100000;
+inline constexpr uint32_t kStartEntry = 11;     // "启动游戏"
+inline constexpr uint32_t kDownloadEntry = 22;  // "下载游戏"
+inline constexpr uint32_t kSiteEntry = 33;      // "官方网站"
+inline constexpr uint32_t kInfoEntry = 44;      // "资料专区"
+
+inline constexpr uint32_t FixedEntryId(uint32_t gameId, uint32_t which) {
+    return gameId * 100 + which;
+}
+inline constexpr bool IsFixedEntry(uint32_t toolId) {
+    return toolId > kFixedEntryBound;
+}
+inline constexpr bool IsStartEntry(uint32_t toolId) {
+    return IsFixedEntry(toolId) && toolId % 100 == kStartEntry;
+}
+
+// One tool: an entry that starts a program or opens a web address. Members are named after
+// the INI keys that store them; `id` and `icon` are not stored under keys of their own.
+struct CGameTool {
+    uint32_t id = 0;
+    std::string TITLE;
+    std::string INFO;
+    std::string icon;  // full path of the tile's icon file
+    std::string PNGURL;
+    uint32_t GAMEID = 0;  // owning game; 0 for a general tool
+    uint32_t TYPE = 0;
+    std::string URL;
+    std::string EXENAME;
+    std::string VERSION;
+    int32_t SCALE = 0;
+    std::string DIR;  // local directory: program directory + "LocalGameTool/<id>/"
+    int INSTALLED = 0;
+    std::string GAMEDIR;
+    uint32_t TIME = 0;
+
+    bool operator==(const CGameTool&) const = default;
+};
+
+using ToolList = std::vector<CGameTool>;
+
+// A record found in a tool list with its 1-based position; position 0 and no record when
+// the id is absent.
+template <typename Tool>
+struct FoundTool {
+    Tool* record = nullptr;
+    std::size_t position = 0;
+    explicit operator bool() const { return record != nullptr; }
+};
+
+// The first record with that tool id, in list order.
+FoundTool<CGameTool> FindTool(ToolList& list, uint32_t toolId);
+FoundTool<const CGameTool> FindTool(const ToolList& list, uint32_t toolId);
+
+}  // namespace catalog

@@ -1,0 +1,666 @@
+#include "catalog/Catalog.h"
+
+#include <algorithm>
+
+#include "catalog/FileSystem.h"
+#include "platform/Paths.h"
+
+namespace catalog {
+namespace {
+
+// Catalog readers keep at most 259 UTF-16 units of a text; a missing text reads "NULL".
+constexpr std::size_t kTextLimit = 259;
+constexpr std::string_view kMissingText = "NULL";
+// Beyond these sizes a new entry goes in at the last place instead of being appended.
+constexpr std::size_t kToolListLimit = 1000;
+constexpr std::size_t kUsedListLimit = 10000;
+
+constexpr std::string_view kGameIndex = "NETGAME";
+constexpr std::string_view kGeneralIndex = "NormalTool";
+constexpr std::string_view kToolIndex = "TOOL";
+
+std::string Text(const IniFile& file, std::string_view section, const std::string& key) {
+    return file.GetString(section, key, kMissingText, kTextLimit);
+}
+
+// Items 1..n of a catalog file: "SIZE" of its index section, but never past the last
+// numbered key, so a damaged "SIZE" cannot make a loader spin through billions of items
+// that have no keys.
+uint32_t ItemCount(const IniFile& file, std::string_view index) {
+    return std::min(file.GetInt(index, "SIZE", 0), file.LargestNumberKey());
+}
+
+// Keeps the first failure of several writes.
+void Keep(Outcome& kept, Outcome next) {
+    if (kept.ok() && !next.ok()) {
+        kept = std::move(next);
+    }
+}
+
+CGameTool FixedEntry(const CNetGame& game, uint32_t which, const char* caption, uint32_t type,
+                     const std::string& url, std::string icon) {
+    CGameTool entry;
+    entry.id = FixedEntryId(game.id, which);
+    entry.TITLE = caption;
+    entry.INFO = caption;
+    entry.GAMEID = game.id;
+    entry.TYPE = type;
+    entry.URL = url;
+    entry.GAMEDIR = game.DIR;
+    entry.icon = std::move(icon);
+    return entry;
+}
+
+}  // namespace
+
+Catalog::Catalog(std::string programDir) : dir_(std::move(programDir)) {}
+
+std::string Catalog::Path(std::string_view relative) const {
+    std::string path = dir_;
+    path.append(relative);
+    std::replace(path.begin() + static_cast<std::ptrdiff_t>(dir_.size()), path.end(), '/',
+                 platform::kSeparator);
+    return path;
+}
+
+std::string Catalog::GameConfigPath() const {
+    return Path("gamecfg.dat");
+}
+std::string Catalog::GeneralToolsPath() const {
+    return Path("Normalcfg.dat");
+}
+std::string Catalog::UsedPath() const {
+    return Path("Usedcfg.dat");
+}
+std::string Catalog::UserSettingsPath() const {
+    return Path("usercfg.dat");
+}
+std::string Catalog::GameToolsPath(uint32_t gameId) const {
+    return Path("GameTool/" + std::to_string(gameId) + ".dat");
+}
+std::string Catalog::GameIconPath(uint32_t gameId) const {
+    return Path("GameIcon/" + std::to_string(gameId) + ".png");
+}
+std::string Catalog::ToolIconPath(uint32_t toolId) const {
+    return Path("ToolIcon/" + std::to_string(toolId) + ".png");
+}
+std::string Catalog::DefaultIconPath(char letter) const {
+    return Path(std::string("ToolIcon/default") + letter + ".png");
+}
+std::string Catalog::ToolDirectory(uint32_t toolId) const {
+    return Path("LocalGameTool/" + std::to_string(toolId) + "/");
+}
+
+// ---- files of the running operation or batch
+
+IniFile& Catalog::Open(const std::string& path) {
+    auto it = open_.find(path);
+    if (it == open_.end()) {
+        it = open_.emplace(path, IniFile::Load(path)).first;
+    }
+    return it->second;
+}
+
+const IniFile& Catalog::Read(const std::string& path, IniFile& scratch) const {
+    auto it = open_.find(path);
+    if (it != open_.end()) {
+        return it->second;
+    }
+    scratch = IniFile::Load(path);
+    return scratch;
+}
+
+Outcome Catalog::Finish(const std::string& path) {
+    if (batchDepth_ > 0) {
+        return Outcome::Ok();
+    }
+    auto it = open_.find(path);
+    if (it == open_.end()) {
+        return Outcome::Ok();
+    }
+    Outcome outcome = it->second.Save();
+    open_.erase(it);
+    return outcome;
+}
+
+Outcome Catalog::SaveOpenFiles() {
+    Outcome outcome;
+    const std::string settings = UserSettingsPath();
+    for (auto& [path, file] : open_) {
+        if (path != settings) {
+            Keep(outcome, file.Save());
+        }
+    }
+    auto it = open_.find(settings);
+    if (it != open_.end()) {
+        if (outcome.ok()) {
+            outcome = it->second.Save();
+        } else if (it->second.Dirty()) {
+            outcome.reason += "; the change stamps were not saved, so the changes come again";
+        }
+    }
+    open_.clear();
+    return outcome;
+}
+
+Catalog::Batch::Batch(Catalog& catalog) : catalog_(&catalog) {
+    ++catalog_->batchDepth_;
+}
+
+Catalog::Batch::~Batch() {
+    Commit();
+}
+
+Outcome Catalog::Batch::Commit() {
+    if (committed_) {
+        return Outcome::Ok();
+    }
+    committed_ = true;
+    if (--catalog_->batchDepth_ > 0) {
+        return Outcome::Ok();
+    }
+    return catalog_->SaveOpenFiles();
+}
+
+// ---- loaders
+
+CGameTool Catalog::ReadTool(const IniFile& file, std::string_view index, std::size_t i) const {
+    const std::string key = std::to_string(i);
+    CGameTool tool;
+    tool.id = file.GetInt(index, key, 0);
+    tool.TYPE = file.GetInt("TYPE", key, 0);
+    if (!IsValidToolType(tool.TYPE)) {
+        return tool;
+    }
+    tool.TITLE = Text(file, "TITLE", key);
+    tool.INFO = Text(file, "INFO", key);
+    tool.EXENAME = Text(file, "EXENAME", key);
+    tool.URL = Text(file, "URL", key);
+    tool.VERSION = Text(file, "VERSION", key);
+    tool.SCALE = static_cast<int32_t>(file.GetInt("SCALE", key, 0));
+    tool.TIME = file.GetInt("TIME", key, 0);
+    tool.DIR = ToolDirectory(tool.id);
+    tool.INSTALLED = file.GetInt("INSTALLED", key, 0) != 0 ? 1 : 0;
+    if (tool.INSTALLED != 0) {
+        tool.icon = ToolIconPath(tool.id);
+    } else {
+        tool.icon = DefaultIconPath(HasOwnIcon(tool.TYPE) ? 'D' : 'C');
+    }
+    return tool;
+}
+
+std::size_t Catalog::LoadGames() {
+    games_ = GameList();
+    IniFile scratch;
+    const IniFile& file = Read(GameConfigPath(), scratch);
+    const uint32_t n = ItemCount(file, kGameIndex);
+    for (uint32_t i = 1; i <= n; ++i) {
+        const std::string key = std::to_string(i);
+        CNetGame game;
+        game.id = file.GetInt(kGameIndex, key, 0);
+        game.icon = GameIconPath(game.id);
+        if (!FileExists(game.icon)) {
+            continue;
+        }
+        game.TITLE = Text(file, "TITLE", key);
+        game.INFO = Text(file, "INFO", key);
+        game.EXENAME = Text(file, "EXENAME", key);
+        game.DOWNURL = Text(file, "DOWNURL", key);
+        game.SHOWWEB = Text(file, "SHOWWEB", key);
+        game.SITE = Text(file, "SITE", key);
+        game.PNG = Text(file, "PNG", key);
+        game.TIME = file.GetInt("TIME", key, 0);
+        LoadGameTools(game.id, game, file);
+        games_.push_back(std::move(game));
+    }
+    return games_.size();
+}
+
+std::size_t Catalog::LoadGameTools(uint32_t gameId, CNetGame& game) {
+    IniFile scratch;
+    return LoadGameTools(gameId, game, Read(GameConfigPath(), scratch));
+}
+
+std::size_t Catalog::LoadGameTools(uint32_t gameId, CNetGame& game, const IniFile& gameConfig) {
+    ToolList ownIcon;  // 191 and 192 come first
+    ToolList others;
+    IniFile scratch;
+    const IniFile& file = Read(GameToolsPath(gameId), scratch);
+    const uint32_t n = ItemCount(file, kToolIndex);
+    for (uint32_t i = 1; i <= n; ++i) {
+        CGameTool tool = ReadTool(file, kToolIndex, i);
+        if (!IsValidToolType(tool.TYPE)) {
+            continue;
+        }
+        tool.GAMEID = gameId;
+        tool.GAMEDIR = game.DIR;
+        (HasOwnIcon(tool.TYPE) ? ownIcon : others).push_back(std::move(tool));
+    }
+
+    auto tools = std::make_shared<ToolList>();
+    tools->reserve(ownIcon.size() + others.size());
+    tools->insert(tools->end(), ownIcon.begin(), ownIcon.end());
+    tools->insert(tools->end(), others.begin(), others.end());
+
+    const bool programSet =
+        !gameConfig.GetString("GAMEDIR", std::to_string(gameId), "", kTextLimit).empty();
+    auto display = std::make_shared<ToolList>();
+    display->reserve(4 + tools->size());
+    display->push_back(FixedEntry(game, kStartEntry, "启动游戏", kTypeOwnIcon, game.SHOWWEB,
+                                  programSet ? GameIconPath(gameId) : DefaultIconPath('D')));
+    display->push_back(FixedEntry(game, kDownloadEntry, "下载游戏", kTypeBrowser, game.DOWNURL,
+                                  DefaultIconPath('E')));
+    display->push_back(
+        FixedEntry(game, kSiteEntry, "官方网站", kTypeBrowser, game.SITE, DefaultIconPath('C')));
+    display->push_back(
+        FixedEntry(game, kInfoEntry, "资料专区", kTypeBrowser, game.SHOWWEB, DefaultIconPath('C')));
+    display->insert(display->end(), tools->begin(), tools->end());
+
+    game.tools = std::move(tools);
+    game.display = std::move(display);
+    return game.display->size();
+}
+
+std::size_t Catalog::LoadGeneralTools() {
+    generalTools_ = ToolList();
+    IniFile scratch;
+    const IniFile& file = Read(GeneralToolsPath(), scratch);
+    const uint32_t n = ItemCount(file, kGeneralIndex);
+    for (uint32_t i = 1; i <= n; ++i) {
+        CGameTool tool = ReadTool(file, kGeneralIndex, i);
+        if (IsValidToolType(tool.TYPE)) {
+            generalTools_.push_back(std::move(tool));
+        }
+    }
+    return generalTools_.size();
+}
+
+std::size_t Catalog::LoadUsed() {
+    used_ = ToolList();
+    IniFile scratch;
+    const IniFile& file = Read(UsedPath(), scratch);
+    const uint32_t n = ItemCount(file, kToolIndex);
+    for (uint32_t i = 1; i <= n; ++i) {
+        CGameTool tool = ReadTool(file, kToolIndex, i);
+        if (!IsValidToolType(tool.TYPE)) {
+            continue;
+        }
+        const std::string key = std::to_string(i);
+        tool.GAMEDIR = Text(file, "GAMEDIR", key);
+        tool.GAMEID = file.GetInt("GAMEID", key, 0);
+        if (IsStartEntry(tool.id)) {
+            tool.icon = GameIconPath(tool.GAMEID);
+            if (const CNetGame* game = FindGame(games_, tool.GAMEID)) {
+                tool.TITLE = game->TITLE;
+            }
+        }
+        used_.push_back(std::move(tool));
+    }
+    return used_.size();
+}
+
+void Catalog::LoadAll() {
+    LoadGames();
+    LoadUsed();
+    LoadGeneralTools();
+}
+
+// ---- writers
+
+Outcome Catalog::WriteGames() {
+    const std::string path = GameConfigPath();
+    IniFile& file = Open(path);
+    for (std::size_t i = 0; i < games_.size(); ++i) {
+        const CNetGame& g = games_[i];
+        const std::string key = std::to_string(i + 1);
+        file.Set(kGameIndex, key, std::to_string(g.id));
+        file.Set("TITLE", key, g.TITLE);
+        file.Set("INFO", key, g.INFO);
+        file.Set("EXENAME", key, g.EXENAME);
+        file.Set("DOWNURL", key, g.DOWNURL);
+        file.Set("SHOWWEB", key, g.SHOWWEB);
+        file.Set("SITE", key, g.SITE);
+        file.Set("TIME", key, std::to_string(g.TIME));
+        file.Set("DIR", key, g.DIR);
+        file.Set("PNG", key, g.PNG);
+    }
+    file.Set(kGameIndex, "SIZE", std::to_string(games_.size()));
+    return Finish(path);
+}
+
+Outcome Catalog::WriteTools(uint32_t gameId) {
+    const ToolList* list = &generalTools_;
+    if (gameId != 0) {
+        const CNetGame* game = FindGame(games_, gameId);
+        if (game == nullptr) {
+            return Outcome::Missing("no game " + std::to_string(gameId));
+        }
+        static const ToolList kNoTools;
+        list = game->tools ? game->tools.get() : &kNoTools;
+    }
+    const std::string path = gameId != 0 ? GameToolsPath(gameId) : GeneralToolsPath();
+    const std::string_view index = gameId != 0 ? kToolIndex : kGeneralIndex;
+    IniFile& file = Open(path);
+    for (std::size_t i = 0; i < list->size(); ++i) {
+        const CGameTool& t = (*list)[i];
+        const std::string key = std::to_string(i + 1);
+        file.Set("INFO", key, t.INFO);
+        file.Set("TITLE", key, t.TITLE);
+        file.Set("EXENAME", key, t.EXENAME);
+        file.Set("TYPE", key, std::to_string(t.TYPE));
+        file.Set("TIME", key, std::to_string(t.TIME));
+        file.Set("URL", key, t.URL);
+        file.Set("VERSION", key, t.VERSION);
+        file.Set("SCALE", key, std::to_string(t.SCALE));
+        file.Set("DIR", key, t.DIR);
+        file.Set("PNGURL", key, t.PNGURL);
+        file.Set(index, key, std::to_string(t.id));
+        if (gameId != 0) {
+            file.Set("GAMEDIR", key, t.GAMEDIR);
+        }
+        file.Set("INSTALLED", key, t.INSTALLED != 0 ? "1" : "0");
+    }
+    file.Set(index, "SIZE", std::to_string(list->size()));
+    return Finish(path);
+}
+
+Outcome Catalog::WriteUsed() {
+    const std::string path = UsedPath();
+    IniFile& file = Open(path);
+    for (std::size_t i = 0; i < used_.size(); ++i) {
+        const CGameTool& t = used_[i];
+        const std::string key = std::to_string(i + 1);
+        file.Set("TITLE", key, t.TITLE);
+        file.Set(kToolIndex, key, std::to_string(t.id));
+        file.Set("INFO", key, t.INFO);
+        file.Set("EXENAME", key, t.EXENAME);
+        file.Set("TYPE", key, std::to_string(t.TYPE));
+        file.Set("TIME", key, std::to_string(t.TIME));
+        file.Set("URL", key, t.URL);
+        file.Set("VERSION", key, t.VERSION);
+        file.Set("GAMEDIR", key, t.GAMEDIR);
+        file.Set("SCALE", key, std::to_string(t.SCALE));
+        file.Set("DIR", key, t.DIR);
+        file.Set("GAMEID", key, std::to_string(t.GAMEID));
+        file.Set("INSTALLED", key, t.INSTALLED != 0 ? "1" : "0");
+    }
+    file.Set(kToolIndex, "SIZE", std::to_string(used_.size()));
+    return Finish(path);
+}
+
+// ---- changes from the synchronisation
+
+Outcome Catalog::RaiseLastTime(uint32_t stamp) {
+    const std::string path = UserSettingsPath();
+    IniFile& file = Open(path);
+    if (file.GetInt("ravikver", "lasttime", 0) < stamp) {
+        file.Set("ravikver", "lasttime", std::to_string(stamp));
+    }
+    return Finish(path);
+}
+
+Outcome Catalog::PutGame(const CNetGame& game, std::size_t position) {
+    if (CNetGame* existing = FindGame(games_, game.id)) {
+        // The stored game takes the new texts but keeps its tools, in lists of its own so
+        // copies of the old record held elsewhere are not changed under their holders.
+        auto tools = existing->tools ? std::make_shared<ToolList>(*existing->tools) : nullptr;
+        auto display = existing->display ? std::make_shared<ToolList>(*existing->display) : nullptr;
+        *existing = game;
+        existing->tools = std::move(tools);
+        existing->display = std::move(display);
+    } else if (!games_.empty() && position <= games_.size()) {
+        auto at = games_.begin() + static_cast<std::ptrdiff_t>(position == 0 ? 0 : position - 1);
+        games_.insert(at, game);
+    } else {
+        games_.push_back(game);
+    }
+    // The catalog file first, the stamp last: an interrupted change is fetched again.
+    Outcome outcome = WriteGames();
+    Keep(outcome, RaiseLastTime(game.TIME));
+    return outcome;
+}
+
+Outcome Catalog::DropGame(uint32_t gameId) {
+    if (games_.empty()) {
+        return Outcome::Ok();
+    }
+    auto it = std::find_if(games_.begin(), games_.end(),
+                           [gameId](const CNetGame& g) { return g.id == gameId; });
+    if (it == games_.end()) {
+        return Outcome::Missing("no game " + std::to_string(gameId));
+    }
+    games_.erase(it);
+    // Written also when the last game went, so the removal lasts.
+    return WriteGames();
+}
+
+ToolList* Catalog::TargetList(uint32_t gameId) {
+    if (gameId == 0) {
+        return &generalTools_;
+    }
+    CNetGame* game = FindGame(games_, gameId);
+    if (game == nullptr) {
+        return nullptr;
+    }
+    if (!game->tools) {
+        game->tools = std::make_shared<ToolList>();
+    }
+    return game->tools.get();
+}
+
+Outcome Catalog::PutTool(uint32_t gameId, const CGameTool& tool) {
+    ToolList* list = TargetList(gameId);
+    if (list == nullptr) {
+        return Outcome::Missing("no game " + std::to_string(gameId));
+    }
+    if (auto found = FindTool(*list, tool.id)) {
+        *found.record = tool;
+    } else if (list->size() >= kToolListLimit) {
+        list->insert(list->begin() + (kToolListLimit - 1), tool);
+    } else {
+        list->push_back(tool);
+    }
+    Outcome outcome = WriteTools(gameId);
+    Keep(outcome, RaiseLastTime(tool.TIME));
+    return outcome;
+}
+
+Outcome Catalog::DropTool(uint32_t gameId, uint32_t toolId) {
+    ToolList* list = TargetList(gameId);
+    if (list == nullptr) {
+        return Outcome::Missing("no game " + std::to_string(gameId));
+    }
+    if (list->empty()) {
+        return Outcome::Ok();
+    }
+    auto found = FindTool(*list, toolId);
+    if (!found) {
+        return Outcome::Missing("no tool " + std::to_string(toolId));
+    }
+    list->erase(list->begin() + static_cast<std::ptrdiff_t>(found.position - 1));
+    // Written also when the last tool went, so the removal lasts.
+    return WriteTools(gameId);
+}
+
+// ---- the used list
+
+Outcome Catalog::AddUsed(const CGameTool& tool) {
+    if (used_.size() >= kUsedListLimit) {
+        used_.insert(used_.begin() + (kUsedListLimit - 1), tool);
+    } else {
+        used_.push_back(tool);
+    }
+    Open(UsedPath()).Set(kToolIndex, "TIME", std::to_string(tool.TIME));
+    return WriteUsed();
+}
+
+Outcome Catalog::DropUsed(uint32_t toolId) {
+    if (used_.empty()) {
+        return Outcome::Ok();
+    }
+    auto found = FindTool(used_, toolId);
+    if (!found) {
+        return Outcome::Missing("no used entry " + std::to_string(toolId));
+    }
+    used_.erase(used_.begin() + static_cast<std::ptrdiff_t>(found.position - 1));
+    return WriteUsed();
+}
+
+Outcome Catalog::ClearUsed() {
+    used_.clear();
+    Outcome outcome = WriteUsed();
+    LoadUsed();
+    return outcome;
+}
+
+// ---- item commands
+
+Outcome Catalog::WriteInstalledKey(const std::string& path, std::string_view index, uint32_t toolId,
+                                   bool installed) {
+    // Addressed by the tool's id in the file rather than by its place in the list: the two
+    // differ when the loader dropped a damaged item, and then the place would mark another
+    // tool.
+    IniFile& file = Open(path);
+    const uint32_t n = ItemCount(file, index);
+    for (uint32_t i = 1; i <= n; ++i) {
+        const std::string key = std::to_string(i);
+        if (file.HasKey(index, key) && file.GetInt(index, key, 0) == toolId) {
+            file.Set("INSTALLED", key, installed ? "1" : "0");
+            break;
+        }
+    }
+    return Finish(path);
+}
+
+void Catalog::UpdateUsedEntry(const CGameTool& record, ItemChange& change) {
+    auto used = FindTool(used_, record.id);
+    if (!used) {
+        return;
+    }
+    *used.record = record;
+    change.usedPosition = used.position;
+    Keep(change.outcome,
+         WriteInstalledKey(UsedPath(), kToolIndex, record.id, record.INSTALLED != 0));
+}
+
+ItemChange Catalog::MarkInstalled(const CGameTool& tool) {
+    ItemChange change;
+    CGameTool* entry = nullptr;
+    if (tool.GAMEID != 0) {
+        CNetGame* game = FindGame(games_, tool.GAMEID);
+        auto found = game != nullptr && game->display ? FindTool(*game->display, tool.id)
+                                                      : FoundTool<CGameTool>{};
+        if (!found) {
+            change.outcome = Outcome::Missing("no entry " + std::to_string(tool.id));
+            return change;
+        }
+        entry = found.record;
+        entry->icon = ToolIconPath(tool.id);
+        entry->INSTALLED = 1;
+        if (auto inTools = game->tools ? FindTool(*game->tools, tool.id) : FoundTool<CGameTool>{}) {
+            *inTools.record = *entry;
+        }
+        change.outcome = WriteTools(tool.GAMEID);
+    } else {
+        auto found = FindTool(generalTools_, tool.id);
+        if (!found) {
+            change.outcome = Outcome::Missing("no tool " + std::to_string(tool.id));
+            return change;
+        }
+        entry = found.record;
+        entry->icon = ToolIconPath(tool.id);
+        entry->INSTALLED = 1;
+        change.outcome = WriteInstalledKey(GeneralToolsPath(), kGeneralIndex, tool.id, true);
+    }
+    change.record = *entry;
+    UpdateUsedEntry(change.record, change);
+    return change;
+}
+
+ItemChange Catalog::DeleteItem(ViewKind view, uint32_t toolId, uint32_t currentGame) {
+    ItemChange change;
+    if (view == ViewKind::My) {
+        if (auto found = FindTool(used_, toolId)) {
+            change.record = *found.record;
+        }
+        change.outcome = DropUsed(toolId);
+        LoadUsed();
+        change.usedReloaded = true;
+        return change;
+    }
+
+    CGameTool* entry = nullptr;
+    if (view == ViewKind::OnlineGames) {
+        CNetGame* game = FindGame(games_, currentGame);
+        auto found = game != nullptr && game->display ? FindTool(*game->display, toolId)
+                                                      : FoundTool<CGameTool>{};
+        if (!found) {
+            change.outcome = Outcome::Missing("no entry " + std::to_string(toolId));
+            return change;
+        }
+        entry = found.record;
+        entry->icon = DefaultIconPath('D');
+        entry->INSTALLED = 0;
+        if (auto inTools = game->tools ? FindTool(*game->tools, toolId) : FoundTool<CGameTool>{}) {
+            *inTools.record = *entry;
+        }
+        change.outcome = WriteTools(currentGame);
+        if (IsStartEntry(toolId)) {
+            // Uninstalling the start entry forgets the game's program path.
+            Keep(change.outcome, SetGameDirectory(currentGame, ""));
+        }
+    } else {
+        auto found = FindTool(generalTools_, toolId);
+        if (!found) {
+            change.outcome = Outcome::Missing("no tool " + std::to_string(toolId));
+            return change;
+        }
+        entry = found.record;
+        entry->icon = DefaultIconPath('D');
+        entry->INSTALLED = 0;
+        change.outcome = WriteInstalledKey(GeneralToolsPath(), kGeneralIndex, toolId, false);
+    }
+    change.record = *entry;
+    UpdateUsedEntry(change.record, change);
+    EmptyDirectory(ToolDirectory(toolId));
+    return change;
+}
+
+ItemChange Catalog::GameDirectorySet(ViewKind view, uint32_t toolId, uint32_t currentGame) {
+    ItemChange change;
+    CNetGame* game = view == ViewKind::OnlineGames ? FindGame(games_, currentGame) : nullptr;
+    auto found = game != nullptr && game->display ? FindTool(*game->display, toolId)
+                                                  : FoundTool<CGameTool>{};
+    if (!found) {
+        change.outcome = Outcome::Missing("no entry " + std::to_string(toolId));
+        return change;
+    }
+    found.record->icon = GameIconPath(currentGame);
+    found.record->INSTALLED = 0;
+    change.record = *found.record;
+    // The program path is already in gamecfg.dat; the next load derives the same icon.
+    if (auto used = FindTool(used_, toolId)) {
+        *used.record = change.record;
+        change.usedPosition = used.position;
+    }
+    return change;
+}
+
+Outcome Catalog::SetGameDirectory(uint32_t gameId, std::string_view programPath) {
+    const std::string path = GameConfigPath();
+    Open(path).Set("GAMEDIR", std::to_string(gameId), programPath);
+    return Finish(path);
+}
+
+std::string Catalog::GameDirectoryForRun(uint32_t gameId) const {
+    IniFile scratch;
+    return Read(GameConfigPath(), scratch).GetString("GAMEDIR", std::to_string(gameId), "", 399);
+}
+
+std::string Catalog::GameDirectoryForOpen(uint32_t gameId) const {
+    IniFile scratch;
+    return Read(GameConfigPath(), scratch)
+        .GetString("GAMEDIR", std::to_string(gameId), kMissingText, kTextLimit);
+}
+
+}  // namespace catalog

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "catalog/CGameTool.h"
+#include "catalog/CNetGame.h"
+#include "catalog/IniFile.h"
+#include "catalog/Outcome.h"
+
+namespace catalog {
+
+// The three grid views; the delete command does something different in each.
+enum class ViewKind { OnlineGames = 1, My = 2, GeneralTools = 3 };
+
+// What an install, uninstall, delete or game-directory notice changed, so the front end can
+// refresh its tiles: every tile showing `record.id` in the views concerned takes `record`.
+struct ItemChange {
+    Outcome outcome;   // NotFound: nothing changed; WriteFailed: a file kept its old contents
+    CGameTool record;  // the entry as its tiles now show it
+    std::size_t usedPosition =
+        0;                      // 1-based position of the used entry that became `record`; 0 none
+    bool usedReloaded = false;  // the used list was rebuilt: rebuild the My view
+};
+
+// The catalog files of one program directory and the three lists built from them: games
+// (gamecfg.dat with a GameTool/<id>.dat per game), general tools (Normalcfg.dat) and the
+// used list behind the My tab (Usedcfg.dat). Every change is written to its file at once;
+// inside a Batch each file is read once and saved once, when the batch ends.
+// Not thread-safe: one thread owns a Catalog.
+class Catalog {
+  public:
+    // `programDir` ends with a separator; every data path is built on it.
+    explicit Catalog(std::string programDir);
+    Catalog(const Catalog&) = delete;
+    Catalog& operator=(const Catalog&) = delete;
+
+    const std::string& ProgramDir() const { return dir_; }
+
+    GameList& Games() { return games_; }
+    const GameList& Games() const { return games_; }
+    ToolList& GeneralTools() { return generalTools_; }
+    const ToolList& GeneralTools() const { return generalTools_; }
+    ToolList& Used() { return used_; }
+    const ToolList& Used() const { return used_; }
+
+    // Full paths of the files and directories the catalogs use.
+    std::string Path(std::string_view relative) const;  // `relative` uses '/', made native
+    std::string GameConfigPath() const;                 // gamecfg.dat
+    std::string GeneralToolsPath() const;               // Normalcfg.dat
+    std::string UsedPath() const;                       // Usedcfg.dat
+    std::string UserSettingsPath() const;               // usercfg.dat
+    std::string GameToolsPath(uint32_t gameId) const;   // GameTool/<g>.dat
+    std::string GameIconPath(uint32_t gameId) const;    // GameIcon/<g>.png
+    std::string ToolIconPath(uint32_t toolId) const;    // ToolIcon/<id>.png
+    std::string DefaultIconPath(char letter) const;     // ToolIcon/defaultC.png, D, E
+    std::string ToolDirectory(uint32_t toolId) const;   // LocalGameTool/<id>/
+
+    // Loaders. Each replaces its list and returns its count. A missing or damaged file gives
+    // an empty list (or drops the damaged records); nothing is reported.
+    std::size_t LoadGames();
+    // Builds the game's tool list and display list from its GameTool file; returns the size
+    // of the display list (at least the four fixed entries).
+    std::size_t LoadGameTools(uint32_t gameId, CNetGame& game);
+    std::size_t LoadGeneralTools();
+    // Runs after LoadGames: start entries take their game's title.
+    std::size_t LoadUsed();
+    // LoadGames, LoadUsed, LoadGeneralTools, in the order the start-up and rebuild need.
+    void LoadAll();
+
+    // Writers: serialise a list into its file (only keys are set; other lines stay).
+    Outcome WriteGames();
+    Outcome WriteTools(uint32_t gameId);  // 0: the general tools
+    Outcome WriteUsed();
+
+    // Changes applied by the catalog synchronisation.
+    Outcome PutGame(const CNetGame& game, std::size_t position);
+    Outcome DropGame(uint32_t gameId);
+    Outcome PutTool(uint32_t gameId, const CGameTool& tool);
+    Outcome DropTool(uint32_t gameId, uint32_t toolId);
+    // Raises usercfg.dat [ravikver] lasttime to `stamp` when it is lower.
+    Outcome RaiseLastTime(uint32_t stamp);
+
+    // The used list.
+    Outcome AddUsed(const CGameTool& tool);
+    Outcome DropUsed(uint32_t toolId);
+    // One-key delete: empties the used list and its file; tools stay installed.
+    Outcome ClearUsed();
+
+    // A tool was downloaded and extracted: it becomes installed in its catalog and in the
+    // used list.
+    ItemChange MarkInstalled(const CGameTool& tool);
+    // The delete command of a tile in a view. In the My view the entry leaves the used list;
+    // in the other two the tool is uninstalled (its files are removed, its entries are marked
+    // not installed). `currentGame` is the game the online-games view shows.
+    ItemChange DeleteItem(ViewKind view, uint32_t toolId, uint32_t currentGame);
+    // A game's program path was set for the start entry `toolId` of `currentGame`: the entry
+    // shows the game's icon. Only for the online-games view.
+    ItemChange GameDirectorySet(ViewKind view, uint32_t toolId, uint32_t currentGame);
+
+    // gamecfg.dat [GAMEDIR] <g>: the game's program path.
+    Outcome SetGameDirectory(uint32_t gameId, std::string_view programPath);
+    std::string GameDirectoryForRun(uint32_t gameId) const;   // at most 399, default ""
+    std::string GameDirectoryForOpen(uint32_t gameId) const;  // at most 259, default "NULL"
+
+    // Groups changes: while a Batch is alive each catalog file is read at most once and saved
+    // once, at Commit (or when the Batch goes away). The settings file is saved last and only
+    // when every catalog file was saved, so stamps never run ahead of the catalogs.
+    class Batch {
+      public:
+        explicit Batch(Catalog& catalog);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        Outcome Commit();
+
+      private:
+        Catalog* catalog_;
+        bool committed_ = false;
+    };
+
+  private:
+    IniFile& Open(const std::string& path);
+    const IniFile& Read(const std::string& path, IniFile& scratch) const;
+    Outcome Finish(const std::string& path);
+    Outcome SaveOpenFiles();
+    ToolList* TargetList(uint32_t gameId);
+    std::size_t LoadGameTools(uint32_t gameId, CNetGame& game, const IniFile& gameConfig);
+    CGameTool ReadTool(const IniFile& file, std::string_view index, std::size_t i) const;
+    Outcome WriteInstalledKey(const std::string& path, std::string_view index, uint32_t toolId,
+                              bool installed);
+    void UpdateUsedEntry(const CGameTool& record, ItemChange& change);
+
+    std::string dir_;
+    GameList games_;
+    ToolList generalTools_;
+    ToolList used_;
+    int batchDepth_ = 0;
+    std::map<std::string, IniFile> open_;  // documents held by the running batch
+};
+
+}  // namespace catalog

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "catalog/Outcome.h"
+
+namespace catalog {
+
+// How an INI file's bytes are encoded. A file is written back the way it was read; a file
+// that did not exist is written as UTF-8 without a byte-order mark.
+enum class IniEncoding { Utf8, Utf8Bom, Utf16LE, Ansi };
+
+// One INI document, loaded from a file in a single pass and saved atomically, with the
+// semantics of the Windows profile functions:
+// - section and key names match without regard to ASCII letter case; the first occurrence
+//   of a section, and of a key within it, wins;
+// - spaces and tabs around names and values are ignored, and a value enclosed in one pair
+//   of double quotes loses them; a value ends at a NUL character;
+// - text reads are cut to the reader's limit in UTF-16 code units, number reads take the
+//   leading decimal digits (0 when there are none or for a negative value);
+// - Set changes one key and keeps every other line as it was.
+// Lines are written with the line ending the file used (CRLF for new files, as Windows
+// writes them). Lines starting with ';' or '#' are comments.
+// An IniFile is not shared between threads; Save and the one-key helpers below serialise
+// saves to the same path within the process.
+class IniFile {
+  public:
+    // An empty document for `path`, as if the file did not exist.
+    explicit IniFile(std::string path = {});
+
+    // Reads the file. A missing or unreadable file gives an empty document (Exists() false)
+    // whose first Save creates the file.
+    static IniFile Load(std::string path);
+    // Parses bytes as if they had been read from `path`.
+    static IniFile Parse(std::string path, std::string_view bytes);
+
+    const std::string& Path() const { return path_; }
+    bool Exists() const { return exists_; }
+    IniEncoding Encoding() const { return encoding_; }
+
+    bool HasSection(std::string_view section) const;
+    bool HasKey(std::string_view section, std::string_view key) const;
+
+    // The value, cut to at most `limit` UTF-16 code units; `fallback` (also cut) when the
+    // key or the section is missing.
+    std::string GetString(std::string_view section, std::string_view key, std::string_view fallback,
+                          std::size_t limit) const;
+    // The leading decimal digits of the value as an unsigned 32-bit number (wrapping like
+    // the platform reader); `fallback` when the key or the section is missing.
+    uint32_t GetInt(std::string_view section, std::string_view key, uint32_t fallback) const;
+    // The largest key made of decimal digits only, in any section (0 when there is none).
+    // No item past it can have a key, so loaders never need to look further, whatever
+    // "SIZE" claims.
+    uint32_t LargestNumberKey() const;
+
+    // Sets one key: the first occurrence's value is replaced, else the key is added after
+    // the last line of its section, else the section is added at the end of the document.
+    void Set(std::string_view section, std::string_view key, std::string_view value);
+
+    // True when Set was called since the last load or save.
+    bool Dirty() const;
+
+    // Writes the document to a temporary file beside it, flushes it and renames it over the
+    // file, so a failure leaves the previous file as it was. When the file on disk changed
+    // since it was loaded (another writer), it is read again and this document's changes
+    // are applied to it first, so neither writer's keys are lost. Nothing is written when
+    // the document is not dirty.
+    Outcome Save();
+
+    // The document's bytes as Save writes them.
+    std::string Serialize() const;
+
+    IniFile(IniFile&&) noexcept;
+    IniFile& operator=(IniFile&&) noexcept;
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
+    ~IniFile();
+
+  private:
+    struct Document;
+
+    void ParseText(std::string text);
+    void Apply(std::string_view section, std::string_view key, std::string_view value);
+
+    std::string path_;
+    bool exists_ = false;
+    bool readFailed_ = false;  // the file is there but could not be read: never overwrite it
+    IniEncoding encoding_ = IniEncoding::Utf8;
+    std::unique_ptr<Document> doc_;
+};
+
+// One-off reads and writes of a single key: load, read or set, save.
+std::string ReadProfileString(const std::string& path, std::string_view section,
+                              std::string_view key, std::string_view fallback, std::size_t limit);
+uint32_t ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
+                        uint32_t fallback);
+Outcome WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                           std::string_view value);
+
+// The first `limit` UTF-16 code units of UTF-8 text (a character is never split).
+std::string CutToUtf16Units(std::string_view utf8, std::size_t limit);
+
+}  // namespace catalog

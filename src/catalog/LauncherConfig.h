@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+namespace catalog {
+
+// launcher.ini in the program directory: what the product leaves to the installation, with
+// built-in defaults for a missing file or key.
+//   [server] host, port, removalmarker
+//   [web]    product, forum, download   (base URLs of the web servers, no trailing '/')
+struct LauncherConfig {
+    std::string serverHost = "127.0.0.1";
+    int serverPort = 3130;
+    std::string removalMarker = "8053";
+    std::string productUrl = "http://127.0.0.1:8080";
+    std::string forumUrl = "http://127.0.0.1:8080/bbs";
+    std::string downloadUrl = "http://127.0.0.1:8080";
+
+    static LauncherConfig Load(const std::string& programDir);
+};
+
+// The program directory with a trailing separator: `dataDirOption` (--data-dir) when given,
+// else the environment variable RAVIK_HOME when set and not empty, else the directory of the
+// running executable.
+std::string ProgramDirectory(const std::string& dataDirOption);
+
+}  // namespace catalog

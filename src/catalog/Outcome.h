@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace catalog {
+
+// What a catalog or profile operation did. `NotFound` is the "0" result of the catalog
+// operations (no such game or tool; nothing changed). `WriteFailed` means the lists in
+// memory changed but a file could not be saved; the file on disk is still the previous one.
+struct Outcome {
+    enum Code { Done, NotFound, WriteFailed };
+
+    Code code = Done;
+    std::string reason;  // why, for NotFound and WriteFailed
+
+    static Outcome Ok() { return {}; }
+    static Outcome Missing(std::string why) { return {NotFound, std::move(why)}; }
+    static Outcome Failed(std::string why) { return {WriteFailed, std::move(why)}; }
+
+    bool ok() const { return code == Done; }
+    // The numeric result the catalog operations are known by: 0 for "no such item", else 1.
+    int result() const { return code == NotFound ? 0 : 1; }
+};
+
+}  // namespace catalog
