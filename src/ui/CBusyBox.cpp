@@ -1,0 +1,57 @@
+#include "ui/CBusyBox.h"
+
+#include <QPainter>
+#include <QTimerEvent>
+
+#include "ui/UiFont.h"
+
+namespace ui {
+namespace {
+
+const QPoint kStripPosition(17, 18);
+
+QImage LoadFile(const QString& path) {
+    QImage image;
+    image.load(path);
+    return image;
+}
+
+}  // namespace
+
+CBusyBox::CBusyBox(const QString& programDirectory, QWidget* parent)
+    : SkinnedWindow(LoadFile(programDirectory + QStringLiteral("waitbg.jpg")), NoOptions, parent),
+      strip_(LoadFile(programDirectory + QStringLiteral("waiticon.jpg"))) {
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QStringLiteral("正在更新数据"));
+    SizeAndCentre(QSize(230, 98));
+    timer_.start(kTickMs, this);
+}
+
+void CBusyBox::Advance() {
+    frame_ = (frame_ + 1) % kFrames;
+    update(QRect(kStripPosition, QSize(kFrameSize, kFrameSize)));
+}
+
+void CBusyBox::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == timer_.timerId()) {
+        Advance();
+        return;
+    }
+    SkinnedWindow::timerEvent(event);
+}
+
+void CBusyBox::paintEvent(QPaintEvent* event) {
+    SkinnedWindow::paintEvent(event);
+    QPainter painter(this);
+    if (!strip_.isNull()) {
+        painter.drawImage(QRect(kStripPosition, QSize(kFrameSize, kFrameSize)), strip_,
+                          QRect(frame_ * kFrameSize, 0, kFrameSize, kFrameSize));
+    }
+    painter.setFont(UiFont(12));
+    painter.setPen(QColor(250, 250, 250));
+    painter.drawText(QRect(70, 36, 140, 34), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
+                     QStringLiteral("正在更新数据，请稍等"));
+}
+
+}  // namespace ui

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QBasicTimer>
+#include <QString>
+
+#include "ui/SkinnedWindow.h"
+
+namespace ui {
+
+// The busy box shown while the catalog is being updated: ten animation frames over a
+// background, and the text "正在更新数据，请稍等". Its images are the files "waiticon.jpg"
+// (ten 50 x 50 frames side by side) and "waitbg.jpg" (230 x 98) in the program directory; a
+// missing file leaves that picture out. It takes no input; its owner deletes it.
+class CBusyBox : public SkinnedWindow {
+    Q_OBJECT
+  public:
+    static constexpr int kFrames = 10;
+    static constexpr int kFrameSize = 50;
+    static constexpr int kTickMs = 100;
+
+    // `programDirectory` ends with a separator.
+    explicit CBusyBox(const QString& programDirectory, QWidget* parent = nullptr);
+
+    int Frame() const { return frame_; }
+    const QImage& Strip() const { return strip_; }
+    // One animation step, as the timer makes it every kTickMs: the next frame, after the
+    // last one the first.
+    void Advance();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+  private:
+    QImage strip_;
+    int frame_ = 0;
+    QBasicTimer timer_;
+};
+
+}  // namespace ui

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include "ui/SkinnedWindow.h"
+
+class QLabel;
+
+namespace ui {
+
+class PngButton;
+
+// The about box: the program's version and a link to the product web site. A modeless,
+// draggable window with the cut-corner outline; each About command opens a new one, and it
+// deletes itself when closed.
+class CDialogAbout : public SkinnedWindow {
+    Q_OBJECT
+  public:
+    // `version` is the installed version text (empty when unknown); `siteUrl` the address of
+    // the product web site's page that the link shows and opens.
+    CDialogAbout(const QString& version, const QString& siteUrl, QWidget* parent = nullptr);
+
+    PngButton* CloseButton() const { return close_; }
+    QLabel* VersionLabel() const { return version_; }
+    QLabel* LinkLabel() const { return link_; }
+    QString SiteUrl() const { return siteUrl_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+  private:
+    QLabel* AddLabel(const QString& text, const QRect& rect);
+
+    QString siteUrl_;
+    PngButton* close_;
+    QLabel* version_;
+    QLabel* link_;
+};
+
+}  // namespace ui

@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "TempDir.h"
+#include "platform/Shell.h"
+#include "ui/CBusyBox.h"
+#include "ui/CDialogAbout.h"
+#include "ui/CDlgUpInfo.h"
+#include "ui/PngButton.h"
+#include "ui/SkinImages.h"
+
+namespace {
+
+using ui::CBusyBox;
+using ui::CDialogAbout;
+using ui::CDlgUpInfo;
+
+// Catches the addresses the program would open in the browser.
+class UrlRecorder {
+  public:
+    UrlRecorder() {
+        platform::SetUrlOpener([this](const std::string& url) {
+            urls.push_back(url);
+            return true;
+        });
+    }
+    ~UrlRecorder() { platform::SetUrlOpener({}); }
+    std::vector<std::string> urls;
+};
+
+TEST(AboutBoxTest, ShowsVersionAndLinkAtItsSize) {
+    auto* about =
+        new CDialogAbout(QStringLiteral("2.3.1"), QStringLiteral("http://ravik.test/desk/"));
+    QPointer<CDialogAbout> guard(about);
+    about->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+    EXPECT_EQ(about->size(), QSize(360, 200));
+    EXPECT_EQ(about->VersionLabel()->text(), QStringLiteral("2.3.1"));
+    EXPECT_EQ(about->LinkLabel()->text(), QStringLiteral("http://ravik.test/desk/"));
+    EXPECT_EQ(about->CloseButton()->geometry(), QRect(335, 8, 20, 20));
+    EXPECT_FALSE(about->mask().isEmpty());
+    about->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+}
+
+TEST(AboutBoxTest, CloseButtonClosesAndDeletesTheBox) {
+    auto* about = new CDialogAbout(QString(), QStringLiteral("http://ravik.test/desk/"));
+    QPointer<CDialogAbout> guard(about);
+    about->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+    QTest::mouseClick(about->CloseButton(), Qt::LeftButton, {}, QPoint(9, 9));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+}
+
+TEST(AboutBoxTest, MissingVersionShowsEmptyText) {
+    CDialogAbout about(QString(), QStringLiteral("http://ravik.test/desk/"));
+    about.setAttribute(Qt::WA_DeleteOnClose, false);
+    EXPECT_TRUE(about.VersionLabel()->text().isEmpty());
+}
+
+TEST(AboutBoxTest, PressOnTheLinkOpensTheSiteWithHandCursor) {
+    UrlRecorder recorder;
+    CDialogAbout about(QStringLiteral("1.0"), QStringLiteral("http://ravik.test/desk/"));
+    about.setAttribute(Qt::WA_DeleteOnClose, false);
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    const QPoint link = about.LinkLabel()->geometry().center();
+
+    QTest::mouseMove(&about, link);
+    EXPECT_EQ(about.cursor().shape(), Qt::PointingHandCursor);
+    QTest::mousePress(&about, Qt::LeftButton, {}, link);
+    QTest::mouseRelease(&about, Qt::LeftButton, {}, link);
+    ASSERT_EQ(recorder.urls.size(), 1u);
+    EXPECT_EQ(recorder.urls[0], "http://ravik.test/desk/");
+
+    const QPoint elsewhere(20, 150);
+    QTest::mouseMove(&about, elsewhere);
+    EXPECT_EQ(about.cursor().shape(), Qt::IBeamCursor);
+    QTest::mouseClick(&about, Qt::LeftButton, {}, elsewhere);
+    EXPECT_EQ(recorder.urls.size(), 1u);
+}
+
+struct UpgradeCase {
+    const char* name;
+    const char* oldVersion;
+    const char* newVersion;
+    const char* message;
+};
+
+class UpgradeMessageTest : public testing::TestWithParam<UpgradeCase> {};
+
+TEST_P(UpgradeMessageTest, FillsOldThenNewVersion) {
+    const UpgradeCase& c = GetParam();
+    EXPECT_EQ(CDlgUpInfo::UpgradeMessage(QString::fromUtf8(c.oldVersion),
+                                         QString::fromUtf8(c.newVersion)),
+              QString::fromUtf8(c.message));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, UpgradeMessageTest,
+    testing::Values(UpgradeCase{"Plain", "1.0.2", "1.1.0", "程序已从1.0.2版本 升级到1.1.0版本。"},
+                    UpgradeCase{"Empty", "", "2.0", "程序已从版本 升级到2.0版本。"},
+                    // Placeholders in a version text are shown, never expanded.
+                    UpgradeCase{"PercentSigns", "%1", "%s%2", "程序已从%1版本 升级到%s%2版本。"}),
+    [](const testing::TestParamInfo<UpgradeCase>& info) { return info.param.name; });
+
+TEST(UpgradeReportTest, LayoutAndBothButtonsClose) {
+    for (int which = 0; which < 2; ++which) {
+        CDlgUpInfo report(CDlgUpInfo::UpgradeMessage(QStringLiteral("1.0"), QStringLiteral("1.1")));
+        report.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&report));
+        EXPECT_EQ(report.size(), QSize(360, 200));
+        EXPECT_EQ(report.windowTitle(), QStringLiteral("Ravik升级报告"));
+        EXPECT_EQ(report.CloseButton()->geometry(), QRect(335, 8, 20, 20));
+        EXPECT_EQ(report.OkButton()->geometry(), QRect(280, 165, 100, 20));
+        QSignalSpy rejected(&report, &QDialog::rejected);
+        ui::PngButton* button = which == 0 ? report.OkButton() : report.CloseButton();
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_EQ(rejected.count(), 1) << (which == 0 ? "OK" : "close");
+        EXPECT_FALSE(report.isVisible());
+    }
+}
+
+// Writes the busy box's two images into `dir` (either may be left out).
+void WriteBusyImages(const std::string& dir, bool strip, bool background) {
+    if (strip) {
+        QImage image(500, 50, QImage::Format_RGB32);
+        for (int n = 0; n < 10; ++n) {
+            for (int x = 0; x < 50; ++x) {
+                for (int y = 0; y < 50; ++y) {
+                    image.setPixelColor(n * 50 + x, y, QColor(n * 25, 255 - n * 25, 0));
+                }
+            }
+        }
+        ASSERT_TRUE(image.save(QString::fromStdString(dir + "/waiticon.jpg"), "JPEG", 100));
+    }
+    if (background) {
+        QImage image(230, 98, QImage::Format_RGB32);
+        image.fill(QColor(0, 0, 128));
+        ASSERT_TRUE(image.save(QString::fromStdString(dir + "/waitbg.jpg"), "JPEG", 100));
+    }
+}
+
+TEST(BusyBoxTest, FrameSequenceWrapsAfterTheTenth) {
+    TempDir dir;
+    WriteBusyImages(dir.path().string(), true, true);
+    CBusyBox box(QString::fromStdString(dir.path().string() + "/"));
+    EXPECT_EQ(box.size(), QSize(230, 98));
+    std::vector<int> frames{box.Frame()};
+    for (int i = 0; i < 12; ++i) {
+        box.Advance();
+        frames.push_back(box.Frame());
+    }
+    EXPECT_EQ(frames, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2}));
+}
+
+TEST(BusyBoxTest, DrawsTheCurrentFrameAtItsPlace) {
+    TempDir dir;
+    WriteBusyImages(dir.path().string(), true, true);
+    CBusyBox box(QString::fromStdString(dir.path().string() + "/"));
+    for (int i = 0; i < 3; ++i) {
+        box.Advance();
+    }
+    const QImage shot = box.grab().toImage();
+    const QColor frame3(75, 180, 0);
+    const QColor centre = shot.pixelColor(17 + 25, 18 + 25);
+    EXPECT_NEAR(centre.red(), frame3.red(), 8);
+    EXPECT_NEAR(centre.green(), frame3.green(), 8);
+    EXPECT_NEAR(shot.pixelColor(5, 90).blue(), 128, 8);
+}
+
+TEST(BusyBoxTest, MissingImagesLeaveThemOutButKeepTheText) {
+    for (int missing = 0; missing < 2; ++missing) {
+        TempDir dir;
+        WriteBusyImages(dir.path().string(), missing != 0, missing == 0);
+        CBusyBox box(QString::fromStdString(dir.path().string() + "/"));
+        EXPECT_EQ(box.Strip().isNull(), missing == 0);
+        EXPECT_EQ(box.Background().isNull(), missing != 0);
+        box.Advance();
+        // Painting without one of the images must still work and draw the text.
+        const QImage shot = box.grab().toImage();
+        EXPECT_EQ(shot.size(), QSize(230, 98));
+    }
+}
+
+TEST(SkinImagesTest, EveryImageHasItsSize) {
+    using ui::Png;
+    const struct {
+        Png id;
+        QSize size;
+    } images[] = {
+        {Png::MainBackground, {310, 528}},
+        {Png::MinimiseButton, {72, 18}},
+        {Png::CloseButton, {72, 18}},
+        {Png::ToolsTab, {408, 36}},
+        {Png::OnlineTab, {408, 36}},
+        {Png::MyTab, {408, 36}},
+        {Png::DeleteMark, {88, 22}},
+        {Png::ManageButton, {176, 17}},
+        {Png::BackButton, {176, 18}},
+        {Png::TileFrame, {176, 44}},
+        {Png::SmallWebBoxBackground, {575, 438}},
+        {Png::SettingsBackground, {340, 330}},
+        {Png::OkButton, {240, 20}},
+        {Png::CancelButton, {240, 20}},
+        {Png::SettingsButton, {72, 18}},
+        {Png::DownloadBar, {294, 23}},
+        {Png::DownloadBackground, {360, 200}},
+        {Png::ForumButton, {288, 20}},
+        {Png::BigWebBoxBackground, {1017, 730}},
+        {Png::AboutBackground, {360, 200}},
+        {Png::PageDot, {96, 24}},
+        {Png::FirstPageButton, {96, 24}},
+        {Png::PreviousPageButton, {96, 24}},
+        {Png::NextPageButton, {96, 24}},
+        {Png::LastPageButton, {96, 24}},
+        {Png::ListMarker, {10, 12}},
+        {Png::DeleteAllButton, {272, 17}},
+        {Png::HelpButton, {72, 18}},
+    };
+    for (const auto& image : images) {
+        EXPECT_EQ(ui::LoadPngResource(image.id).size(), image.size) << static_cast<int>(image.id);
+    }
+    EXPECT_FALSE(ui::AppIcon().pixmap(16, 16).isNull());
+    EXPECT_FALSE(ui::AppIcon().pixmap(256, 256).isNull());
+}
+
+}  // namespace
