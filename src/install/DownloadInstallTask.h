@@ -1,0 +1,114 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "catalog/CGameTool.h"
+
+namespace install {
+
+// The figures a download window shows, as one consistent-enough snapshot (each value is read
+// whole; values of neighbouring chunks may mix, which the eye never notices).
+struct DownloadCounters {
+    enum class Phase { Waiting, Downloading, Installing, Starting, Done };
+
+    std::uint32_t perMille = 0;    // received x 1000 / total, at most 1000; 0 while unknown
+    std::uint32_t totalKB = 0;     // total bytes / 1024; 0 while unknown
+    std::uint32_t receivedKB = 0;  // received bytes / 1024
+    std::uint32_t speedKBps = 0;   // received KB / whole seconds elapsed; 0 in the first second
+    int retries = 0;               // broken transfers taken up again so far
+    Phase phase = Phase::Waiting;
+};
+
+// How a download-and-install ended.
+struct InstallTaskResult {
+    enum class Status { Installed, DownloadFailed, InstallFailed, Cancelled };
+
+    Status status = Status::DownloadFailed;
+    std::string reason;    // one line; empty when installed
+    bool started = false;  // the tool's program was started after the install
+
+    bool Installed() const { return status == Status::Installed; }
+};
+
+// Downloads a tool's archive to ToolDownload/<id>.zip below the program directory, extracts
+// it into LocalGameTool/<id>, reports the tool as installed and starts its program.
+//
+// Start() runs the work on a thread of its own; Run() runs it on the calling thread. The
+// listener's calls come from that thread, in this order: OnInstalled (only when the archive
+// was extracted completely), OnStartResult (only after OnInstalled), OnFinished (always, last).
+// Counters() may be polled from any thread at any time.
+//
+// Cancel() stops the work cooperatively, between received chunks or between archive entries;
+// what was written so far stays on disk. The destructor cancels and waits for the thread.
+class DownloadInstallTask {
+  public:
+    class Listener {
+      public:
+        virtual ~Listener() = default;
+        // The archive was extracted completely: the tool is installed and the catalogs should
+        // record it (Catalog::MarkInstalled).
+        virtual void OnInstalled(const catalog::CGameTool& /*tool*/) {}
+        // The program start was attempted; false means it could not be started (the front end
+        // tells the user "程序无法运行，请检查文件是否完整").
+        virtual void OnStartResult(bool /*started*/) {}
+        virtual void OnFinished(const InstallTaskResult& /*result*/) {}
+    };
+
+    // `programDir` ends with a separator. `listener` may be null and must outlive the task.
+    DownloadInstallTask(std::string programDir, catalog::CGameTool tool, Listener* listener);
+    ~DownloadInstallTask();
+    DownloadInstallTask(const DownloadInstallTask&) = delete;
+    DownloadInstallTask& operator=(const DownloadInstallTask&) = delete;
+
+    // Settings; change them before Start or Run.
+    void SetStartProgram(bool start) { startProgram_ = start; }
+    void SetStallTimeout(std::chrono::seconds stall) { stall_ = stall; }
+    void SetRetries(int retries) { retries_ = retries; }
+
+    // Starts the worker thread; a second call does nothing.
+    void Start();
+    InstallTaskResult Run();
+    void Cancel();
+    // Waits for the worker thread started by Start.
+    void Wait();
+    // True from Start until the listener's OnFinished has returned.
+    bool IsRunning() const { return running_.load(); }
+
+    DownloadCounters Counters() const;
+    // "正在下载：   " followed by the tool's title.
+    const std::string& TitleLine() const { return titleLine_; }
+    const catalog::CGameTool& Tool() const { return tool_; }
+    std::string ArchivePath() const;
+    std::string InstallDirectory() const;
+
+  private:
+    InstallTaskResult Work();
+    void Finish(const InstallTaskResult& result);
+
+    const std::string programDir_;
+    const catalog::CGameTool tool_;
+    const std::string titleLine_;
+    Listener* const listener_;
+    bool startProgram_ = true;
+    std::chrono::seconds stall_{30};
+    int retries_ = 2;
+
+    std::atomic<bool> cancel_{false};
+    std::atomic<bool> running_{false};
+    std::atomic<std::uint32_t> perMille_{0};
+    std::atomic<std::uint32_t> totalKB_{0};
+    std::atomic<std::uint32_t> receivedKB_{0};
+    std::atomic<std::uint32_t> speedKBps_{0};
+    std::atomic<int> retriesSeen_{0};
+    std::atomic<int> phase_{0};
+
+    std::mutex threadMutex_;
+    std::thread thread_;
+};
+
+}  // namespace install

@@ -1,0 +1,120 @@
+#include "install/ToolInstall.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "install/ZipArchive.h"
+#include "platform/Paths.h"
+#include "platform/Shell.h"
+
+namespace install {
+
+namespace {
+
+std::filesystem::path FsPath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+}  // namespace
+
+std::string ToolArchivePath(const std::string& programDir, std::uint32_t toolId) {
+    return platform::WithTrailingSeparator(programDir) + "ToolDownload" + platform::kSeparator +
+           std::to_string(toolId) + ".zip";
+}
+
+std::string ToolInstallDirectory(const std::string& programDir, std::uint32_t toolId) {
+    return platform::WithTrailingSeparator(programDir) + "LocalGameTool" + platform::kSeparator +
+           std::to_string(toolId);
+}
+
+std::string ToolProgramPath(const std::string& programDir, std::uint32_t toolId,
+                            const std::string& exeName) {
+    std::string name = exeName;
+#ifndef _WIN32
+    std::replace(name.begin(), name.end(), '\\', '/');
+#endif
+    return ToolInstallDirectory(programDir, toolId) + platform::kSeparator + name;
+}
+
+bool IsDirectory(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_directory(FsPath(path), ec);
+}
+
+bool CreateDirectoryPath(const std::string& path) {
+    std::error_code ec;
+    // Each level from the top down; a level that cannot be made is left for the final check.
+    for (std::size_t i = 1; i < path.size(); ++i) {
+        if (IsSeparator(path[i]) && !IsSeparator(path[i - 1])) {
+            std::filesystem::create_directory(FsPath(path.substr(0, i)), ec);
+        }
+    }
+    std::filesystem::create_directory(FsPath(path), ec);
+    return IsDirectory(path);
+}
+
+InstallResult InstallArchive(const std::string& archivePath, const std::string& installDir,
+                             const std::atomic<bool>* cancel) {
+    if (archivePath.empty() || installDir.empty()) {
+        return InstallResult::Failed("no archive or install directory given");
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(FsPath(archivePath), ec)) {
+        return InstallResult::Failed("no archive at " + archivePath);
+    }
+    std::string dir = installDir;
+    while (dir.size() > 1 && IsSeparator(dir.back())) {
+        dir.pop_back();
+    }
+    if (!IsDirectory(dir)) {
+        // The install directory itself is made by the extraction; its parent must exist.
+        auto cut = dir.find_last_of("/\\");
+        std::string parent = cut == std::string::npos ? std::string() : dir.substr(0, cut);
+        if (!parent.empty() && !CreateDirectoryPath(parent)) {
+            return InstallResult::Failed("cannot create the directory " + parent);
+        }
+    }
+    ZipArchive archive;
+    if (ZipResult r = archive.OpenArchive(archivePath); r != ZipResult::Ok) {
+        return InstallResult::Failed(archivePath + ": " + DescribeZipResult(r));
+    }
+    if (ZipResult r = archive.SetBaseDirectory(dir); r != ZipResult::Ok) {
+        return InstallResult::Failed(dir + ": " + DescribeZipResult(r));
+    }
+    ZipEntry entry;
+    archive.GetEntry(-1, entry);
+    const std::int64_t count = entry.index;
+    for (std::int64_t i = 0; i < count; ++i) {
+        if (cancel != nullptr && cancel->load()) {
+            return InstallResult::Failed("install cancelled");
+        }
+        // An entry that cannot be described is damaged: installing without it would leave a
+        // tool that is silently incomplete.
+        if (ZipResult r = archive.GetEntry(i, entry); r != ZipResult::Ok) {
+            return InstallResult::Failed("entry " + std::to_string(i + 1) + ": " +
+                                         DescribeZipResult(r));
+        }
+        auto slash = entry.name.find('/');
+        std::string name = slash == std::string::npos ? entry.name : entry.name.substr(slash + 1);
+        if (name.empty()) {
+            continue;
+        }
+        if (ZipResult r = archive.ExtractEntry(i, name); r != ZipResult::Ok) {
+            return InstallResult::Failed(entry.name + ": " + DescribeZipResult(r));
+        }
+    }
+    return InstallResult::Done();
+}
+
+bool RunInstalledTool(const std::string& programPath) {
+    auto cut = programPath.find_last_of("/\\");
+    std::string workingDir =
+        cut == std::string::npos ? std::string() : programPath.substr(0, cut + 1);
+    return platform::StartProgram(programPath, {}, workingDir);
+}
+
+}  // namespace install

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace install {
+
+// What an install step did: ok, or why not in one line.
+struct InstallResult {
+    bool ok = false;
+    std::string reason;
+
+    static InstallResult Done() { return {true, {}}; }
+    static InstallResult Failed(std::string why) { return {false, std::move(why)}; }
+};
+
+// Where a tool's archive is downloaded to: program directory + "ToolDownload/<id>.zip".
+std::string ToolArchivePath(const std::string& programDir, std::uint32_t toolId);
+// Where a tool is extracted to: program directory + "LocalGameTool/<id>" (no trailing
+// separator).
+std::string ToolInstallDirectory(const std::string& programDir, std::uint32_t toolId);
+// The tool's program: install directory + separator + `exeName` (backslashes in `exeName`
+// become the native separator).
+std::string ToolProgramPath(const std::string& programDir, std::uint32_t toolId,
+                            const std::string& exeName);
+
+// Extracts every entry of the archive below `installDir`, without the first component of
+// each name (the archive's top folder); the top folder's own entry is skipped. Stops at the
+// first entry that cannot be described or extracted, leaving what was written before. The
+// parent of `installDir` is created when missing. `cancel`, when given and set, stops it
+// between entries.
+InstallResult InstallArchive(const std::string& archivePath, const std::string& installDir,
+                             const std::atomic<bool>* cancel = nullptr);
+
+// Starts the installed program with its own directory as the working directory; false when
+// it could not be started.
+bool RunInstalledTool(const std::string& programPath);
+
+// True when `path` names an existing directory.
+bool IsDirectory(const std::string& path);
+// Creates every missing directory along `path`; true when it exists afterwards.
+bool CreateDirectoryPath(const std::string& path);
+
+}  // namespace install
