@@ -1,0 +1,211 @@
+#include "server/CatalogReply.h"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+
+#include "platform/Paths.h"
+#include "server/Frame.h"
+
+namespace server {
+
+namespace {
+
+constexpr std::size_t kFullRecordFields = 15;
+constexpr std::size_t kRemovalRecordFields = 5;
+constexpr std::size_t kFirstRecordOffset = 3;
+constexpr std::size_t kRankingEntries = 50;
+constexpr std::size_t kRankingSlots = 100;
+// An icon whose file name part is this long or longer is not fetched.
+constexpr std::size_t kIconNameLimit = 20;
+// New and changed games go to the end of the list.
+constexpr std::size_t kAppendPosition = 1000;
+
+// A number field as the data server writes it: read like strtod and truncated toward zero.
+// Values outside the target range (and text without digits) give 0 rather than a number
+// the conversion cannot represent.
+double ReadNumber(const std::string& text) {
+    double value = std::strtod(text.c_str(), nullptr);
+    return std::isfinite(value) ? std::trunc(value) : 0.0;
+}
+
+uint32_t ReadUnsigned(const std::string& text) {
+    double value = ReadNumber(text);
+    if (value < 0 || value > std::numeric_limits<uint32_t>::max()) {
+        return 0;
+    }
+    return static_cast<uint32_t>(value);
+}
+
+int32_t ReadSigned(const std::string& text) {
+    double value = ReadNumber(text);
+    if (value < std::numeric_limits<int32_t>::min() ||
+        value > std::numeric_limits<int32_t>::max()) {
+        return 0;
+    }
+    return static_cast<int32_t>(value);
+}
+
+// The decimal digits at the start of the text, wrapping like the profile reader does, so
+// stamps compare the way lasttime is read back.
+uint32_t LeadingDigits(std::string_view text) {
+    uint32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    return value;
+}
+
+// The part after the last "/", or the whole text.
+std::string_view LastPart(std::string_view address) {
+    auto slash = address.rfind('/');
+    return slash == std::string_view::npos ? address : address.substr(slash + 1);
+}
+
+std::string IconPath(const std::string& programDir, const char* folder, uint32_t id) {
+    return programDir + folder + platform::kSeparator + std::to_string(id) + ".png";
+}
+
+// A list of ids in a removal record: nothing when shorter than 5 characters, one id when
+// exactly 5 characters long or without a comma, else every piece between commas.
+std::vector<uint32_t> RemovalIds(std::string_view text) {
+    std::vector<uint32_t> ids;
+    if (text.size() < 5) {
+        return ids;
+    }
+    if (text.size() == 5 || text.find(',') == std::string_view::npos) {
+        ids.push_back(LeadingDigits(text));
+        return ids;
+    }
+    for (const auto& piece : SplitFields(text, ',')) {
+        ids.push_back(LeadingDigits(piece));
+    }
+    return ids;
+}
+
+// Reads the data fields of a full record; `d` is the record's fields from its first data
+// field on.
+void TakeFullRecord(const std::string* d, const CatalogReplyContext& context, SyncChanges& out) {
+    if (d[1] == "186") {
+        catalog::CNetGame game;
+        game.id = ReadUnsigned(d[2]);
+        game.TITLE = d[4];
+        game.INFO = d[7];
+        game.DOWNURL = d[8];
+        game.EXENAME = d[9];
+        game.PNG = d[10];
+        game.SITE = d[11];
+        game.SHOWWEB = d[12];
+        game.TIME = ReadUnsigned(d[14]);
+        if (!game.PNG.empty() && Utf16Length(LastPart(game.PNG)) < kIconNameLimit) {
+            out.icons.push_back({game.PNG, IconPath(context.programDir, "GameIcon", game.id)});
+        }
+        out.changes.emplace_back(PutGameChange{std::move(game), kAppendPosition});
+        return;
+    }
+    catalog::CGameTool tool;
+    tool.TYPE = ReadUnsigned(d[1]);
+    tool.GAMEID = ReadUnsigned(d[2]);
+    tool.id = ReadUnsigned(d[3]);
+    tool.TITLE = d[4];
+    tool.VERSION = d[5];
+    tool.SCALE = ReadSigned(d[6]);
+    tool.INFO = d[7];
+    tool.URL = d[8];
+    tool.EXENAME = d[9];
+    tool.PNGURL = d[10];
+    tool.TIME = ReadUnsigned(d[14]);
+    if (catalog::HasOwnIcon(tool.TYPE) && !tool.PNGURL.empty()) {
+        // Named after the id as a number: the loaders look for exactly that name, and a
+        // text from the network never becomes part of a path.
+        out.icons.push_back({tool.PNGURL, IconPath(context.programDir, "ToolIcon", tool.id)});
+    }
+    uint32_t gameId = tool.GAMEID;
+    out.changes.emplace_back(PutToolChange{gameId, std::move(tool)});
+}
+
+void TakeRemovalRecord(const std::string* d, const CatalogReplyContext& context, SyncChanges& out) {
+    if (!context.removalMarker.empty() && d[0].find(context.removalMarker) != std::string::npos) {
+        for (uint32_t id : RemovalIds(d[2])) {
+            out.changes.emplace_back(DropToolChange{id});
+        }
+        for (uint32_t id : RemovalIds(d[1])) {
+            out.changes.emplace_back(DropGameChange{id});
+        }
+    }
+    out.changes.emplace_back(RaiseLastTimeChange{LeadingDigits(d[3])});
+}
+
+}  // namespace
+
+int ApplyCatalogReply(std::string_view reply, bool cut, const CatalogReplyContext& context,
+                      SyncChanges& out) {
+    std::vector<std::string> records = SplitFields(reply, kRecordSeparator);
+    if (cut) {
+        records.pop_back();
+    }
+    int count = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        std::vector<std::string> fields = SplitFields(records[i], kFieldSeparator);
+        std::size_t offset = i == 0 ? kFirstRecordOffset : 0;
+        if (fields.size() < offset) {
+            continue;
+        }
+        std::size_t dataFields = fields.size() - offset;
+        const std::string* data = fields.data() + offset;
+        if (fields.size() > 8) {
+            if (dataFields < kFullRecordFields) {
+                continue;
+            }
+            out.busy = true;
+            out.busyBox = true;
+            TakeFullRecord(data, context, out);
+            ++count;
+        } else if (dataFields == kRemovalRecordFields) {
+            out.busy = true;
+            TakeRemovalRecord(data, context, out);
+            ++count;
+        }
+    }
+    out.records += count;
+    return count;
+}
+
+bool ApplyRankingReply(std::string_view reply, SyncChanges& out) {
+    std::vector<std::string> fields = SplitFields(reply, kFieldSeparator);
+    if (fields.size() < 6 || fields[3] != "1") {
+        return false;
+    }
+    std::array<bool, kRankingSlots> taken{};
+    RankGamesChange order;
+    std::vector<std::string> entries = SplitFields(fields[4], '|');
+    if (entries.size() > kRankingEntries) {
+        entries.resize(kRankingEntries);
+    }
+    for (const auto& entry : entries) {
+        auto comma = entry.find(',');
+        if (comma == std::string::npos) {
+            continue;
+        }
+        uint32_t gameId = LeadingDigits(std::string_view(entry).substr(0, comma));
+        uint32_t position = LeadingDigits(std::string_view(entry).substr(comma + 1));
+        if (gameId < 1 || position < 1 || position >= kRankingSlots || taken[position]) {
+            continue;
+        }
+        taken[position] = true;
+        order.games.push_back({gameId, position});
+    }
+    out.changes.emplace_back(std::move(order));
+    out.changes.emplace_back(SetPxTimeChange{fields[5]});
+    out.ranked = true;
+    out.busy = true;
+    out.busyBox = true;
+    return true;
+}
+
+}  // namespace server

@@ -1,0 +1,109 @@
+#include "server/Frame.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "platform/CodePage.h"
+
+namespace server {
+
+std::size_t Utf16Length(std::string_view utf8) {
+    std::size_t units = 0;
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        std::size_t step = lead < 0x80    ? 1
+                           : lead >= 0xF0 ? 4
+                           : lead >= 0xE0 ? 3
+                           : lead >= 0xC0 ? 2
+                                          : 1;
+        bool wellFormed = i + step <= utf8.size();
+        for (std::size_t k = 1; wellFormed && k < step; ++k) {
+            wellFormed = (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80;
+        }
+        if (!wellFormed) {
+            step = 1;
+        }
+        // Characters beyond the basic plane take a surrogate pair in UTF-16.
+        units += step == 4 ? 2 : 1;
+        i += step;
+    }
+    return units;
+}
+
+std::string BuildFrame(char code, const std::vector<std::string>& fields, bool trailingSeparator,
+                       std::size_t extraLength) {
+    std::string header{kStartMark, code, kFieldSeparator};
+    std::string body;
+    for (const auto& field : fields) {
+        body += kFieldSeparator;
+        body += field;
+    }
+    if (trailingSeparator) {
+        body += kFieldSeparator;
+    }
+    body += kEndMark;
+    std::size_t length = Utf16Length(header) + Utf16Length(body) + 10 + extraLength;
+    std::string digits = std::to_string(length);
+    if (digits.size() < 10) {
+        digits.insert(0, 10 - digits.size(), '0');
+    }
+    return header + digits + body;
+}
+
+std::string FormatReportTime(const std::tm& local) {
+    // Width-padded with spaces that then become zeros, so every part has its fixed width.
+    char text[64];
+    std::snprintf(text, sizeof text, "%4d-%2d-%2d$%2d:%2d:%2d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    std::string result = text;
+    for (char& c : result) {
+        if (c == ' ') {
+            c = '0';
+        } else if (c == '$') {
+            c = ' ';
+        }
+    }
+    return result;
+}
+
+std::string FormatReportTime() {
+    std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return FormatReportTime(local);
+}
+
+std::string EncodeFrame(std::string_view frame) {
+    std::string bytes = platform::Utf8ToAnsi(frame);
+    bytes.push_back('\0');
+    bytes.push_back('\0');
+    return bytes;
+}
+
+std::string DecodeReply(std::string_view bytes) {
+    auto zero = bytes.find('\0');
+    if (zero != std::string_view::npos) {
+        bytes = bytes.substr(0, zero);
+    }
+    return platform::AnsiToUtf8(bytes);
+}
+
+std::vector<std::string> SplitFields(std::string_view text, char separator) {
+    std::vector<std::string> fields;
+    for (;;) {
+        auto at = text.find(separator);
+        if (at == std::string_view::npos) {
+            fields.emplace_back(text);
+            return fields;
+        }
+        fields.emplace_back(text.substr(0, at));
+        text.remove_prefix(at + 1);
+    }
+}
+
+}  // namespace server

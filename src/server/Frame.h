@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace server {
+
+// Characters with a fixed role in the frames exchanged with the data server.
+inline constexpr char kStartMark = '^';
+inline constexpr char kEndMark = '~';
+inline constexpr char kFieldSeparator = '\x11';
+inline constexpr char kRecordSeparator = '\x12';
+
+// Number of UTF-16 code units of a UTF-8 text: the unit in which the length field of a frame
+// counts characters. Bytes that are not valid UTF-8 count one unit each.
+std::size_t Utf16Length(std::string_view utf8);
+
+// Assembles a request frame: "^", the one-digit code, a field separator, the frame length in
+// ten zero-padded digits, then a field separator before each field, one more separator when
+// `trailingSeparator` is set, and "~". The length counts every character of the frame plus
+// `extraLength` (the feedback message counts its reason text twice, which makes the length
+// equal the encoded byte count of its Chinese text). Fields are inserted as they are.
+std::string BuildFrame(char code, const std::vector<std::string>& fields, bool trailingSeparator,
+                       std::size_t extraLength = 0);
+
+// The local time as "YYYY-MM-DD hh:mm:ss", the timestamp every report carries.
+std::string FormatReportTime();
+std::string FormatReportTime(const std::tm& local);
+
+// The bytes that go on the wire for a frame: the frame in the ANSI code page, its terminating
+// zero byte and one more zero byte. Characters the code page lacks become its default
+// character; the conversion never fails.
+std::string EncodeFrame(std::string_view frame);
+
+// A reply's text: the received bytes up to the first zero byte (all of them when none is
+// zero), converted from the ANSI code page. Invalid sequences become U+FFFD.
+std::string DecodeReply(std::string_view bytes);
+
+// Splits `text` at every `separator`. Empty parts are kept, a text ending in the separator
+// yields an empty last part and the empty text yields one empty part.
+std::vector<std::string> SplitFields(std::string_view text, char separator);
+
+}  // namespace server

@@ -1,0 +1,51 @@
+#include "server/Reports.h"
+
+#include "catalog/UserSettings.h"
+#include "server/Frame.h"
+
+namespace server {
+
+bool SendStartReport(ServerClient& client, const std::string& programDir) {
+    Connection connection = client.Connect();
+    if (!connection.Connected()) {
+        return false;
+    }
+    std::string time = FormatReportTime();
+    catalog::UserSettings settings(programDir);
+    std::string flag = "1";
+    if (settings.IsFirstStart()) {
+        flag = "0";
+        settings.MarkStarted();
+    }
+    return connection.Request(Message::StartReport, {time, flag}).Answered();
+}
+
+bool SendRunReport(const ClientConfig& config, catalog::CGameTool tool, ClientIdentity identity) {
+    ServerClient client(config, std::move(identity));
+    Connection connection = client.Connect();
+    if (!connection.Connected()) {
+        return false;
+    }
+    return connection
+        .Request(Message::RunReport, {std::to_string(tool.id), std::to_string(tool.GAMEID),
+                                      std::to_string(tool.TYPE), FormatReportTime()})
+        .Answered();
+}
+
+bool SendFeedback(ServerClient& client, uint32_t gameId, uint32_t itemId,
+                  const std::string& reason) {
+    if (reason.empty()) {
+        return false;
+    }
+    Connection connection = client.Connect();
+    if (!connection.Connected()) {
+        return false;
+    }
+    return connection
+        .Request(Message::Feedback,
+                 {FormatReportTime(), std::to_string(gameId), std::to_string(itemId), reason},
+                 Utf16Length(reason))
+        .Answered();
+}
+
+}  // namespace server

@@ -1,0 +1,324 @@
+#include "RequestHandler.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "platform/CodePage.h"
+#include "server/Frame.h"
+#include "server/Message.h"
+
+namespace dataserver {
+
+namespace {
+
+using server::kFieldSeparator;
+using server::kRecordSeparator;
+
+// Bytes of a catalog reply besides its records: the header fields, the closing record and
+// the two zero bytes.
+constexpr std::size_t kCatalogReplyOverhead = 64;
+
+uint32_t LeadingDigits(std::string_view text) {
+    uint32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    return value;
+}
+
+// A number the client wrote with "%d".
+bool ParseInteger(const std::string& text, int64_t& value) {
+    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (i == text.size() || text.size() > 11) {
+        return false;
+    }
+    for (std::size_t k = i; k < text.size(); ++k) {
+        if (text[k] < '0' || text[k] > '9') {
+            return false;
+        }
+    }
+    value = std::stoll(text);
+    return true;
+}
+
+// Texts from the database must not carry the separators the client splits at.
+std::string Clean(std::string text) {
+    for (char& c : text) {
+        if (c == kFieldSeparator || c == kRecordSeparator || c == '\0') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+std::string Join(const std::vector<std::string>& fields) {
+    std::string text;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) {
+            text += kFieldSeparator;
+        }
+        text += Clean(fields[i]);
+    }
+    return text;
+}
+
+// Removal id lists: the client reads a list only when it is at least 5 characters long, so
+// every id is written with at least 5 digits.
+std::string RemovalIds(const std::vector<uint32_t>& ids) {
+    std::string text;
+    for (uint32_t id : ids) {
+        std::string digits = std::to_string(id);
+        if (digits.size() < 5) {
+            digits.insert(0, 5 - digits.size(), '0');
+        }
+        if (!text.empty()) {
+            text += ',';
+        }
+        text += digits;
+    }
+    return text;
+}
+
+std::string Reply(char code, const std::vector<std::string>& fields) {
+    std::vector<std::string> cleaned;
+    for (const auto& field : fields) {
+        cleaned.push_back(Clean(field));
+    }
+    return server::EncodeFrame(server::BuildFrame(code, cleaned, true));
+}
+
+// The fields each request carries after its code and length, the identity included.
+std::size_t ExpectedFields(server::Message message) {
+    switch (message) {
+        case server::Message::VersionCheck:
+        case server::Message::StartReport:
+            return 4;
+        case server::Message::CatalogQuery:
+        case server::Message::RankingQuery:
+            return 3;
+        case server::Message::Feedback:
+        case server::Message::RunReport:
+            return 6;
+    }
+    return 0;
+}
+
+// One record of a catalog reply, in the order it is sent.
+struct Item {
+    uint32_t order;  // the stamp that places it; a tool follows its game
+    int kind;        // removals, then games, then tools, at one stamp
+    uint32_t time;   // the stamp the client raises lasttime to
+    std::string text;
+};
+
+}  // namespace
+
+RequestHandler::RequestHandler(DataStore& store, HandlerOptions options)
+    : store_(store), options_(std::move(options)) {}
+
+std::string RequestHandler::Expand(std::string text) const {
+    static const std::string kPlaceholder = "{{http}}";
+    for (auto at = text.find(kPlaceholder); at != std::string::npos;
+         at = text.find(kPlaceholder, at + options_.httpBase.size())) {
+        text.replace(at, kPlaceholder.size(), options_.httpBase);
+    }
+    return text;
+}
+
+std::string RequestHandler::Answer(std::string_view bytes, const std::string& peer,
+                                   std::string& problem) {
+    auto zero = bytes.find('\0');
+    if (zero != std::string_view::npos) {
+        bytes = bytes.substr(0, zero);
+    }
+    if (bytes.size() < 15 || bytes[0] != server::kStartMark || bytes[2] != kFieldSeparator ||
+        bytes.back() != server::kEndMark) {
+        problem = "not a frame";
+        return {};
+    }
+    const std::string codes = "123489";
+    if (codes.find(bytes[1]) == std::string::npos) {
+        problem = std::string("unknown message code '") + bytes[1] + "'";
+        return {};
+    }
+    auto message = static_cast<server::Message>(bytes[1]);
+    std::string text = platform::AnsiToUtf8(bytes);
+    std::vector<std::string> fields =
+        server::SplitFields(std::string_view(text).substr(0, text.size() - 1), kFieldSeparator);
+    const std::string& length = fields[1];
+    if (length.size() < 10 ||
+        !std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        problem = "bad length field";
+        return {};
+    }
+    std::vector<std::string> body(fields.begin() + 2, fields.end());
+    if (server::LayoutOf(message).trailingSeparator) {
+        if (body.empty() || !body.back().empty()) {
+            problem = "the trailing separator is missing";
+            return {};
+        }
+        body.pop_back();
+    }
+    if (body.size() != ExpectedFields(message)) {
+        problem = "expected " + std::to_string(ExpectedFields(message)) + " fields, got " +
+                  std::to_string(body.size());
+        return {};
+    }
+    std::size_t expected =
+        server::Utf16Length(text) +
+        (message == server::Message::Feedback ? server::Utf16Length(body[5]) : 0);
+    if (std::stoull(length) != expected) {
+        problem = "the length field says " + length + ", the frame has " + std::to_string(expected);
+        return {};
+    }
+
+    Report report;
+    report.peer = peer;
+    report.mac = body[0];
+    report.ip = body[1];
+    switch (message) {
+        case server::Message::VersionCheck:
+            return VersionReply(body[2]);
+        case server::Message::CatalogQuery:
+            return CatalogReply(body[2]);
+        case server::Message::RankingQuery:
+            return RankingReply(body[2]);
+        case server::Message::StartReport:
+            report.kind = "start";
+            report.time = body[2];
+            report.firstStart = body[3];
+            break;
+        case server::Message::RunReport:
+            report.kind = "run";
+            report.time = body[5];
+            if (!ParseInteger(body[2], report.toolId) || !ParseInteger(body[3], report.gameId) ||
+                !ParseInteger(body[4], report.type)) {
+                problem = "a run report with a field that is not a number";
+                return {};
+            }
+            break;
+        case server::Message::Feedback:
+            report.kind = "feedback";
+            report.time = body[2];
+            report.reason = body[5];
+            if (!ParseInteger(body[3], report.gameId) || !ParseInteger(body[4], report.itemId)) {
+                problem = "a feedback with a field that is not a number";
+                return {};
+            }
+            break;
+    }
+    if (!store_.StoreReport(report)) {
+        problem = "cannot store the report: " + store_.Error();
+        return {};
+    }
+    return Reply(bytes[1], {"0", "1"});
+}
+
+std::string RequestHandler::VersionReply(const std::string& sertime) {
+    VersionData version = store_.CurrentVersion();
+    bool newer =
+        !version.sertime.empty() && LeadingDigits(version.sertime) > LeadingDigits(sertime);
+    if (!newer) {
+        return Reply('1', {"0", "0"});
+    }
+    return Reply('1', {"0", "1", version.sertime, version.version, Expand(version.clientadd)});
+}
+
+std::string RequestHandler::RankingReply(const std::string& pxtime) {
+    Ranking ranking = store_.CurrentRanking();
+    if (ranking.stamp.empty() || ranking.entries.empty() || ranking.stamp == pxtime) {
+        return Reply('9', {"0", "0"});
+    }
+    std::string list;
+    for (const RankingEntry& entry : ranking.entries) {
+        if (!list.empty()) {
+            list += '|';
+        }
+        list += std::to_string(entry.gameId) + "," + std::to_string(entry.position);
+    }
+    return Reply('9', {"0", "1", list, ranking.stamp});
+}
+
+std::string RequestHandler::CatalogReply(const std::string& lasttime) {
+    CatalogChanges changes = store_.ChangesAfter(LeadingDigits(lasttime));
+    std::map<uint32_t, uint32_t> gameTimes;
+    for (const GameRecord& g : changes.games) {
+        gameTimes[g.id] = g.time;
+    }
+    std::vector<Item> items;
+    for (const RemovalRecord& r : changes.removals) {
+        items.push_back({r.time, 0, r.time,
+                         Join({"R" + options_.removalMarker, RemovalIds(r.games),
+                               RemovalIds(r.tools), std::to_string(r.time), ""})});
+    }
+    for (const GameRecord& g : changes.games) {
+        items.push_back({g.time, 1, g.time,
+                         Join({"", "186", std::to_string(g.id), "", Expand(g.title), "", "",
+                               Expand(g.info), Expand(g.downurl), Expand(g.exename), Expand(g.png),
+                               Expand(g.site), Expand(g.showweb), "", std::to_string(g.time)})});
+    }
+    for (const ToolRecord& t : changes.tools) {
+        // A tool whose game comes in the same reply must follow it, or the client would have
+        // no game to put it in.
+        auto game = gameTimes.find(t.gameId);
+        uint32_t order = game != gameTimes.end() ? std::max(t.time, game->second) : t.time;
+        items.push_back(
+            {order, 2, t.time,
+             Join({"", std::to_string(t.type), std::to_string(t.gameId), std::to_string(t.id),
+                   Expand(t.title), Expand(t.version), std::to_string(t.scale), Expand(t.info),
+                   Expand(t.url), Expand(t.exename), Expand(t.pngurl), "", "", Expand(t.note),
+                   std::to_string(t.time)})});
+    }
+    std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+        return a.order != b.order ? a.order < b.order : a.kind < b.kind;
+    });
+
+    // Send as many records as the client reads, and stop only where every record left out
+    // is newer than every record sent: the client then asks again from the newest stamp it
+    // stored and receives the rest.
+    std::size_t budget = options_.catalogReplyLimit > kCatalogReplyOverhead
+                             ? options_.catalogReplyLimit - kCatalogReplyOverhead
+                             : 0;
+    std::size_t fit = 0;
+    for (std::size_t used = 0; fit < items.size(); ++fit) {
+        used += platform::Utf8ToAnsi(items[fit].text).size() + 1;
+        if (used > budget) {
+            break;
+        }
+    }
+    std::size_t count = fit;
+    if (fit < items.size()) {
+        std::vector<uint32_t> newestBefore(items.size() + 1, 0);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            newestBefore[i + 1] = std::max(newestBefore[i], items[i].time);
+        }
+        uint32_t oldestAfter = UINT32_MAX;
+        count = 0;
+        for (std::size_t k = items.size(); k-- > 0;) {
+            oldestAfter = std::min(oldestAfter, items[k].time);
+            if (k <= fit && k > 0 && newestBefore[k] < oldestAfter) {
+                count = k;
+                break;
+            }
+        }
+        if (count == 0) {
+            count = fit;
+        }
+    }
+
+    std::string payload = std::to_string(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        payload += (i == 0 ? kFieldSeparator : kRecordSeparator);
+        payload += items[i].text;
+    }
+    payload += kRecordSeparator;
+    return server::EncodeFrame(server::BuildFrame('3', {payload}, false));
+}
+
+}  // namespace dataserver
