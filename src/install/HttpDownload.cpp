@@ -65,6 +65,11 @@ struct Attempt {
     bool httpFailed = false;
     bool writeFailed = false;
     bool wasCancelled = false;
+    // Stall detection: when the received count last changed.
+    std::chrono::seconds stall{30};
+    curl_off_t lastReceived = 0;
+    std::chrono::steady_clock::time_point lastArrival = std::chrono::steady_clock::now();
+    bool stalled = false;
     std::int64_t rangeStart = -1;  // from Content-Range, -1 when absent
     std::int64_t rangeTotal = -1;
 
@@ -145,10 +150,19 @@ struct Attempt {
         return n;
     }
 
-    static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    // libcurl calls this at least once a second, also while no data arrives.
+    static int OnProgress(void* self, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
         auto* a = static_cast<Attempt*>(self);
         if (a->cancelled()) {
             a->wasCancelled = true;
+            return 1;
+        }
+        auto now = std::chrono::steady_clock::now();
+        if (received != a->lastReceived) {
+            a->lastReceived = received;
+            a->lastArrival = now;
+        } else if (now - a->lastArrival >= a->stall) {
+            a->stalled = true;
             return 1;
         }
         return 0;
@@ -236,9 +250,6 @@ DownloadResult HttpDownload::Run() {
     curl_easy_setopt(c, CURLOPT_USERAGENT, "Ravik_desk");
     curl_easy_setopt(c, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connect_.count()));
-    // No byte for the stall time: the transfer is broken.
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stall_.count()));
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &Attempt::OnHeader);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Attempt::OnData);
@@ -256,6 +267,7 @@ DownloadResult HttpDownload::Run() {
         a.number = result.retriesUsed;
         a.resumeFrom = out.Written();
         a.total = total;
+        a.stall = stall_;
         errorText[0] = '\0';
         range = std::to_string(a.resumeFrom) + "-";
         curl_easy_setopt(c, CURLOPT_RANGE, a.resumeFrom > 0 ? range.c_str() : nullptr);
@@ -321,8 +333,7 @@ DownloadResult HttpDownload::Run() {
             return fail(DownloadStatus::BadUrl,
                         errorText[0] != '\0' ? errorText : curl_easy_strerror(code));
         }
-        std::string why = code == CURLE_OPERATION_TIMEDOUT && a.started
-                              ? "no data for " + std::to_string(stall_.count()) + " s"
+        std::string why = a.stalled ? "no data for " + std::to_string(stall_.count()) + " s"
                           : code == CURLE_OK     ? "the transfer ended early"
                           : errorText[0] != '\0' ? std::string(errorText)
                                                  : std::string(curl_easy_strerror(code));
