@@ -177,6 +177,7 @@ CGameTool Catalog::ReadTool(const IniFile& file, std::string_view index, std::si
     tool.EXENAME = Text(file, "EXENAME", key);
     tool.URL = Text(file, "URL", key);
     tool.VERSION = Text(file, "VERSION", key);
+    tool.PNGURL = Text(file, "PNGURL", key);
     tool.SCALE = static_cast<int32_t>(file.GetInt("SCALE", key, 0));
     tool.TIME = file.GetInt("TIME", key, 0);
     tool.DIR = ToolDirectory(tool.id);
@@ -286,6 +287,7 @@ std::size_t Catalog::LoadUsed() {
             continue;
         }
         const std::string key = std::to_string(i);
+        tool.PNGURL.clear();  // the used list does not keep icon addresses
         tool.GAMEDIR = Text(file, "GAMEDIR", key);
         tool.GAMEID = file.GetInt("GAMEID", key, 0);
         if (IsStartEntry(tool.id)) {
@@ -399,6 +401,12 @@ Outcome Catalog::RaiseLastTime(uint32_t stamp) {
     return Finish(path);
 }
 
+Outcome Catalog::WriteThenRaise(Outcome written, uint32_t stamp) {
+    // The catalog file first, the stamp only once the file holds the change: a change that
+    // could not be saved is fetched again by the next synchronisation.
+    return written.ok() ? RaiseLastTime(stamp) : written;
+}
+
 Outcome Catalog::PutGame(const CNetGame& game, std::size_t position) {
     if (CNetGame* existing = FindGame(games_, game.id)) {
         // The stored game takes the new texts but keeps its tools, in lists of its own so
@@ -414,10 +422,7 @@ Outcome Catalog::PutGame(const CNetGame& game, std::size_t position) {
     } else {
         games_.push_back(game);
     }
-    // The catalog file first, the stamp last: an interrupted change is fetched again.
-    Outcome outcome = WriteGames();
-    Keep(outcome, RaiseLastTime(game.TIME));
-    return outcome;
+    return WriteThenRaise(WriteGames(), game.TIME);
 }
 
 Outcome Catalog::DropGame(uint32_t gameId) {
@@ -460,9 +465,7 @@ Outcome Catalog::PutTool(uint32_t gameId, const CGameTool& tool) {
     } else {
         list->push_back(tool);
     }
-    Outcome outcome = WriteTools(gameId);
-    Keep(outcome, RaiseLastTime(tool.TIME));
-    return outcome;
+    return WriteThenRaise(WriteTools(gameId), tool.TIME);
 }
 
 Outcome Catalog::DropTool(uint32_t gameId, uint32_t toolId) {

@@ -128,6 +128,7 @@ class Catalog {
     Outcome Finish(const std::string& path);
     Outcome SaveOpenFiles();
     ToolList* TargetList(uint32_t gameId);
+    Outcome WriteThenRaise(Outcome written, uint32_t stamp);
     std::size_t LoadGameTools(uint32_t gameId, CNetGame& game, const IniFile& gameConfig);
     CGameTool ReadTool(const IniFile& file, std::string_view index, std::size_t i) const;
     Outcome WriteInstalledKey(const std::string& path, std::string_view index, uint32_t toolId,

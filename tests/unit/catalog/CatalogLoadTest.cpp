@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include "CatalogFixture.h"
+
+using namespace catalog;
+
+namespace {
+
+class CatalogLoad : public CatalogFixture {};
+
+TEST_F(CatalogLoad, GamesWithoutIconFileAreLeftOut) {
+    WriteGames({{12, "甲"}, {34, "乙", false}, {56, "丙"}});
+    WriteTools("GameTool/34.dat", "TOOL", {{340, kTypeProgram, "t"}});
+    EXPECT_EQ(cat.LoadGames(), 2u);
+    ASSERT_EQ(cat.Games().size(), 2u);
+    EXPECT_EQ(cat.Games()[0].id, 12u);
+    EXPECT_EQ(cat.Games()[0].TITLE, "甲");
+    EXPECT_EQ(cat.Games()[0].icon, P("GameIcon/12.png"));
+    EXPECT_EQ(cat.Games()[1].id, 56u);
+    EXPECT_EQ(FindGameOfTool(cat.Games(), 340), nullptr);
+}
+
+TEST_F(CatalogLoad, GameToolsGroupedByType) {
+    WriteGames({{12, "甲"}});
+    WriteTools("GameTool/12.dat", "TOOL",
+               {{1, 187, "a"},
+                {2, 191, "b"},
+                {3, 189, "c"},
+                {4, 192, "d"},
+                {5, 0, "bad"},
+                {6, 193, "bad"}});
+    cat.LoadGames();
+    const CNetGame& g = cat.Games().at(0);
+    EXPECT_EQ(Ids(*g.tools), (std::vector<uint32_t>{2, 4, 1, 3}));
+    EXPECT_EQ(Ids(*g.display), (std::vector<uint32_t>{1211, 1222, 1233, 1244, 2, 4, 1, 3}));
+    for (const CGameTool& t : *g.tools) {
+        EXPECT_EQ(t.GAMEID, 12u);
+        EXPECT_EQ(t.DIR, P("LocalGameTool/" + std::to_string(t.id)) + "/");
+    }
+}
+
+TEST_F(CatalogLoad, FixedEntriesOfAGame) {
+    WriteGames({{1234, "甲"}});
+    cat.LoadGames();
+    const CNetGame& g = cat.Games().at(0);
+    EXPECT_TRUE(g.tools->empty());
+    ASSERT_EQ(g.display->size(), 4u);
+    struct Expected {
+        uint32_t id;
+        const char* caption;
+        uint32_t type;
+        std::string url;
+        std::string icon;
+    };
+    const std::vector<Expected> expected = {
+        {123411, "启动游戏", 191, "http://show/1234", P("ToolIcon/defaultD.png")},
+        {123422, "下载游戏", 189, "http://down/1234", P("ToolIcon/defaultE.png")},
+        {123433, "官方网站", 189, "http://site/1234", P("ToolIcon/defaultC.png")},
+        {123444, "资料专区", 189, "http://show/1234", P("ToolIcon/defaultC.png")},
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const CGameTool& e = (*g.display)[i];
+        EXPECT_EQ(e.id, expected[i].id);
+        EXPECT_EQ(e.TITLE, expected[i].caption);
+        EXPECT_EQ(e.INFO, expected[i].caption);
+        EXPECT_EQ(e.TYPE, expected[i].type);
+        EXPECT_EQ(e.URL, expected[i].url);
+        EXPECT_EQ(e.icon, expected[i].icon);
+        EXPECT_EQ(e.GAMEID, 1234u);
+        EXPECT_EQ(e.INSTALLED, 0);
+        EXPECT_EQ(e.DIR, "");
+    }
+}
+
+TEST_F(CatalogLoad, StartEntryIconFollowsTheGamesProgramPath) {
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {nullptr, P("ToolIcon/defaultD.png")},
+        {"", P("ToolIcon/defaultD.png")},
+        {"C:\\Games\\a.exe", P("GameIcon/12.png")},
+    };
+    for (const auto& [gamedir, icon] : cases) {
+        WriteGames({{12, "甲"}});
+        if (gamedir != nullptr) {
+            ASSERT_TRUE(cat.SetGameDirectory(12, gamedir).ok());
+        }
+        cat.LoadGames();
+        EXPECT_EQ(cat.Games().at(0).display->at(0).icon, icon) << (gamedir ? gamedir : "absent");
+        std::filesystem::remove(P("gamecfg.dat"));
+    }
+}
+
+TEST_F(CatalogLoad, ToolIconsAndInstalledFlag) {
+    struct Case {
+        uint32_t type;
+        const char* installed;
+        int expectInstalled;
+        std::string icon;
+    };
+    const std::vector<Case> cases = {
+        {187, "0", 0, P("ToolIcon/defaultC.png")}, {188, "0", 0, P("ToolIcon/defaultC.png")},
+        {189, "0", 0, P("ToolIcon/defaultC.png")}, {190, "0", 0, P("ToolIcon/defaultC.png")},
+        {191, "0", 0, P("ToolIcon/defaultD.png")}, {192, "0", 0, P("ToolIcon/defaultD.png")},
+        {187, "1", 1, P("ToolIcon/77.png")},       {191, "1", 1, P("ToolIcon/77.png")},
+        {187, "5", 1, P("ToolIcon/77.png")},       {187, "no", 0, P("ToolIcon/defaultC.png")},
+    };
+    for (const auto& c : cases) {
+        WriteKeys("Normalcfg.dat", {{"NormalTool", "SIZE", "1"},
+                                    {"NormalTool", "1", "77"},
+                                    {"TYPE", "1", std::to_string(c.type)},
+                                    {"INSTALLED", "1", c.installed}});
+        ASSERT_EQ(cat.LoadGeneralTools(), 1u);
+        const CGameTool& t = cat.GeneralTools()[0];
+        EXPECT_EQ(t.INSTALLED, c.expectInstalled) << c.type << " " << c.installed;
+        EXPECT_EQ(t.icon, c.icon) << c.type << " " << c.installed;
+    }
+}
+
+TEST_F(CatalogLoad, MissingKeysReadAsNullAndZero) {
+    WriteKeys("Normalcfg.dat", {{"NormalTool", "SIZE", "1"}, {"TYPE", "1", "189"}});
+    ASSERT_EQ(cat.LoadGeneralTools(), 1u);
+    const CGameTool& t = cat.GeneralTools()[0];
+    EXPECT_EQ(t.id, 0u);
+    for (const std::string* text : {&t.TITLE, &t.INFO, &t.EXENAME, &t.URL, &t.VERSION, &t.PNGURL}) {
+        EXPECT_EQ(*text, "NULL");
+    }
+    EXPECT_EQ(t.SCALE, 0);
+    EXPECT_EQ(t.TIME, 0u);
+    EXPECT_EQ(t.GAMEID, 0u);
+    EXPECT_EQ(t.GAMEDIR, "");
+}
+
+TEST_F(CatalogLoad, TextsAreCutTo259Units) {
+    WriteKeys("Normalcfg.dat", {{"NormalTool", "SIZE", "1"},
+                                {"TYPE", "1", "189"},
+                                {"TITLE", "1", std::string(300, 'x')},
+                                {"INFO", "1", std::string(300 * 3, 'y') + "游"}});
+    cat.LoadGeneralTools();
+    EXPECT_EQ(cat.GeneralTools()[0].TITLE, std::string(259, 'x'));
+    EXPECT_EQ(cat.GeneralTools()[0].INFO, std::string(259, 'y'));
+}
+
+TEST_F(CatalogLoad, MissingFilesGiveEmptyLists) {
+    cat.LoadAll();
+    EXPECT_TRUE(cat.Games().empty());
+    EXPECT_TRUE(cat.GeneralTools().empty());
+    EXPECT_TRUE(cat.Used().empty());
+    WriteGames({{12, "甲"}});
+    EXPECT_EQ(cat.LoadGameTools(12, cat.Games().emplace_back()), 4u);
+}
+
+TEST_F(CatalogLoad, DamagedFilesNeverCrashAndKeepGoodItems) {
+    const std::string good = "[NormalTool]\r\nSIZE=2\r\n1=5\r\n2=6\r\n[TYPE]\r\n1=187\r\n2=189\r\n";
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"NUL bytes", std::string(100, '\0') + "\n" + good + std::string(5, '\0')},
+        {"binary garbage", std::string("\x81\x00\xFF\xFE\x80\x01\n", 7) + good},
+        {"malformed lines", "]]\n[\n==\n=5\nSIZE\n" + good + "[TYPE\n1==\n"},
+        {"10 MB line", std::string(10 << 20, 'z') + "\n" + good},
+        {"SIZE beyond every key",
+         "[NormalTool]\r\nSIZE=4000000000\r\n1=5\r\n2=6\r\n"
+         "[TYPE]\r\n1=187\r\n2=189\r\n"},
+        {"SIZE larger than items",
+         "[NormalTool]\r\nSIZE=9\r\n1=5\r\n2=6\r\n"
+         "[TYPE]\r\n1=187\r\n2=189\r\n"},
+    };
+    for (const auto& [what, bytes] : cases) {
+        dir.Write("Normalcfg.dat", bytes);
+        EXPECT_EQ(cat.LoadGeneralTools(), 2u) << what;
+        EXPECT_EQ(Ids(cat.GeneralTools()), (std::vector<uint32_t>{5, 6})) << what;
+    }
+    const std::vector<std::pair<const char*, std::string>> empty = {
+        {"empty file", ""},
+        {"only garbage", std::string("\xC3\x28\x00\xA0\xA1", 5)},
+        {"negative SIZE", "[NormalTool]\nSIZE=-3\n1=5\n[TYPE]\n1=187\n"},
+    };
+    for (const auto& [what, bytes] : empty) {
+        dir.Write("Normalcfg.dat", bytes);
+        EXPECT_EQ(cat.LoadGeneralTools(), 0u) << what;
+    }
+}
+
+TEST_F(CatalogLoad, UnreadableCatalogGivesEmptyList) {
+    std::filesystem::create_directories(P("gamecfg.dat"));
+    std::filesystem::create_directories(P("Usedcfg.dat"));
+    cat.LoadAll();
+    EXPECT_TRUE(cat.Games().empty());
+    EXPECT_TRUE(cat.Used().empty());
+}
+
+TEST_F(CatalogLoad, UsedStartEntryTakesGameTitleAndIcon) {
+    WriteGames({{1234, "神域传说"}});
+    WriteKeys("Usedcfg.dat", {{"TOOL", "SIZE", "3"},
+                              {"TOOL", "1", "123411"},
+                              {"TITLE", "1", "启动游戏"},
+                              {"TYPE", "1", "191"},
+                              {"GAMEID", "1", "1234"},
+                              {"TOOL", "2", "567811"},
+                              {"TITLE", "2", "启动游戏"},
+                              {"TYPE", "2", "191"},
+                              {"GAMEID", "2", "5678"},
+                              {"TOOL", "3", "42"},
+                              {"TYPE", "3", "0"}});
+    cat.LoadGames();
+    ASSERT_EQ(cat.LoadUsed(), 2u);
+    EXPECT_EQ(cat.Used()[0].TITLE, "神域传说");
+    EXPECT_EQ(cat.Used()[0].icon, P("GameIcon/1234.png"));
+    EXPECT_EQ(cat.Used()[1].TITLE, "启动游戏") << "game no longer listed";
+    EXPECT_EQ(cat.Used()[1].icon, P("GameIcon/5678.png"));
+    EXPECT_EQ(cat.Used()[0].PNGURL, "");
+}
+
+}  // namespace

@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+#include "catalog/IniFile.h"
+#include "platform/CodePage.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+using catalog::IniEncoding;
+using catalog::IniFile;
+
+namespace {
+
+struct ReadCase {
+    const char* what;
+    std::string text;
+    const char* section;
+    const char* key;
+    std::size_t limit;
+    std::string expected;
+};
+
+TEST(IniFileRead, TextFollowsProfileRules) {
+    const std::vector<ReadCase> cases = {
+        {"names ignore letter case", "[Sec]\nKey=v\n", "sEC", "kEY", 259, "v"},
+        {"first key wins", "[s]\nk=1\nk=2\n", "s", "k", 259, "1"},
+        {"first section wins", "[s]\na=1\n[s]\na=2\nb=3\n", "s", "a", 259, "1"},
+        {"a repeated section is not read", "[s]\na=1\n[s]\nb=3\n", "s", "b", 259, "<d>"},
+        {"spaces around names and value", "[ s ]\n\t k \t=  v w \t\n", "s", "k", 259, "v w"},
+        {"one pair of quotes goes", "[s]\nk=\"quoted text\"\n", "s", "k", 259, "quoted text"},
+        {"inner quotes stay", "[s]\nk=\"a\"b\"\n", "s", "k", 259, "a\"b"},
+        {"a lone quote stays", "[s]\nk=\"half\n", "s", "k", 259, "\"half"},
+        {"empty value", "[s]\nk=\n", "s", "k", 259, ""},
+        {"value with '='", "[s]\nk=a=b\n", "s", "k", 259, "a=b"},
+        {"CRLF lines", "[s]\r\nk=v\r\n", "s", "k", 259, "v"},
+        {"no final line ending", "[s]\nk=v", "s", "k", 259, "v"},
+        {"missing key", "[s]\nk=v\n", "s", "x", 259, "<d>"},
+        {"missing section", "[s]\nk=v\n", "t", "k", 259, "<d>"},
+        {"keys before any section belong to none", "k=v\n[s]\n", "s", "k", 259, "<d>"},
+        {"a line without '=' is no key", "[s]\nk\nk=v\n", "s", "k", 259, "v"},
+        {"comment lines are no keys", "[s]\n;k=c\nk=v\n", "s", "k", 259, "v"},
+        {"header without ']'", "[s\nk=v\n", "s", "k", 259, "v"},
+        {"value ends at NUL", std::string("[s]\nk=ab\0cd\n", 12), "s", "k", 259, "ab"},
+        {"cut to the limit", "[s]\nk=abcdef\n", "s", "k", 3, "abc"},
+        {"limit counts UTF-16 units", "[s]\nk=游戏桌面\n", "s", "k", 2, "游戏"},
+        {"no half surrogate pair", "[s]\nk=\xF0\x9F\x98\x80\xF0\x9F\x98\x80\n", "s", "k", 3,
+         "\xF0\x9F\x98\x80"},
+        {"the default is cut too", "[s]\n", "s", "k", 2, "<d"},
+    };
+    for (const auto& c : cases) {
+        IniFile file = IniFile::Parse("x.ini", c.text);
+        EXPECT_EQ(file.GetString(c.section, c.key, "<d>", c.limit), c.expected) << c.what;
+    }
+}
+
+TEST(IniFileRead, NumbersTakeLeadingDigits) {
+    const std::vector<std::pair<std::string, uint32_t>> cases = {
+        {"42", 42}, {"  42  ", 42}, {"12abc", 12},
+        {"abc", 0}, {"-5", 0},      {"+5", 0},
+        {"", 0},    {"\"15\"", 15}, {"4294967295", 4294967295u},
+    };
+    for (const auto& [value, expected] : cases) {
+        IniFile file = IniFile::Parse("x.ini", "[s]\nk=" + value + "\n");
+        EXPECT_EQ(file.GetInt("s", "k", 7), expected) << value;
+    }
+    EXPECT_EQ(IniFile::Parse("x.ini", "[s]\n").GetInt("s", "k", 7), 7u);
+}
+
+struct WriteCase {
+    const char* what;
+    std::string before;
+    std::vector<std::vector<std::string>> sets;
+    std::string after;
+};
+
+TEST(IniFileWrite, SetChangesOneKeyAndKeepsEveryOtherLine) {
+    const std::vector<WriteCase> cases = {
+        {"new document", "", {{"s", "k", "v"}}, "[s]\r\nk=v\r\n"},
+        {"first occurrence replaced, rest kept",
+         "; note\n[s]\nk=1\nk=2\nx = \"y\"\n",
+         {{"s", "k", "9"}},
+         "; note\n[s]\nk=9\nk=2\nx = \"y\"\n"},
+        {"replaced key keeps its spelling",
+         "[Sec]\nKey=1\n",
+         {{"SEC", "KEY", "2"}},
+         "[Sec]\nKey=2\n"},
+        {"new key goes before the blank lines of its section",
+         "[a]\nk=1\n\n[b]\nz=1\n",
+         {{"a", "n", "2"}},
+         "[a]\nk=1\nn=2\n\n[b]\nz=1\n"},
+        {"new section at the end", "[a]\nk=1", {{"b", "k", "2"}}, "[a]\nk=1\n[b]\nk=2\n"},
+        {"keys set one by one",
+         "",
+         {{"a", "1", "x"}, {"b", "1", "y"}, {"a", "2", "z"}},
+         "[a]\r\n1=x\r\n2=z\r\n[b]\r\n1=y\r\n"},
+        {"unknown lines and keys beyond SIZE stay",
+         "[T]\r\nSIZE=1\r\n1=a\r\n2=old\r\ngarbage line\r\n",
+         {{"T", "1", "b"}},
+         "[T]\r\nSIZE=1\r\n1=b\r\n2=old\r\ngarbage line\r\n"},
+    };
+    for (const auto& c : cases) {
+        IniFile file = IniFile::Parse("x.ini", c.before);
+        for (const auto& s : c.sets) {
+            file.Set(s[0], s[1], s[2]);
+        }
+        EXPECT_EQ(file.Serialize(), c.after) << c.what;
+        for (const auto& s : c.sets) {
+            EXPECT_EQ(file.GetString(s[0], s[1], "<d>", 259), s[2]) << c.what;
+        }
+    }
+}
+
+std::string Encode(const std::string& utf8, const std::string& encoding) {
+    std::string out;
+    EXPECT_TRUE(platform::ConvertFromUtf8(utf8, encoding, out));
+    return out;
+}
+
+TEST(IniFileEncoding, WrittenBackInTheEncodingRead) {
+    const std::string before = "[s]\r\nk=游戏\r\n";
+    const std::string after = "[s]\r\nk=游戏\r\nn=桌面\r\n";
+    struct Case {
+        IniEncoding encoding;
+        std::string bytesBefore;
+        std::string bytesAfter;
+    };
+    const std::vector<Case> cases = {
+        {IniEncoding::Utf8, before, after},
+        {IniEncoding::Utf8Bom, "\xEF\xBB\xBF" + before, "\xEF\xBB\xBF" + after},
+        {IniEncoding::Utf16LE, "\xFF\xFE" + Encode(before, "UTF-16LE"),
+         "\xFF\xFE" + Encode(after, "UTF-16LE")},
+        {IniEncoding::Ansi, Encode(before, "GBK"), Encode(after, "GBK")},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        dir.Write("x.ini", c.bytesBefore);
+        IniFile file = IniFile::Load(dir / "x.ini");
+        EXPECT_EQ(file.Encoding(), c.encoding);
+        EXPECT_EQ(file.GetString("s", "k", "", 259), "游戏");
+        file.Set("s", "n", "桌面");
+        ASSERT_TRUE(file.Save().ok());
+        EXPECT_EQ(dir.Read("x.ini"), c.bytesAfter) << static_cast<int>(c.encoding);
+        EXPECT_EQ(IniFile::Load(dir / "x.ini").GetString("s", "n", "", 259), "桌面");
+    }
+}
+
+TEST(IniFileSave, CreatesTheFileAndItsDirectory) {
+    TempDir dir;
+    IniFile file = IniFile::Load(dir / "GameTool/7.dat");
+    EXPECT_FALSE(file.Exists());
+    file.Set("TOOL", "SIZE", "0");
+    ASSERT_TRUE(file.Save().ok());
+    EXPECT_EQ(dir.Read("GameTool/7.dat"), "[TOOL]\r\nSIZE=0\r\n");
+    EXPECT_TRUE(IniFile::Load(dir / "GameTool/7.dat").Exists());
+}
+
+TEST(IniFileSave, NothingToSaveWritesNothing) {
+    TempDir dir;
+    IniFile file = IniFile::Load(dir / "x.ini");
+    EXPECT_TRUE(file.Save().ok());
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.ini"));
+}
+
+TEST(IniFileSave, AnotherWritersKeysSurvive) {
+    TempDir dir;
+    dir.Write("x.ini", "[s]\nbase=1\n");
+    IniFile first = IniFile::Load(dir / "x.ini");
+    IniFile second = IniFile::Load(dir / "x.ini");
+    first.Set("s", "a", "from first");
+    second.Set("s", "b", "from second");
+    second.Set("s", "base", "2");
+    ASSERT_TRUE(first.Save().ok());
+    ASSERT_TRUE(second.Save().ok());
+    IniFile result = IniFile::Load(dir / "x.ini");
+    EXPECT_EQ(result.GetString("s", "a", "", 259), "from first");
+    EXPECT_EQ(result.GetString("s", "b", "", 259), "from second");
+    EXPECT_EQ(result.GetString("s", "base", "", 259), "2");
+}
+
+// Whatever stops a save, the file on disk stays the previous one and no temporary file is
+// left behind.
+class IniFileSaveFailure : public ::testing::Test {
+  protected:
+    void SetUp() override { dir.Write("x.ini", previous); }
+    void ExpectPreviousFileIntact() {
+        EXPECT_EQ(dir.Read("x.ini"), previous);
+        std::size_t entries = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+            (void)e;
+            ++entries;
+        }
+        EXPECT_EQ(entries, 1u);
+    }
+    IniFile Changed() {
+        IniFile file = IniFile::Load(dir / "x.ini");
+        file.Set("s", "k", std::string(4096, 'n'));
+        return file;
+    }
+    TempDir dir;
+    const std::string previous = "[s]\r\nk=old\r\n";
+};
+
+TEST_F(IniFileSaveFailure, ReadOnlyFile) {
+    IniFile file = Changed();
+    std::filesystem::permissions(dir / "x.ini", std::filesystem::perms::owner_read);
+    catalog::Outcome outcome = file.Save();
+    EXPECT_EQ(outcome.code, catalog::Outcome::WriteFailed);
+    EXPECT_NE(outcome.reason.find("read-only"), std::string::npos);
+    ExpectPreviousFileIntact();
+}
+
+#ifndef _WIN32
+TEST_F(IniFileSaveFailure, ReadOnlyDirectory) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root writes into read-only directories";
+    }
+    IniFile file = Changed();
+    std::filesystem::permissions(
+        dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_EQ(file.Save().code, catalog::Outcome::WriteFailed);
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
+    ExpectPreviousFileIntact();
+}
+
+TEST_F(IniFileSaveFailure, WriteBreaksOffHalfway) {
+    IniFile file = Changed();
+    // The file size limit makes the write fail part way, as a full disk would.
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    catalog::Outcome outcome = file.Save();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(outcome.code, catalog::Outcome::WriteFailed);
+    ExpectPreviousFileIntact();
+    EXPECT_TRUE(file.Dirty());
+    EXPECT_TRUE(file.Save().ok()) << "a later save still writes the change";
+    EXPECT_EQ(IniFile::Load(dir / "x.ini").GetString("s", "k", "", 5000), std::string(4096, 'n'));
+}
+#endif
+
+TEST(IniFileBadInput, PathThatIsADirectoryIsNeverReplaced) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "x.ini");
+    IniFile file = IniFile::Load(dir / "x.ini");
+    EXPECT_FALSE(file.Exists());
+    EXPECT_EQ(file.GetString("s", "k", "d", 259), "d");
+    file.Set("s", "k", "v");
+    EXPECT_EQ(file.Save().code, catalog::Outcome::WriteFailed);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "x.ini"));
+}
+
+TEST(IniFileBadInput, ParentThatIsAFileFailsTheSave) {
+    TempDir dir;
+    dir.Write("GameTool", "not a directory");
+    IniFile file = IniFile::Load(dir / "GameTool/1.dat");
+    file.Set("TOOL", "SIZE", "1");
+    EXPECT_EQ(file.Save().code, catalog::Outcome::WriteFailed);
+    EXPECT_EQ(dir.Read("GameTool"), "not a directory");
+}
+
+TEST(IniFileBadInput, GarbageIsReadWithoutHarmAndKeysStillWork) {
+    std::mt19937 random(20240601);
+    std::string garbage(64 * 1024, '\0');
+    for (char& c : garbage) {
+        c = static_cast<char>(random() & 0xFF);
+    }
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"binary garbage", garbage},
+        {"NUL bytes", std::string(4096, '\0') + "\n[s]\nk=v\n"},
+        {"garbage with a good section", garbage + "\n[s]\nk=v\n"},
+        {"10 MB line without '='", "[s]\n" + std::string(10 << 20, 'x') + "\nk=v\n"},
+        {"10 MB value", "[s]\nk=" + std::string(10 << 20, 'x') + "\n"},
+        {"10 MB of '['", std::string(10 << 20, '[')},
+        {"only line breaks", std::string(1 << 20, '\n')},
+        {"lone UTF-16 BOM", "\xFF\xFE"},
+        {"odd UTF-16 length", std::string("\xFF\xFE[\0s\0]\0\n", 9)},
+    };
+    for (const auto& [what, bytes] : cases) {
+        TempDir dir;
+        dir.Write("x.ini", bytes);
+        IniFile file = IniFile::Load(dir / "x.ini");
+        std::string k = file.GetString("s", "k", "d", 259);
+        EXPECT_LE(k.size(), 259u * 4) << what;
+        (void)file.GetInt("s", "k", 0);
+        file.Set("new", "key", "value");
+        ASSERT_TRUE(file.Save().ok()) << what;
+        EXPECT_EQ(IniFile::Load(dir / "x.ini").GetString("new", "key", "", 259), "value") << what;
+    }
+}
+
+TEST(IniFileBadInput, HugeValueIsCutToTheLimit) {
+    IniFile file = IniFile::Parse("x.ini", "[s]\nk=" + std::string(10 << 20, 'x') + "\nj=1\n");
+    EXPECT_EQ(file.GetString("s", "k", "", 259), std::string(259, 'x'));
+    EXPECT_EQ(file.GetInt("s", "j", 0), 1u);
+}
+
+TEST(IniFileLimits, LargestNumberKeyBoundsItems) {
+    IniFile file = IniFile::Parse("x.ini", "[a]\n1=x\n17=y\nSIZE=99\n[b]\n5=z\n99999999999=w\n");
+    EXPECT_EQ(file.LargestNumberKey(), 17u);
+    file.Set("c", "40", "v");
+    EXPECT_EQ(file.LargestNumberKey(), 40u);
+}
+
+TEST(CutToUtf16Units, NeverSplitsACharacter) {
+    EXPECT_EQ(catalog::CutToUtf16Units("ab游戏", 3), "ab游");
+    EXPECT_EQ(catalog::CutToUtf16Units("a\xF0\x9F\x98\x80", 2), "a");
+    EXPECT_EQ(catalog::CutToUtf16Units("a\xF0\x9F\x98\x80", 3), "a\xF0\x9F\x98\x80");
+    EXPECT_EQ(catalog::CutToUtf16Units("abc", 0), "");
+}
+
+}  // namespace
