@@ -402,10 +402,29 @@ ZipResult ZipArchive::ExtractEntry(std::int64_t index, const std::string& name) 
         return ZipResult::WriteFailed;
     }
 
+    // A file whose data turned out wrong is removed again: nothing half-written or damaged
+    // is left looking like an installed file.
+    const std::string path = base_ + target;
     FileWriter out;
-    if (!out.Create(base_ + target, entry.IsExecutable())) {
+    if (!out.Create(path, entry.IsExecutable())) {
         return ZipResult::CannotOpen;
     }
+    ZipResult result = CopyEntryData(entry, out);
+    if (result == ZipResult::Ok) {
+        bool ok = out.SetTimes(entry.creationTime, entry.accessTime, entry.writeTime);
+        if ((entry.attributes & kAttrReadOnly) != 0) {
+            ok = out.MakeReadOnly() && ok;
+        }
+        result = out.Close() && ok ? ZipResult::Ok : ZipResult::WriteFailed;
+    }
+    if (result != ZipResult::Ok) {
+        out.Close();
+        std::filesystem::remove(FsPath(path), ec);
+    }
+    return result;
+}
+
+ZipResult ZipArchive::CopyEntryData(const ZipEntry& entry, FileWriter& out) {
     unzFile uf = reader_->file;
     int opened = unzOpenCurrentFile3(uf, nullptr, nullptr, 0, nullptr);
     if (opened != UNZ_OK) {
@@ -434,15 +453,10 @@ ZipResult ZipArchive::ExtractEntry(std::int64_t index, const std::string& name) 
         written += static_cast<std::uint64_t>(n);
     }
     entryOpen_ = false;
+    // Closing the entry checks its CRC-32.
     int closed = unzCloseCurrentFile(uf);
-    if (written != entry.uncompressedSize || closed != UNZ_OK) {
-        return ZipResult::ReadFailed;
-    }
-    bool ok = out.SetTimes(entry.creationTime, entry.accessTime, entry.writeTime);
-    if ((entry.attributes & kAttrReadOnly) != 0) {
-        ok = out.MakeReadOnly() && ok;
-    }
-    return out.Close() && ok ? ZipResult::Ok : ZipResult::WriteFailed;
+    return written == entry.uncompressedSize && closed == UNZ_OK ? ZipResult::Ok
+                                                                 : ZipResult::ReadFailed;
 }
 
 ZipResult ZipArchive::CloseArchive() {

@@ -7,6 +7,8 @@
 
 namespace install {
 
+class FileWriter;
+
 // Result codes of the archive operations; Ok is 0, every other value is a failure.
 enum class ZipResult : std::uint32_t {
     Ok = 0,
@@ -59,7 +61,7 @@ struct ZipEntry {
 // Entries are refused (UnsafeEntry) when their cleaned name would still leave the base
 // directory or when they are symbolic links; the CRC-32 of every extracted entry is checked;
 // an entry is never written beyond its declared size, and one that would not fit on the disk
-// is not started.
+// is not started. An entry whose data fails leaves no output file behind.
 class ZipArchive {
   public:
     ZipArchive();
@@ -95,6 +97,7 @@ class ZipArchive {
 
     ZipResult MoveTo(std::int64_t index);
     ZipResult Describe(std::int64_t index, ZipEntry& entry);
+    ZipResult CopyEntryData(const ZipEntry& entry, FileWriter& out);
     void CloseEntry();
 
     std::unique_ptr<Reader> reader_;

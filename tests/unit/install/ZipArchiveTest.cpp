@@ -266,19 +266,18 @@ TEST_F(ZipArchiveTest, DamagedEntriesFailWithTheirCode) {
         const char* what;
         std::function<void(ziptest::Item&)> damage;
         ZipResult expected;
-        std::uint64_t maxWritten;  // bytes the output file may hold afterwards
     } cases[] = {
         {"local signature", [](auto& i) { i.localSignature = 0x08074b50; },
-         ZipResult::BadLocalHeader, 0},
-        {"local method", [](auto& i) { i.localMethod = 0; }, ZipResult::BadLocalHeader, 0},
-        {"local crc", [](auto& i) { i.localCrc = 1; }, ZipResult::BadLocalHeader, 0},
+         ZipResult::BadLocalHeader},
+        {"local method", [](auto& i) { i.localMethod = 0; }, ZipResult::BadLocalHeader},
+        {"local crc", [](auto& i) { i.localCrc = 1; }, ZipResult::BadLocalHeader},
         {"local name length", [](auto& i) { i.localName = "longer-name.bin"; },
-         ZipResult::BadLocalHeader, 0},
-        {"unknown method", [](auto& i) { i.method = 12; }, ZipResult::BadLocalHeader, 0},
-        {"crc of other data", [](auto& i) { i.crc = 0x12345678; }, ZipResult::ReadFailed, 100000},
-        {"encrypted", [](auto& i) { i.flags = 1; }, ZipResult::PasswordMismatch, 0},
+         ZipResult::BadLocalHeader},
+        {"unknown method", [](auto& i) { i.method = 12; }, ZipResult::BadLocalHeader},
+        {"crc of other data", [](auto& i) { i.crc = 0x12345678; }, ZipResult::ReadFailed},
+        {"encrypted", [](auto& i) { i.flags = 1; }, ZipResult::PasswordMismatch},
         {"garbage deflate", [](auto& i) { i.compressed = std::string(64, '\xff'); },
-         ZipResult::ReadFailed, 100000},
+         ZipResult::ReadFailed},
         // Zip bombs: the header claims far more than the data holds, or the data inflates to far
         // more than the header claims. Neither may write beyond the declared size.
         {"stored, 0 bytes claiming 4 GB",
@@ -288,22 +287,22 @@ TEST_F(ZipArchiveTest, DamagedEntriesFailWithTheirCode) {
              i.crc = 0;
              i.uncompressedSize = 0xFFFF0000u;
          },
-         ZipResult::ReadFailed, 0},
+         ZipResult::ReadFailed},
         {"deflated, empty stream claiming 4 GB",
          [](auto& i) {
              i.data.clear();
              i.crc = 0;
              i.uncompressedSize = 0xFFFF0000u;
          },
-         ZipResult::ReadFailed, 0},
+         ZipResult::ReadFailed},
         {"no data at all claiming 4 GB",
          [](auto& i) {
              i.compressed = "";
              i.uncompressedSize = 0xFFFF0000u;
          },
-         ZipResult::ReadFailed, 0},
+         ZipResult::ReadFailed},
         {"inflates beyond its size", [](auto& i) { i.uncompressedSize = 1000; },
-         ZipResult::ReadFailed, 1000},
+         ZipResult::ReadFailed},
     };
     for (const auto& c : cases) {
         TempDir temp;
@@ -314,9 +313,8 @@ TEST_F(ZipArchiveTest, DamagedEntriesFailWithTheirCode) {
         ASSERT_EQ(archive.OpenArchive(temp / "a.zip"), ZipResult::Ok) << c.what;
         archive.SetBaseDirectory(temp / "out");
         EXPECT_EQ(archive.ExtractEntry(0, "entry.bin"), c.expected) << c.what;
-        std::error_code ec;
-        auto size = fs::file_size(temp.path() / "out/entry.bin", ec);
-        EXPECT_LE(ec ? 0 : size, c.maxWritten) << c.what;
+        // Damaged data never stays behind as if it were the file.
+        EXPECT_FALSE(fs::exists(temp.path() / "out/entry.bin")) << c.what;
     }
 }
 

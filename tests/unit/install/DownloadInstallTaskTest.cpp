@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "FileHttpServer.h"
+#include "RawHttpServer.h"
+#include "TempDir.h"
+#include "ZipBuilder.h"
+#include "install/DownloadInstallTask.h"
+
+using install::DownloadCounters;
+using install::DownloadInstallTask;
+using install::InstallTaskResult;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Records the task's events in the order they came.
+class EventLog : public DownloadInstallTask::Listener {
+  public:
+    void OnInstalled(const catalog::CGameTool& tool) override {
+        Add("installed " + std::to_string(tool.id));
+    }
+    void OnStartResult(bool started) override { Add(started ? "started" : "not started"); }
+    void OnFinished(const InstallTaskResult& result) override {
+        Add("finished");
+        std::lock_guard lock(mutex_);
+        result_ = result;
+    }
+    std::vector<std::string> Events() {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    InstallTaskResult Result() {
+        std::lock_guard lock(mutex_);
+        return result_;
+    }
+
+  private:
+    void Add(std::string event) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+    }
+    std::mutex mutex_;
+    std::vector<std::string> events_;
+    InstallTaskResult result_;
+};
+
+catalog::CGameTool Tool(std::uint32_t id, std::string url, std::string exe = "run.sh") {
+    catalog::CGameTool tool;
+    tool.id = id;
+    tool.TITLE = "测试工具";
+    tool.URL = std::move(url);
+    tool.EXENAME = std::move(exe);
+    tool.TYPE = catalog::kTypeProgram;
+    return tool;
+}
+
+// A tool archive whose program writes "started" into its working directory.
+std::string ToolArchive(std::size_t padding = 0) {
+    auto script = ziptest::File("Tool/run.sh", "#!/bin/sh\npwd > started\n");
+    script.external = 0100755u << 16;
+    std::string filler(padding, '\0');
+    for (std::size_t i = 0; i < filler.size(); ++i) {
+        filler[i] = static_cast<char>((i * 2654435761u) >> 13);
+    }
+    return ziptest::Build(
+        {ziptest::Dir("Tool/"), script, ziptest::File("Tool/data.bin", filler, 0)});
+}
+
+bool AppearsSoon(const fs::path& path) {
+    for (int i = 0; i < 200 && !fs::exists(path); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return fs::exists(path);
+}
+
+TEST(DownloadInstallTask, InstallsStartsAndReportsInOrder) {
+    FileHttpServer server;
+    const std::string archive = ToolArchive(300000);
+    server.Put("/tools/42.zip", archive);
+    TempDir program;
+    EventLog log;
+    DownloadInstallTask task(program.dir(), Tool(42, server.Url("/tools/42.zip")), &log);
+    EXPECT_EQ(task.TitleLine(), "正在下载：   测试工具");
+    task.Start();
+    task.Wait();
+    EXPECT_EQ(log.Events(), (std::vector<std::string>{"installed 42", "started", "finished"}));
+    EXPECT_TRUE(log.Result().Installed());
+    EXPECT_TRUE(log.Result().started);
+    EXPECT_FALSE(task.IsRunning());
+    EXPECT_EQ(program.Read("ToolDownload/42.zip"), archive);
+    EXPECT_TRUE(AppearsSoon(program.path() / "LocalGameTool/42/started"));
+    EXPECT_EQ(program.Read("LocalGameTool/42/started"),
+              (program.path() / "LocalGameTool/42").string() + "\n");
+
+    DownloadCounters counters = task.Counters();
+    EXPECT_EQ(counters.perMille, 1000u);
+    EXPECT_EQ(counters.totalKB, archive.size() >> 10);
+    EXPECT_EQ(counters.receivedKB, counters.totalKB);
+    EXPECT_EQ(counters.retries, 0);
+    EXPECT_EQ(counters.phase, DownloadCounters::Phase::Done);
+}
+
+TEST(DownloadInstallTask, FailuresEndWithoutInstalling) {
+    FileHttpServer server;
+    auto damaged = ziptest::File("Tool/run.sh", "#!/bin/sh\n");
+    damaged.crc = 1;
+    server.Put("/damaged.zip", ziptest::Build({damaged}));
+    server.Put("/page.zip", "<html>sorry</html>");
+    server.Put("/hostile.zip", ziptest::Build({ziptest::File("Tool/../../evil", "x")}));
+    struct Case {
+        const char* what;
+        std::string url;
+        InstallTaskResult::Status status;
+    } cases[] = {
+        {"not found", server.Url("/status/404"), InstallTaskResult::Status::DownloadFailed},
+        {"server error", server.Url("/status/500"), InstallTaskResult::Status::DownloadFailed},
+        {"no address", "", InstallTaskResult::Status::DownloadFailed},
+        {"not an archive", server.Url("/page.zip"), InstallTaskResult::Status::InstallFailed},
+        {"damaged entry", server.Url("/damaged.zip"), InstallTaskResult::Status::InstallFailed},
+        {"hostile entry", server.Url("/hostile.zip"), InstallTaskResult::Status::InstallFailed},
+    };
+    for (const auto& c : cases) {
+        TempDir program;
+        EventLog log;
+        DownloadInstallTask task(program.dir(), Tool(5, c.url), &log);
+        InstallTaskResult result = task.Run();
+        EXPECT_EQ(result.status, c.status) << c.what;
+        EXPECT_NE(result.reason, "") << c.what;
+        EXPECT_FALSE(result.started) << c.what;
+        EXPECT_EQ(log.Events(), std::vector<std::string>{"finished"}) << c.what;
+        EXPECT_FALSE(fs::exists(program.path() / "LocalGameTool/5/run.sh")) << c.what;
+        EXPECT_FALSE(fs::exists(program.path() / "evil")) << c.what;
+    }
+}
+
+TEST(DownloadInstallTask, AProgramThatCannotStartStillCountsAsInstalled) {
+    FileHttpServer server;
+    server.Put("/a.zip", ToolArchive());
+    TempDir program;
+    EventLog log;
+    DownloadInstallTask task(program.dir(), Tool(6, server.Url("/a.zip"), "missing.exe"), &log);
+    InstallTaskResult result = task.Run();
+    EXPECT_TRUE(result.Installed());
+    EXPECT_FALSE(result.started);
+    EXPECT_EQ(log.Events(), (std::vector<std::string>{"installed 6", "not started", "finished"}));
+}
+
+TEST(DownloadInstallTask, WithoutStartingOnlyInstalls) {
+    FileHttpServer server;
+    server.Put("/empty.zip", ziptest::Build({}));
+    TempDir program;
+    EventLog log;
+    DownloadInstallTask task(program.dir(), Tool(8, server.Url("/empty.zip")), &log);
+    task.SetStartProgram(false);
+    EXPECT_TRUE(task.Run().Installed());
+    EXPECT_EQ(log.Events(), (std::vector<std::string>{"installed 8", "finished"}));
+    // A 22-byte archive: the size in KB is 0, yet the download shows as complete.
+    EXPECT_EQ(task.Counters().perMille, 1000u);
+    EXPECT_EQ(task.Counters().totalKB, 0u);
+}
+
+TEST(DownloadInstallTask, CancelMidwayKeepsThePartialArchiveAndInstallsNothing) {
+    const std::string archive = ToolArchive(500000);
+    RawHttpServer server([&](RawHttpServer::Connection& c) {
+        c.SendHead(200, "OK", static_cast<long long>(archive.size()));
+        c.Send(archive.substr(0, archive.size() / 2));
+        c.Stall();
+    });
+    TempDir program;
+    EventLog log;
+    DownloadInstallTask task(program.dir(), Tool(9, server.Url()), &log);
+    task.Start();
+    // The front end polls the counters from its own thread while the worker writes them.
+    DownloadCounters seen;
+    while ((seen = task.Counters()).receivedKB < (archive.size() / 2) >> 10) {
+        EXPECT_LE(seen.perMille, 1000u);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(seen.totalKB, archive.size() >> 10);
+    EXPECT_EQ(seen.perMille, (archive.size() / 2) * 1000 / archive.size());
+    task.Cancel();
+    task.Wait();
+    EXPECT_EQ(log.Result().status, InstallTaskResult::Status::Cancelled);
+    EXPECT_EQ(log.Events(), std::vector<std::string>{"finished"});
+    EXPECT_EQ(program.Read("ToolDownload/9.zip"), archive.substr(0, archive.size() / 2));
+    EXPECT_FALSE(fs::exists(program.path() / "LocalGameTool/9"));
+}
+
+TEST(DownloadInstallTask, BrokenDownloadsRetryInTheSameTask) {
+    const std::string archive = ToolArchive(100000);
+    RawHttpServer server([&](RawHttpServer::Connection& c) {
+        c.SendHead(200, "OK", static_cast<long long>(archive.size()));
+        c.Send(c.Number() == 0 ? archive.substr(0, 1000) : archive);
+    });
+    TempDir program;
+    EventLog log;
+    DownloadInstallTask task(program.dir(), Tool(10, server.Url()), &log);
+    task.SetStartProgram(false);
+    EXPECT_TRUE(task.Run().Installed());
+    EXPECT_EQ(task.Counters().retries, 1);
+    EXPECT_EQ(program.Read("ToolDownload/10.zip"), archive);
+}
+
+TEST(DownloadInstallTask, DestroyingARunningTaskCancelsAndWaits) {
+    RawHttpServer server([](RawHttpServer::Connection& c) {
+        c.SendHead(200, "OK", 100000);
+        c.Send(std::string(100, 'x'));
+        c.Stall();
+    });
+    TempDir program;
+    EventLog log;
+    {
+        DownloadInstallTask task(program.dir(), Tool(11, server.Url()), &log);
+        task.Start();
+        while (task.Counters().phase != DownloadCounters::Phase::Downloading) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    EXPECT_EQ(log.Events(), std::vector<std::string>{"finished"});
+    EXPECT_EQ(log.Result().status, InstallTaskResult::Status::Cancelled);
+}
+
+}  // namespace
