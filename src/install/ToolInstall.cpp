@@ -111,10 +111,16 @@ InstallResult InstallArchive(const std::string& archivePath, const std::string& 
 }
 
 bool RunInstalledTool(const std::string& programPath) {
-    auto cut = programPath.find_last_of("/\\");
-    std::string workingDir =
-        cut == std::string::npos ? std::string() : programPath.substr(0, cut + 1);
-    return platform::StartProgram(programPath, {}, workingDir);
+    // The program is started from its own directory, so a relative path must not be
+    // resolved against that directory a second time.
+    std::error_code ec;
+    auto absolute = std::filesystem::absolute(FsPath(programPath), ec);
+    std::u8string text =
+        ec ? std::u8string(programPath.begin(), programPath.end()) : absolute.u8string();
+    std::string program(text.begin(), text.end());
+    auto cut = program.find_last_of("/\\");
+    std::string workingDir = cut == std::string::npos ? std::string() : program.substr(0, cut + 1);
+    return platform::StartProgram(program, {}, workingDir);
 }
 
 }  // namespace install

@@ -217,6 +217,13 @@ TEST_F(ToolInstallTest, InstalledProgramsStartInTheirOwnDirectory) {
     ASSERT_TRUE(Install({script, ziptest::File("T/data.txt", "not a program")}).ok);
     EXPECT_TRUE(install::RunInstalledTool(install::ToolProgramPath(temp_.dir(), 7, "bin/run.sh")));
     ASSERT_TRUE(AppearsSoon(InstallDir() + "/bin/started"));
+    EXPECT_EQ(Installed("bin/started"), InstallDir() + "/bin\n");
+    // A program directory given relative to the current directory works as well.
+    fs::remove(InstallDir() + "/bin/started");
+    auto relative = fs::relative(InstallDir() + "/bin/run.sh", fs::current_path());
+    ASSERT_TRUE(relative.is_relative());
+    EXPECT_TRUE(install::RunInstalledTool(relative.string()));
+    ASSERT_TRUE(AppearsSoon(InstallDir() + "/bin/started"));
     EXPECT_FALSE(install::RunInstalledTool(install::ToolProgramPath(temp_.dir(), 7, "data.txt")));
     EXPECT_FALSE(
         install::RunInstalledTool(install::ToolProgramPath(temp_.dir(), 7, "missing.exe")));
