@@ -83,6 +83,11 @@ fs::path NativePath(const std::string& utf8) {
 #endif
 }
 
+std::string Utf8Path(const fs::path& path) {
+    std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 bool FileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(NativePath(path), ec);

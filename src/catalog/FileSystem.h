@@ -13,6 +13,9 @@ namespace catalog {
 // The path as the standard library wants it (UTF-8 is not the narrow encoding on Windows).
 std::filesystem::path NativePath(const std::string& utf8);
 
+// The path as UTF-8 text.
+std::string Utf8Path(const std::filesystem::path& path);
+
 bool FileExists(const std::string& path);
 
 enum class ReadStatus { Ok, Missing, Failed };

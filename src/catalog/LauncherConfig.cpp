@@ -1,7 +1,9 @@
 #include "catalog/LauncherConfig.h"
 
 #include <cstdlib>
+#include <filesystem>
 
+#include "catalog/FileSystem.h"
 #include "catalog/IniFile.h"
 #include "platform/Paths.h"
 
@@ -39,14 +41,19 @@ LauncherConfig LauncherConfig::Load(const std::string& programDir) {
 }
 
 std::string ProgramDirectory(const std::string& dataDirOption) {
-    if (!dataDirOption.empty()) {
-        return platform::WithTrailingSeparator(dataDirOption);
+    std::string dir = dataDirOption;
+    if (dir.empty()) {
+        const char* home = std::getenv("RAVIK_HOME");
+        dir = home != nullptr ? home : "";
     }
-    const char* home = std::getenv("RAVIK_HOME");
-    if (home != nullptr && *home != '\0') {
-        return platform::WithTrailingSeparator(home);
+    if (dir.empty()) {
+        return platform::ExecutableDirectory();
     }
-    return platform::ExecutableDirectory();
+    // Icons and tool directories are handed to other programs as full paths, so a relative
+    // directory is made absolute once, here.
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(NativePath(dir), ec);
+    return platform::WithTrailingSeparator(ec ? dir : Utf8Path(absolute));
 }
 
 }  // namespace catalog

@@ -19,9 +19,9 @@ struct LauncherConfig {
     static LauncherConfig Load(const std::string& programDir);
 };
 
-// The program directory with a trailing separator: `dataDirOption` (--data-dir) when given,
-// else the environment variable RAVIK_HOME when set and not empty, else the directory of the
-// running executable.
+// The program directory as a full path with a trailing separator: `dataDirOption`
+// (--data-dir) when given, else the environment variable RAVIK_HOME when set and not empty,
+// else the directory of the running executable.
 std::string ProgramDirectory(const std::string& dataDirOption);
 
 }  // namespace catalog

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "TempDir.h"
 #include "catalog/LauncherConfig.h"
@@ -49,6 +50,8 @@ TEST(ProgramDirectory, OptionThenEnvironmentThenExecutable) {
     EXPECT_EQ(catalog::ProgramDirectory(""), "/from/env/");
     setenv("RAVIK_HOME", "", 1);
     EXPECT_EQ(catalog::ProgramDirectory(""), platform::ExecutableDirectory());
+    EXPECT_EQ(catalog::ProgramDirectory("rel/dir"),
+              (std::filesystem::current_path() / "rel/dir").string() + "/");
     if (saved) {
         setenv("RAVIK_HOME", savedValue.c_str(), 1);
     } else {
