@@ -1,0 +1,64 @@
+#include "app/BusyIndicator.h"
+
+#include <QWidget>
+
+#include "ui/CBusyBox.h"
+
+namespace app {
+
+BusyIndicator::BusyIndicator(QWidget* window, QString programDirectory)
+    : QObject(window), window_(window), programDirectory_(std::move(programDirectory)) {}
+
+BusyIndicator::~BusyIndicator() {
+    delete box_;
+}
+
+void BusyIndicator::Begin(bool busyBox) {
+    busy_ = true;
+    UpdateWindow();
+    if (busyBox && !busyBoxWanted_) {
+        busyBoxWanted_ = true;
+        QMetaObject::invokeMethod(this, &BusyIndicator::SyncBox, Qt::QueuedConnection);
+    }
+}
+
+void BusyIndicator::End() {
+    const bool hadBox = busyBoxWanted_;
+    busy_ = false;
+    busyBoxWanted_ = false;
+    UpdateWindow();
+    if (hadBox || box_) {
+        QMetaObject::invokeMethod(this, &BusyIndicator::SyncBox, Qt::QueuedConnection);
+    }
+}
+
+void BusyIndicator::SetWaiting(bool waiting) {
+    waiting_ = waiting;
+    UpdateWindow();
+}
+
+void BusyIndicator::UpdateWindow() {
+    const bool blocked = busy_ || waiting_;
+    window_->setEnabled(!blocked);
+    if (blocked) {
+        window_->setCursor(Qt::WaitCursor);
+    } else {
+        window_->unsetCursor();
+    }
+}
+
+void BusyIndicator::SyncBox() {
+    if (busyBoxWanted_) {
+        // One box at a time: a second request while it is up keeps the one on screen.
+        if (!box_) {
+            box_ = new ui::CBusyBox(programDirectory_);
+            box_->setAttribute(Qt::WA_DeleteOnClose);
+            box_->show();
+        }
+    } else if (box_) {
+        box_->close();
+        delete box_;
+    }
+}
+
+}  // namespace app

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "ui/CBusyBox.h"
+
+class QWidget;
+
+namespace app {
+
+// The main window's busy state while the catalogs are updated: the window takes no input
+// and shows the wait cursor, and (for new records or a new game order) the animated busy
+// box is on screen. The box follows its flag through a posted call, so whoever changes the
+// flag never creates or destroys a window on the spot.
+class BusyIndicator : public QObject {
+    Q_OBJECT
+  public:
+    BusyIndicator(QWidget* window, QString programDirectory);
+    ~BusyIndicator() override;
+
+    // The catalogs are about to change. With `busyBox` the box is wanted too.
+    void Begin(bool busyBox);
+    // The update is over: input back, flags cleared, the box goes.
+    void End();
+    // The window waits for something the user started (the version check): no input and
+    // the wait cursor, but not the busy state of a catalog update.
+    void SetWaiting(bool waiting);
+
+    bool Busy() const { return busy_; }
+    bool BusyBoxWanted() const { return busyBoxWanted_; }
+    bool Waiting() const { return waiting_; }
+    ui::CBusyBox* Box() const { return box_; }
+
+  private:
+    void UpdateWindow();
+    void SyncBox();
+
+    QWidget* window_;
+    QString programDirectory_;
+    bool busy_ = false;
+    bool busyBoxWanted_ = false;
+    bool waiting_ = false;
+    QPointer<ui::CBusyBox> box_;
+};
+
+}  // namespace app

@@ -1,0 +1,97 @@
+#include "app/CRavikApp.h"
+
+#include <QCommandLineParser>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "app/CRavikDlg.h"
+#include "app/SingleInstance.h"
+#include "app/TrayHandler.h"
+#include "catalog/LauncherConfig.h"
+#include "platform/Sockets.h"
+#include "ui/SkinImages.h"
+
+namespace app {
+namespace {
+
+struct Arguments {
+    std::string dataDir;
+    std::string serverHost;
+    int serverPort = 0;
+    QString error;
+};
+
+Arguments ParseArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    const QCommandLineOption dataDir(QStringLiteral("data-dir"),
+                                     QStringLiteral("Program directory with the catalogs."),
+                                     QStringLiteral("DIR"));
+    const QCommandLineOption server(QStringLiteral("server"),
+                                    QStringLiteral("Data server instead of launcher.ini's."),
+                                    QStringLiteral("HOST:PORT"));
+    parser.addOption(dataDir);
+    parser.addOption(server);
+    Arguments result;
+    if (!parser.parse(arguments)) {
+        result.error = parser.errorText();
+        return result;
+    }
+    result.dataDir = parser.value(dataDir).toStdString();
+    if (parser.isSet(server)) {
+        const QString value = parser.value(server);
+        const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
+        bool numeric = false;
+        const int port = colon > 0 ? value.mid(colon + 1).toInt(&numeric) : 0;
+        if (!numeric || port <= 0 || port > 65535) {
+            result.error = QStringLiteral("--server wants HOST:PORT, not \"%1\"").arg(value);
+            return result;
+        }
+        result.serverHost = value.left(colon).toStdString();
+        result.serverPort = port;
+    }
+    return result;
+}
+
+}  // namespace
+
+CRavikApp::CRavikApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Ravik_desk"));
+    setApplicationDisplayName(QString::fromUtf8(CRavikDlg::kTitle));
+    setWindowIcon(ui::AppIcon());
+    // The window may live in the tray while a small box closes; only the main window's own
+    // end ends the program.
+    setQuitOnLastWindowClosed(false);
+}
+
+int CRavikApp::Run() {
+    const Arguments arguments = ParseArguments(QApplication::arguments());
+    if (!arguments.error.isEmpty()) {
+        std::fprintf(stderr, "Ravik_desk: %s\n", arguments.error.toLocal8Bit().constData());
+        return 2;
+    }
+    if (!platform::InitSocketLibrary()) {
+        QMessageBox::warning(nullptr, QString::fromUtf8(CRavikDlg::kTitle),
+                             QStringLiteral("Windows 套接字初始化失败。"));
+        return 1;
+    }
+
+    SingleInstance instance;
+    if (!instance.Acquire()) {
+        // Another copy runs (or is still starting, then nobody answers): show it, say nothing.
+        instance.AskRunningInstanceToShow();
+        return 0;
+    }
+
+    const std::string programDir = catalog::ProgramDirectory(arguments.dataDir);
+    CRavikDlg window(DeskOptions::For(programDir, arguments.serverHost, arguments.serverPort));
+    connect(&window, &QDialog::finished, this, &QCoreApplication::quit);
+    window.Start();
+    window.show();
+    // Later starts are answered only now that there is a window to show.
+    connect(&instance, &SingleInstance::showRequested, &window,
+            [&window] { window.Tray().RestoreWindow(); });
+    instance.Listen();
+    return exec();
+}
+
+}  // namespace app

@@ -1,0 +1,491 @@
+#include "app/CRavikDlg.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+
+#include "app/BusyIndicator.h"
+#include "app/CatalogCommands.h"
+#include "app/MainMenu.h"
+#include "app/PageBar.h"
+#include "app/ServerLink.h"
+#include "app/TrayHandler.h"
+#include "grid/CShowBox.h"
+#include "grid/CShowView.h"
+#include "platform/Autostart.h"
+#include "platform/Processes.h"
+#include "server/VersionCheck.h"
+#include "ui/CDlgUpInfo.h"
+#include "ui/PngButton.h"
+#include "ui/SkinImages.h"
+#include "ui/UiFont.h"
+
+namespace app {
+namespace {
+
+// The program file the autostart entry names, whatever the running file is called.
+#ifdef _WIN32
+constexpr char kProgramFileName[] = "Ravik_desk.exe";
+#else
+constexpr char kProgramFileName[] = "Ravik_desk";
+#endif
+
+const QRect kLabelRect(30, 78, 120, 16);
+const QColor kLabelText(255, 255, 255);
+const QColor kLabelBackground(8, 27, 43);
+const QPoint kListMarkerPosition(12, 78);
+const QRect kManageRect(250, 76, 50, 20);
+
+const QString kMyTitle = QStringLiteral("我的Ravik");
+const QString kOnlineTitle = QStringLiteral("网络游戏");
+const QString kToolsTitle = QStringLiteral("通用工具");
+
+struct ButtonSpec {
+    CRavikDlg::Control id;
+    ui::Png image;
+    QRect rect;
+    const char* tip;
+};
+
+// Every button of the window with its image strip and its place.
+const std::array<ButtonSpec, 10> kButtons{{
+    {CRavikDlg::MinimiseButton, ui::Png::MinimiseButton, QRect(265, 9, 20, 20), "最小化"},
+    {CRavikDlg::CloseButton, ui::Png::CloseButton, QRect(285, 9, 20, 20), "关闭"},
+    {CRavikDlg::SettingsButton, ui::Png::SettingsButton, QRect(237, 9, 20, 20), "主菜单"},
+    {CRavikDlg::HelpButton, ui::Png::HelpButton, QRect(210, 9, 20, 20), "使用教程"},
+    {CRavikDlg::MyTabButton, ui::Png::MyTab, QRect(2, 32, 110, 41), nullptr},
+    {CRavikDlg::OnlineTabButton, ui::Png::OnlineTab, QRect(104, 32, 110, 41), nullptr},
+    {CRavikDlg::ToolsTabButton, ui::Png::ToolsTab, QRect(206, 32, 110, 41), nullptr},
+    {CRavikDlg::ManageOrBackButton, ui::Png::ManageButton, kManageRect, nullptr},
+    {CRavikDlg::DeleteAllButton, ui::Png::DeleteAllButton, QRect(172, 76, 70, 20), nullptr},
+    {CRavikDlg::ForumButton, ui::Png::ForumButton, QRect(230, 504, 72, 20), nullptr},
+}};
+
+}  // namespace
+
+CRavikDlg::CRavikDlg(DeskOptions options, QWidget* parent)
+    : ui::SkinnedWindow(ui::LoadPngResource(ui::Png::MainBackground),
+                        ui::SkinnedWindow::Draggable | ui::SkinnedWindow::CutCorners, parent),
+      options_(std::move(options)),
+      catalog_(options_.programDir),
+      settings_(options_.programDir) {
+    context_.catalog = &catalog_;
+    context_.downloadUrl = QString::fromStdString(options_.launcher.downloadUrl);
+
+    setWindowTitle(QString::fromUtf8(kTitle));
+    setWindowIcon(ui::AppIcon());
+    SizeAndCentre(kSize);
+    CreateControls();
+
+    tray_ = new TrayHandler(this);
+    busy_ = new BusyIndicator(this, QString::fromStdString(options_.programDir));
+    menu_ = new MainMenu(this, options_.launcher, settings_);
+    commands_ = new CatalogCommands(*this, catalog_);
+    server_ = std::make_unique<ServerLink>(options_.server, options_.programDir, catalog_);
+    ConnectServer();
+
+    connect(tray_, &TrayHandler::aboutRequested, menu_, &MainMenu::ShowAbout);
+    connect(tray_, &TrayHandler::exitRequested, this, &CRavikDlg::EndProgram);
+    connect(menu_, &MainMenu::exitRequested, this, &CRavikDlg::EndProgram);
+    connect(menu_, &MainMenu::settingsRequested, this, &CRavikDlg::settingsRequested);
+    connect(menu_, &MainMenu::checkUpdateRequested, server_.get(), &ServerLink::CheckForUpdates);
+}
+
+CRavikDlg::~CRavikDlg() {
+    // Workers report to this window; they end before anything of it goes away.
+    server_.reset();
+}
+
+ui::PngButton* CRavikDlg::AddButton(int png, const QRect& rect, const QString& tip) {
+    auto* button = new ui::PngButton(this);
+    button->SetImage(ui::LoadPngResource(static_cast<ui::Png>(png)));
+    // The strip sizes the button to one frame; the window's layout then gives it its place.
+    button->setGeometry(rect);
+    if (!tip.isEmpty()) {
+        button->setToolTip(tip);
+    }
+    return button;
+}
+
+void CRavikDlg::CreateControls() {
+    for (std::size_t i = 0; i < kButtons.size(); ++i) {
+        const ButtonSpec& spec = kButtons[i];
+        buttons_[i] = AddButton(static_cast<int>(spec.image), spec.rect,
+                                spec.tip != nullptr ? QString::fromUtf8(spec.tip) : QString());
+    }
+    for (Control tab : {MyTabButton, OnlineTabButton, ToolsTabButton}) {
+        Button(tab)->SetSelectable(true);
+    }
+    Button(ManageOrBackButton)->hide();
+    Button(DeleteAllButton)->hide();
+
+    label_ = new QLabel(kMyTitle, this);
+    label_->setGeometry(kLabelRect);
+    label_->setFont(ui::UiFont(12));
+    label_->setAutoFillBackground(true);
+    QPalette palette = label_->palette();
+    palette.setColor(QPalette::WindowText, kLabelText);
+    palette.setColor(QPalette::Window, kLabelBackground);
+    label_->setPalette(palette);
+
+    pages_ = new PageBar(this);
+    HighlightPageDot(1);
+
+    connect(Button(MinimiseButton), &ui::PngButton::clicked, this, &CRavikDlg::Minimise);
+    connect(Button(CloseButton), &ui::PngButton::clicked, this, &CRavikDlg::CloseByExitSetting);
+    connect(Button(SettingsButton), &ui::PngButton::clicked, this,
+            [this] { menu_->Popup(Button(SettingsButton)); });
+    connect(Button(HelpButton), &ui::PngButton::clicked, this, [this] { menu_->OpenHelp(); });
+    connect(Button(ForumButton), &ui::PngButton::clicked, this, [this] { menu_->OpenForum(); });
+    connect(Button(MyTabButton), &ui::PngButton::clicked, this, &CRavikDlg::ShowMyTab);
+    connect(Button(OnlineTabButton), &ui::PngButton::clicked, this, &CRavikDlg::ShowOnlineTab);
+    connect(Button(ToolsTabButton), &ui::PngButton::clicked, this, &CRavikDlg::ShowToolsTab);
+    connect(Button(ManageOrBackButton), &ui::PngButton::clicked, this, &CRavikDlg::ManageOrBack);
+    connect(Button(DeleteAllButton), &ui::PngButton::clicked, this,
+            [this] { commands_->DeleteAllUsed(); });
+    connect(pages_, &PageBar::dotClicked, this, &CRavikDlg::PageDotClicked);
+    connect(pages_, &PageBar::commandClicked, this, &CRavikDlg::PageCommandClicked);
+}
+
+void CRavikDlg::ConnectServer() {
+    connect(server_.get(), &ServerLink::syncBusy, busy_, &BusyIndicator::Begin);
+    connect(server_.get(), &ServerLink::syncUnchanged, busy_, &BusyIndicator::End);
+    connect(server_.get(), &ServerLink::syncApplied, this, &CRavikDlg::RebuildViews);
+    connect(server_.get(), &ServerLink::updaterStarted, this, &CRavikDlg::EndProgram);
+    connect(server_.get(), &ServerLink::updateCheckStarted, busy_,
+            [this] { busy_->SetWaiting(true); });
+    connect(server_.get(), &ServerLink::updateCheckFinished, busy_,
+            [this] { busy_->SetWaiting(false); });
+}
+
+ui::PngButton* CRavikDlg::Button(Control id) const {
+    for (std::size_t i = 0; i < kButtons.size(); ++i) {
+        if (kButtons[i].id == id) {
+            return buttons_[i];
+        }
+    }
+    return nullptr;
+}
+
+// ---- start-up
+
+void CRavikDlg::Start() {
+    ApplyAutostart();
+    // An updater left running from an earlier update would fight the files of this run.
+    platform::TerminateProcesses(server::kUpdaterName);
+    catalog_.LoadAll();
+    BuildViews();
+    if (!catalog_.Used().empty()) {
+        ShowMyTab();
+    } else {
+        ShowOnlineTab();
+    }
+    ShowUpgradeReport();
+    if (options_.startServerWorker) {
+        server_->StartWorker();
+        server_->StartTimer();
+    }
+}
+
+void CRavikDlg::ApplyAutostart() {
+    if (settings_.Autostart() == "1") {
+        platform::SetAutostart(options_.programDir + kProgramFileName);
+        settings_.SetAutostart(true);
+    } else {
+        platform::RemoveAutostart();
+        settings_.SetAutostart(false);
+    }
+}
+
+void CRavikDlg::ShowUpgradeReport() {
+    if (settings_.Old() != 1) {
+        return;
+    }
+    const std::string oldVersion = settings_.OldVersion();
+    const std::string version = settings_.VersionForReport();
+    // The marker is consumed first, so the report shows once even if this run dies.
+    settings_.ClearOld();
+    if (oldVersion == version) {
+        return;
+    }
+    ui::CDlgUpInfo report(ui::CDlgUpInfo::UpgradeMessage(QString::fromStdString(oldVersion),
+                                                         QString::fromStdString(version)));
+    report.exec();
+}
+
+grid::CShowView* CRavikDlg::NewView(catalog::ViewKind kind) {
+    auto* view = new grid::CShowView(kind, context_, this);
+    connect(view, &grid::CShowView::gameEntered, this, [this] {
+        SetManageImage(true);
+        Button(ManageOrBackButton)->show();
+        HighlightPageDot(online_->CurrentPage());
+    });
+    connect(view, &grid::CShowView::titleChanged, this, [this](catalog::ViewKind of) {
+        if (grid::CShowView* source = View(of)) {
+            SetLabel(source->CurrentTitle());
+        }
+    });
+    connect(view, &grid::CShowView::runRequested, this, &CRavikDlg::runRequested);
+    connect(view, &grid::CShowView::feedbackRequested, this, &CRavikDlg::feedbackRequested);
+    connect(view, &grid::CShowView::describeRequested, this, &CRavikDlg::describeRequested);
+    connect(view, &grid::CShowView::deleteRequested, commands_, &CatalogCommands::DeleteItem);
+    connect(view, &grid::CShowView::gameDirectorySet, commands_,
+            &CatalogCommands::GameDirectorySet);
+    return view;
+}
+
+void CRavikDlg::BuildViews() {
+    online_ = NewView(catalog::ViewKind::OnlineGames);
+    for (const catalog::CNetGame& game : catalog_.Games()) {
+        online_->AddGameTile(game);
+    }
+    online_->SetGames(&catalog_.Games());
+    online_->LayOutTiles();
+    online_->ShowFirstPage();
+    online_->show();
+
+    my_ = NewView(catalog::ViewKind::My);
+    for (const catalog::CGameTool& tool : catalog_.Used()) {
+        my_->AddToolTile(tool);
+    }
+    my_->LayOutTiles();
+    my_->ShowFirstPage();
+    my_->hide();
+
+    tools_ = NewView(catalog::ViewKind::GeneralTools);
+    for (const catalog::CGameTool& tool : catalog_.GeneralTools()) {
+        tools_->AddToolTile(tool);
+    }
+    tools_->LayOutTiles();
+    tools_->ShowFirstPage();
+    tools_->hide();
+}
+
+void CRavikDlg::DropViews() {
+    for (grid::CShowView** view : {&online_, &my_, &tools_}) {
+        if (*view == nullptr) {
+            continue;
+        }
+        (*view)->DestroyToolTiles();
+        (*view)->DestroyGameTiles();
+        (*view)->hide();
+        (*view)->disconnect(this);
+        (*view)->deleteLater();
+        *view = nullptr;
+    }
+}
+
+void CRavikDlg::RebuildViews() {
+    DropViews();
+    catalog_.LoadAll();
+    BuildViews();
+    // The new My view is not in manage mode, so its one-key delete button goes too.
+    Button(DeleteAllButton)->hide();
+    selectedTab_ = 0;
+    ShowOnlineTab();
+    busy_->End();
+}
+
+void CRavikDlg::RebuildMyView() {
+    if (my_ == nullptr) {
+        return;
+    }
+    my_->DestroyToolTiles();
+    for (const catalog::CGameTool& tool : catalog_.Used()) {
+        my_->AddToolTile(tool);
+    }
+    my_->LayOutTiles();
+    my_->ShowFirstPage();
+    if (selectedTab_ == MyTabButton) {
+        HighlightPageDot(my_->CurrentPage());
+    }
+}
+
+// ---- tabs
+
+grid::CShowView* CRavikDlg::View(catalog::ViewKind kind) const {
+    switch (kind) {
+        case catalog::ViewKind::OnlineGames:
+            return online_;
+        case catalog::ViewKind::My:
+            return my_;
+        case catalog::ViewKind::GeneralTools:
+            return tools_;
+    }
+    return nullptr;
+}
+
+grid::CShowView* CRavikDlg::ViewOnShow() const {
+    switch (selectedTab_) {
+        case OnlineTabButton:
+            return online_;
+        case MyTabButton:
+            return my_;
+        case ToolsTabButton:
+            return tools_;
+        default:
+            return nullptr;
+    }
+}
+
+int CRavikDlg::SelectedTab() const {
+    return selectedTab_;
+}
+
+void CRavikDlg::SelectTab(Control tab) {
+    selectedTab_ = tab;
+    for (Control each : {MyTabButton, OnlineTabButton, ToolsTabButton}) {
+        Button(each)->SetSelected(each == tab);
+    }
+}
+
+void CRavikDlg::SetManageImage(bool back) {
+    ui::PngButton* button = Button(ManageOrBackButton);
+    button->SetImage(ui::LoadPngResource(back ? ui::Png::BackButton : ui::Png::ManageButton));
+    button->setGeometry(kManageRect);
+}
+
+void CRavikDlg::SetLabel(const QString& text) {
+    label_->setText(text);
+}
+
+void CRavikDlg::HighlightPageDot(unsigned page) {
+    pages_->HighlightPageDot(page);
+}
+
+void CRavikDlg::ShowMyTab() {
+    SetManageImage(false);
+    Button(ManageOrBackButton)->show();
+    online_->hide();
+    tools_->hide();
+    my_->show();
+    SelectTab(MyTabButton);
+    HighlightPageDot(my_->CurrentPage());
+    SetLabel(kMyTitle);
+}
+
+void CRavikDlg::ShowOnlineTab() {
+    if (selectedTab_ == MyTabButton && my_->ManageMode()) {
+        ManageOrBack();
+    }
+    if (online_->AtGameLevel()) {
+        Button(ManageOrBackButton)->hide();
+    } else {
+        SetManageImage(true);
+        Button(ManageOrBackButton)->show();
+    }
+    my_->hide();
+    tools_->hide();
+    online_->show();
+    SelectTab(OnlineTabButton);
+    HighlightPageDot(online_->CurrentPage());
+    SetLabel(online_->AtGameLevel() ? kOnlineTitle : online_->CurrentTitle());
+}
+
+void CRavikDlg::ShowToolsTab() {
+    if (selectedTab_ == MyTabButton && my_->ManageMode()) {
+        ManageOrBack();
+    }
+    Button(ManageOrBackButton)->hide();
+    my_->hide();
+    online_->hide();
+    tools_->show();
+    SelectTab(ToolsTabButton);
+    HighlightPageDot(tools_->CurrentPage());
+    SetLabel(kToolsTitle);
+}
+
+void CRavikDlg::ManageOrBack() {
+    if (selectedTab_ == OnlineTabButton) {
+        Button(ManageOrBackButton)->hide();
+        online_->LeaveGame();
+        SetLabel(kOnlineTitle);
+        HighlightPageDot(online_->CurrentPage());
+        return;
+    }
+    if (selectedTab_ != MyTabButton) {
+        return;
+    }
+    my_->HideAllTiles();
+    my_->SetManageMode(!my_->ManageMode());
+    Button(DeleteAllButton)->setVisible(my_->ManageMode());
+    my_->GoToPage(my_->CurrentPage());
+    HighlightPageDot(my_->CurrentPage());
+}
+
+// ---- paging
+
+void CRavikDlg::PageDotClicked(int number) {
+    grid::CShowView* view = ViewOnShow();
+    // The seventh dot is drawn and selected on page 7, but has never paged.
+    if (view == nullptr || number < 1 || number >= PageBar::kDots) {
+        return;
+    }
+    const unsigned before = view->CurrentPage();
+    view->GoToPage(static_cast<unsigned>(number));
+    if (view->CurrentPage() != before) {
+        HighlightPageDot(static_cast<unsigned>(number));
+    }
+}
+
+void CRavikDlg::PageCommandClicked(grid::PageCommand command) {
+    grid::CShowView* view = ViewOnShow();
+    if (view == nullptr) {
+        return;
+    }
+    view->GoToPage(command);
+    HighlightPageDot(view->CurrentPage());
+}
+
+// ---- title-bar commands and the end
+
+void CRavikDlg::Minimise() {
+    showMinimized();
+}
+
+void CRavikDlg::CloseByExitSetting() {
+    if (settings_.ExitForClose() != "1") {
+        EndProgram();
+        return;
+    }
+    // Without a tray the icon could not bring the window back: it stays on the taskbar.
+    if (!TrayHandler::Available()) {
+        showMinimized();
+        return;
+    }
+    tray_->ShowIcon();
+    hide();
+}
+
+void CRavikDlg::EndProgram() {
+    tray_->RemoveIcon();
+    QDialog::done(QDialog::Rejected);
+}
+
+void CRavikDlg::reject() {
+    EndProgram();
+}
+
+void CRavikDlg::closeEvent(QCloseEvent* event) {
+    // Alt+F4 and the taskbar end the program whatever `exit` says; only the close button
+    // looks at it.
+    EndProgram();
+    event->accept();
+}
+
+void CRavikDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    ui::SkinnedWindow::keyPressEvent(event);
+}
+
+void CRavikDlg::paintEvent(QPaintEvent* event) {
+    ui::SkinnedWindow::paintEvent(event);
+    QPainter painter(this);
+    painter.drawImage(kListMarkerPosition, ui::LoadPngResource(ui::Png::ListMarker));
+}
+
+}  // namespace app

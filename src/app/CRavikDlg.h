@@ -1,0 +1,162 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <memory>
+
+#include "app/DeskOptions.h"
+#include "catalog/Catalog.h"
+#include "catalog/UserSettings.h"
+#include "grid/GridContext.h"
+#include "ui/SkinnedWindow.h"
+
+class QLabel;
+
+namespace grid {
+class CShowBox;
+class CShowView;
+enum class PageCommand;
+}  // namespace grid
+
+namespace ui {
+class PngButton;
+}
+
+namespace app {
+
+class BusyIndicator;
+class CatalogCommands;
+class MainMenu;
+class PageBar;
+class ServerLink;
+class TrayHandler;
+
+// The launcher's main window, "Ravik游戏桌面": a borderless 310 x 528 skinned window with
+// three tabs (我的Ravik, 网络游戏, 通用工具), one paged grid per tab, a list label, the
+// manage/back and one-key delete buttons, the paging row and the title-bar buttons. Its
+// start-up (Start) loads the catalogs, builds the grids and starts the server worker.
+//
+// It keeps the tabs and their grids consistent and delegates the rest: the settings menu and
+// pages (MainMenu), the tray (TrayHandler), the data server (ServerLink), the busy state
+// (BusyIndicator) and the catalog commands of the tiles (CatalogCommands). Running an item,
+// feedback, descriptions and the settings dialog leave through signals.
+class CRavikDlg : public ui::SkinnedWindow {
+    Q_OBJECT
+  public:
+    static constexpr QSize kSize{310, 528};
+    static constexpr const char* kTitle = "Ravik游戏桌面";
+
+    // The controls, by the ids the window has always known them by.
+    enum Control {
+        MinimiseButton = 1000,
+        CloseButton = 1001,
+        MyTabButton = 1002,
+        OnlineTabButton = 1003,
+        ToolsTabButton = 1004,
+        ManageOrBackButton = 1007,
+        SettingsButton = 1019,
+        ForumButton = 1029,
+        DeleteAllButton = 1047,
+        HelpButton = 1053,
+    };
+
+    explicit CRavikDlg(DeskOptions options, QWidget* parent = nullptr);
+    ~CRavikDlg() override;
+
+    // The start-up, in this order: autostart applied from the settings, a running updater
+    // ended, the catalogs loaded and the three grids built, the first tab chosen (My when
+    // the used list has entries), the upgrade report once after an update, the start-up
+    // worker and its 20-second timer. Call once, before the window is first shown.
+    void Start();
+
+    // Tabs and the manage/back button.
+    void ShowMyTab();
+    void ShowOnlineTab();
+    void ShowToolsTab();
+    void ManageOrBack();
+    // The tab on show; 0 before the first one is chosen.
+    int SelectedTab() const;
+    void HighlightPageDot(unsigned page);
+    // Paging of the view on show, as the paging row does it.
+    void PageDotClicked(int number);
+    void PageCommandClicked(grid::PageCommand command);
+
+    // Reloads every catalog and builds the three grids anew on the online-games tab, page 1;
+    // ends the busy state of a synchronisation.
+    void RebuildViews();
+    // Rebuilds the My grid from the used list, from its page 1.
+    void RebuildMyView();
+
+    // Title-bar commands.
+    void Minimise();
+    // The close button: hides to the tray when the `exit` setting is "1", else ends.
+    void CloseByExitSetting();
+    // Ends the program (tray icon removed, window closed).
+    void EndProgram();
+
+    grid::CShowView* View(catalog::ViewKind kind) const;
+    // The view of the selected tab, or nullptr with none selected.
+    grid::CShowView* ViewOnShow() const;
+    QLabel* ListLabel() const { return label_; }
+    ui::PngButton* Button(Control id) const;
+    PageBar& Pages() const { return *pages_; }
+    TrayHandler& Tray() const { return *tray_; }
+    BusyIndicator& Busy() const { return *busy_; }
+    ServerLink& Server() const { return *server_; }
+    MainMenu& Menu() const { return *menu_; }
+    CatalogCommands& Commands() const { return *commands_; }
+    catalog::Catalog& Catalog() { return catalog_; }
+    catalog::UserSettings& Settings() { return settings_; }
+    const DeskOptions& Options() const { return options_; }
+
+  signals:
+    // A tile asks to be run ("运行", a double click on a tool).
+    void runRequested(grid::CShowBox* tile);
+    // A tile's "应用反馈".
+    void feedbackRequested(grid::CShowBox* tile);
+    // A tile's "应用说明": the description page at `url`.
+    void describeRequested(grid::CShowBox* tile, const QString& url);
+    // "个人设置" in the settings menu.
+    void settingsRequested();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // Escape (and any other cancel) ends the program.
+    void reject() override;
+
+  private:
+    void CreateControls();
+    ui::PngButton* AddButton(int png, const QRect& rect, const QString& tip);
+    void ApplyAutostart();
+    void ShowUpgradeReport();
+    void BuildViews();
+    grid::CShowView* NewView(catalog::ViewKind kind);
+    void DropViews();
+    void SelectTab(Control tab);
+    void SetManageImage(bool back);
+    void SetLabel(const QString& text);
+    void ConnectServer();
+
+    DeskOptions options_;
+    catalog::Catalog catalog_;
+    catalog::UserSettings settings_;
+    grid::GridContext context_;
+
+    std::array<ui::PngButton*, 10> buttons_{};
+    QLabel* label_ = nullptr;
+    PageBar* pages_ = nullptr;
+    grid::CShowView* online_ = nullptr;
+    grid::CShowView* my_ = nullptr;
+    grid::CShowView* tools_ = nullptr;
+    int selectedTab_ = 0;
+
+    TrayHandler* tray_ = nullptr;
+    BusyIndicator* busy_ = nullptr;
+    MainMenu* menu_ = nullptr;
+    CatalogCommands* commands_ = nullptr;
+    std::unique_ptr<ServerLink> server_;
+};
+
+}  // namespace app

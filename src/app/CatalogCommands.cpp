@@ -1,0 +1,58 @@
+#include "app/CatalogCommands.h"
+
+#include "app/CRavikDlg.h"
+#include "grid/CShowView.h"
+
+namespace app {
+
+CatalogCommands::CatalogCommands(CRavikDlg& window, catalog::Catalog& catalog)
+    : QObject(&window), window_(window), catalog_(catalog) {}
+
+void CatalogCommands::ShowChange(const catalog::ItemChange& change, catalog::ViewKind otherView) {
+    if (change.outcome.code == catalog::Outcome::NotFound) {
+        return;
+    }
+    if (grid::CShowView* view = window_.View(otherView)) {
+        view->UpdateToolTile(change.record);
+    }
+    if (grid::CShowView* my = window_.View(catalog::ViewKind::My)) {
+        my->UpdateToolTile(change.record);
+    }
+}
+
+void CatalogCommands::DeleteItem(uint32_t itemId, grid::CShowView* view) {
+    if (view == nullptr) {
+        return;
+    }
+    const catalog::ViewKind kind = view->Kind();
+    const grid::CShowView* online = window_.View(catalog::ViewKind::OnlineGames);
+    const uint32_t currentGame = online != nullptr ? online->EnteredGameId() : 0;
+    const catalog::ItemChange change = catalog_.DeleteItem(kind, itemId, currentGame);
+    if (change.usedReloaded) {
+        window_.RebuildMyView();
+        return;
+    }
+    ShowChange(change, kind);
+}
+
+void CatalogCommands::GameDirectorySet(uint32_t itemId, grid::CShowView* view) {
+    if (view == nullptr || view->Kind() != catalog::ViewKind::OnlineGames) {
+        return;
+    }
+    const catalog::ItemChange change =
+        catalog_.GameDirectorySet(view->Kind(), itemId, view->EnteredGameId());
+    ShowChange(change, catalog::ViewKind::OnlineGames);
+}
+
+void CatalogCommands::DeleteAllUsed() {
+    catalog_.ClearUsed();
+    window_.RebuildMyView();
+}
+
+void CatalogCommands::ToolInstalled(const catalog::CGameTool& tool) {
+    const catalog::ItemChange change = catalog_.MarkInstalled(tool);
+    ShowChange(change,
+               tool.GAMEID != 0 ? catalog::ViewKind::OnlineGames : catalog::ViewKind::GeneralTools);
+}
+
+}  // namespace app

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "catalog/LauncherConfig.h"
+#include "server/ClientConfig.h"
+
+namespace app {
+
+// What the main window is started with: where its files are, the web servers it opens
+// pages on and the data server its workers talk to.
+struct DeskOptions {
+    std::string programDir;  // with a trailing separator
+    catalog::LauncherConfig launcher;
+    server::ClientConfig server;
+    // The start-up worker and its 20-second restarts. Off only where no data server may be
+    // asked (tests of the window alone).
+    bool startServerWorker = true;
+
+    // The options of the program directory `programDir`: launcher.ini read there, and the
+    // data server replaced by `serverHost`:`serverPort` when a host is given.
+    static DeskOptions For(const std::string& programDir, const std::string& serverHost = {},
+                           int serverPort = 0);
+};
+
+}  // namespace app

@@ -1,0 +1,289 @@
+#include "grid/CShowBox.h"
+
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QHelpEvent>
+#include <QImageReader>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTextLayout>
+#include <QToolTip>
+
+#include "catalog/Catalog.h"
+#include "grid/ExecutablePicker.h"
+#include "grid/GridContext.h"
+#include "platform/Shell.h"
+#include "ui/CutCorners.h"
+#include "ui/PngButton.h"
+#include "ui/SkinImages.h"
+#include "ui/UiFont.h"
+
+namespace grid {
+namespace {
+
+const QColor kBackground(26, 119, 188);
+const QColor kTitleColour(250, 250, 250);
+constexpr int kFrameSize = 44;
+const QPoint kFramePosition(16, 8);
+const QPoint kIconPosition(22, 14);
+const QRect kTitleRect(QPoint(2, 56), QPoint(76, 69));  // (2, 56) to (77, 70), exclusive
+const QRect kDeleteMarkRect(44, 3, 24, 24);
+constexpr int kCornerCut = 2;
+constexpr int kTipWidth = 150;
+
+// Every tile draws the same frame strip; one decoded copy serves them all.
+const QImage& FrameStrip() {
+    static const QImage strip = ui::LoadPngResource(ui::Png::TileFrame);
+    return strip;
+}
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The tooltip breaks its text into lines at most kTipWidth pixels wide.
+QString WrapToWidth(const QString& text, const QFont& font, int width) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines << text.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The folder part of a program path: everything up to and including its last separator.
+std::string FolderOf(const std::string& path) {
+#ifdef _WIN32
+    const auto cut = path.find_last_of("\\/");
+#else
+    const auto cut = path.find_last_of('/');
+#endif
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+}  // namespace
+
+CShowBox::CShowBox(const GridContext& context, QWidget* parent)
+    : QWidget(parent), context_(context), deleteButton_(new ui::PngButton(this)) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resize(kWidth, kHeight);
+    deleteButton_->SetImage(ui::LoadPngResource(ui::Png::DeleteMark));
+    deleteButton_->setGeometry(kDeleteMarkRect);
+    deleteButton_->hide();
+    connect(deleteButton_, &ui::PngButton::clicked, this, [this] { emit deleteRequested(this); });
+}
+
+CShowBox::CShowBox(const catalog::CNetGame& game, const GridContext& context, QWidget* parent)
+    : CShowBox(context, parent) {
+    game_ = game;
+    id_ = game.id;
+    iconFile_ = FromUtf8(game.icon);
+    title_ = FromUtf8(game.TITLE);
+    tip_ = FromUtf8(game.INFO);
+    setToolTip(tip_);
+}
+
+CShowBox::CShowBox(const catalog::CGameTool& tool, const GridContext& context, QWidget* parent)
+    : CShowBox(context, parent) {
+    isTool_ = true;
+    TakeRecord(tool);
+}
+
+CShowBox::~CShowBox() = default;
+
+void CShowBox::TakeRecord(const catalog::CGameTool& tool) {
+    tool_ = tool;
+    id_ = tool.id;
+    iconFile_ = FromUtf8(tool.icon);
+    title_ = FromUtf8(tool.TITLE);
+    tip_ = FromUtf8(tool.INFO);
+    setToolTip(tip_);
+    icon_.reset();
+    update();
+}
+
+void CShowBox::SetDeleteMark(bool on) {
+    deleteMark_ = on;
+    deleteButton_->setVisible(on);
+}
+
+const QImage& CShowBox::Icon() {
+    if (!icon_) {
+        // Read the file completely and let go of it at once, so that an installer may
+        // replace it while the tile lives.
+        QImageReader reader(iconFile_);
+        QImage image = reader.read();
+        icon_ =
+            image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    return *icon_;
+}
+
+void CShowBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), kBackground);
+    const QImage& frames = FrameStrip();
+    if (!frames.isNull()) {
+        const int column = hovered_ ? kFrameSize : 0;
+        painter.drawImage(QRect(kFramePosition, QSize(kFrameSize, kFrameSize)), frames,
+                          QRect(column, 0, kFrameSize, kFrameSize));
+    }
+    const QImage& icon = Icon();
+    if (!icon.isNull()) {
+        painter.drawImage(kIconPosition, icon);
+    }
+    // One line, centred; a title wider than the rectangle is cut at both sides.
+    painter.setClipRect(kTitleRect);
+    painter.setFont(ui::UiFont(12));
+    painter.setPen(kTitleColour);
+    painter.drawText(kTitleRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, title_);
+}
+
+void CShowBox::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    setMask(ui::CutCornerMask(rect(), kCornerCut));
+}
+
+bool CShowBox::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (tip_.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), WrapToWidth(tip_, QToolTip::font(), kTipWidth),
+                               this, rect());
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void CShowBox::enterEvent(QEnterEvent* event) {
+    if (!hovered_) {
+        hovered_ = true;
+        update();
+    }
+    QWidget::enterEvent(event);
+}
+
+void CShowBox::leaveEvent(QEvent* event) {
+    hovered_ = false;
+    update();
+    QWidget::leaveEvent(event);
+}
+
+void CShowBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseDoubleClickEvent(event);
+        return;
+    }
+    // The view hears of the activation first, then of what the tile asks for.
+    emit activated(id_);
+    if (isTool_) {
+        emit runRequested(this);
+    } else {
+        emit enterRequested(id_);
+    }
+}
+
+std::vector<TileCommand> CShowBox::MenuEntries() const {
+    return TileMenuEntries(isTool_, id_, tool_.TYPE);
+}
+
+void CShowBox::contextMenuEvent(QContextMenuEvent* event) {
+    const std::vector<TileCommand> entries = MenuEntries();
+    if (entries.empty()) {
+        return;
+    }
+    if (menu_ != nullptr) {
+        menu_->close();
+    }
+    menu_ = new QMenu(this);
+    menu_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(menu_, &QObject::destroyed, this, [this, menu = menu_] {
+        if (menu_ == menu) {
+            menu_ = nullptr;
+        }
+    });
+    for (TileCommand command : entries) {
+        QAction* action = menu_->addAction(TileCommandText(command));
+        // Queued: the command may replace this tile's view while the menu still closes.
+        connect(
+            action, &QAction::triggered, this, [this, command] { RunCommand(command); },
+            Qt::QueuedConnection);
+    }
+    menu_->popup(event->globalPos());
+}
+
+void CShowBox::RunCommand(TileCommand command) {
+    switch (command) {
+        case TileCommand::Run:
+            emit runRequested(this);
+            break;
+        case TileCommand::Describe:
+            if (isTool_) {
+                emit describeRequested(this, context_.downloadUrl +
+                                                 QStringLiteral("/rv_intro.php?aid=") +
+                                                 QString::number(id_));
+            }
+            break;
+        case TileCommand::OpenDirectory:
+            if (isTool_) {
+                OpenDirectory();
+            }
+            break;
+        case TileCommand::SetDirectory:
+            ChooseGameDirectory();
+            break;
+        case TileCommand::Delete:
+            emit deleteRequested(this);
+            break;
+        case TileCommand::Feedback:
+            emit feedbackRequested(this);
+            break;
+    }
+}
+
+void CShowBox::OpenDirectory() const {
+    if (!tool_.DIR.empty()) {
+        platform::OpenUrl(tool_.DIR);
+        return;
+    }
+    // The fixed entries have no folder of their own: a start entry opens the folder of the
+    // game's program, when one was chosen.
+    if (context_.catalog == nullptr) {
+        return;
+    }
+    const std::string folder = FolderOf(context_.catalog->GameDirectoryForOpen(tool_.GAMEID));
+    if (!folder.empty()) {
+        platform::OpenUrl(folder);
+    }
+}
+
+bool CShowBox::ChooseGameDirectory() {
+    if (context_.catalog == nullptr) {
+        return false;
+    }
+    const QString chosen = PickExecutable();
+    if (chosen.isEmpty()) {
+        return false;
+    }
+    const std::string path = QDir::toNativeSeparators(chosen).toStdString();
+    // Only a path that reached gamecfg.dat is announced; otherwise the tile would show the
+    // game as set up while the next start still asks for its program.
+    if (!context_.catalog->SetGameDirectory(tool_.GAMEID, path).ok()) {
+        return false;
+    }
+    emit gameDirectorySet(this);
+    return true;
+}
+
+}  // namespace grid

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+#include <optional>
+
+#include "catalog/CGameTool.h"
+#include "catalog/CNetGame.h"
+#include "grid/TileMenu.h"
+
+class QMenu;
+
+namespace ui {
+class PngButton;
+}
+
+namespace grid {
+
+struct GridContext;
+
+// One tile of the grid: an item's icon in a frame with its title below and its INFO as
+// tooltip, 76 x 68 pixels. It keeps its own copy of the record it shows. A double click
+// enters a game or runs a tool; the context menu offers the commands of the item's kind; in
+// manage mode a delete mark sits in its corner. Apart from a game's program path it changes
+// nothing itself: it tells its view through signals.
+class CShowBox : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kWidth = 76;
+    static constexpr int kHeight = 68;
+
+    CShowBox(const catalog::CNetGame& game, const GridContext& context, QWidget* parent);
+    CShowBox(const catalog::CGameTool& tool, const GridContext& context, QWidget* parent);
+    ~CShowBox() override;
+
+    bool IsTool() const { return isTool_; }
+    uint32_t ItemId() const { return id_; }
+    // The copy of the record; the other one is empty.
+    const catalog::CGameTool& ToolRecord() const { return tool_; }
+    const catalog::CNetGame& GameRecord() const { return game_; }
+    const QString& Title() const { return title_; }
+    const QString& IconFile() const { return iconFile_; }
+    QPoint Cell() const { return cell_; }
+    void SetCell(QPoint cell) { cell_ = cell; }
+    bool IsHovered() const { return hovered_; }
+
+    // The delete mark shows while the flag is on.
+    void SetDeleteMark(bool on);
+    bool DeleteMark() const { return deleteMark_; }
+    ui::PngButton* DeleteMarkButton() const { return deleteButton_; }
+
+    // A tool tile takes a changed record (installed, uninstalled, program path set): its
+    // icon file may be another one now, so the kept icon is dropped and decoded again.
+    void TakeRecord(const catalog::CGameTool& tool);
+
+    std::vector<TileCommand> MenuEntries() const;
+    // Carries out a menu command, as choosing it in the context menu does.
+    void RunCommand(TileCommand command);
+    // "设置目录": asks for the game's program and stores it as the game's GAMEDIR; true (and
+    // gameDirectorySet) when a path was stored. Cancelling stores and sends nothing.
+    bool ChooseGameDirectory();
+    // The context menu open on the tile, if any.
+    QMenu* OpenMenu() const { return menu_; }
+
+  signals:
+    void activated(uint32_t itemId);         // double click, before the next two
+    void enterRequested(uint32_t gameId);    // double click on a game tile
+    void runRequested(CShowBox* tile);       // double click on a tool tile, "运行"
+    void deleteRequested(CShowBox* tile);    // "删除", the delete mark
+    void gameDirectorySet(CShowBox* tile);   // after "设置目录" stored a path
+    void feedbackRequested(CShowBox* tile);  // "应用反馈"
+    void describeRequested(CShowBox* tile, const QString& url);  // "应用说明"
+
+  protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    CShowBox(const GridContext& context, QWidget* parent);
+    void OpenDirectory() const;
+    const QImage& Icon();
+
+    const GridContext& context_;
+    catalog::CGameTool tool_;
+    catalog::CNetGame game_;
+    bool isTool_ = false;
+    uint32_t id_ = 0;
+    QString iconFile_;
+    QString title_;
+    QString tip_;
+    std::optional<QImage> icon_;  // decoded at the first paint, kept until the record changes
+    QPoint cell_;
+    bool deleteMark_ = false;
+    bool hovered_ = false;
+    ui::PngButton* deleteButton_;
+    QMenu* menu_ = nullptr;
+};
+
+}  // namespace grid

@@ -1,0 +1,305 @@
+#include "grid/CShowView.h"
+
+#include <QPainter>
+
+#include "grid/CShowBox.h"
+#include "grid/GridContext.h"
+
+namespace grid {
+namespace {
+
+const QColor kBackground(26, 119, 188);
+
+// Index (0-based) of the first item of a page and one past its last.
+std::size_t PageBegin(unsigned page) {
+    return (static_cast<std::size_t>(page) - 1) * CShowView::kPageSize;
+}
+std::size_t PageEnd(unsigned page) {
+    return static_cast<std::size_t>(page) * CShowView::kPageSize;
+}
+
+}  // namespace
+
+CShowView::CShowView(catalog::ViewKind kind, const GridContext& context, QWidget* parent)
+    : QWidget(parent), kind_(kind), context_(context) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setGeometry(kGeometry);
+}
+
+CShowView::~CShowView() = default;
+
+QPoint CShowView::CellPosition(int column, int row) {
+    return QPoint(1 + 76 * column, 5 + 71 * row);
+}
+
+void CShowView::SetGames(const catalog::GameList* games) {
+    games_ = games;
+}
+
+void CShowView::AddGameTile(const catalog::CNetGame& game) {
+    gameSlots_.push_back({game, QPoint(), nullptr});
+}
+
+void CShowView::AddToolTile(const catalog::CGameTool& tool) {
+    toolSlots_.push_back({tool, QPoint(), nullptr});
+}
+
+void CShowView::LayOutTiles() {
+    auto layOut = [](auto& items) {
+        for (std::size_t n = 0; n < items.size(); ++n) {
+            const int cell = static_cast<int>(n % kPageSize);
+            items[n].cell = CellPosition(cell % kColumns, cell / kColumns);
+            if (items[n].tile != nullptr) {
+                items[n].tile->SetCell(items[n].cell);
+                items[n].tile->move(items[n].cell);
+            }
+        }
+    };
+    if (ShowsGames()) {
+        layOut(gameSlots_);
+    } else {
+        layOut(toolSlots_);
+    }
+}
+
+std::size_t CShowView::ItemCount() const {
+    return ShowsGames() ? gameSlots_.size() : toolSlots_.size();
+}
+
+unsigned CShowView::PageCount() const {
+    const std::size_t count = ItemCount();
+    return count == 0 ? 0 : static_cast<unsigned>((count - 1) / kPageSize + 1);
+}
+
+CShowBox* CShowView::TileAt(std::size_t index) const {
+    if (index >= ItemCount()) {
+        return nullptr;
+    }
+    return ShowsGames() ? gameSlots_[index].tile : toolSlots_[index].tile;
+}
+
+std::vector<CShowBox*> CShowView::VisibleTiles() const {
+    std::vector<CShowBox*> visible;
+    auto collect = [&visible](const auto& items) {
+        for (const auto& slot : items) {
+            if (slot.tile != nullptr && !slot.tile->isHidden()) {
+                visible.push_back(slot.tile);
+            }
+        }
+    };
+    collect(gameSlots_);
+    collect(toolSlots_);
+    return visible;
+}
+
+void CShowView::ShowFirstPage() {
+    if (ItemCount() == 0) {
+        return;
+    }
+    currentPage_ = 1;
+    ShowPage();
+}
+
+void CShowView::GoToPage(unsigned page) {
+    const unsigned pages = PageCount();
+    if (pages == 0 || page == 0 || page > pages) {
+        return;
+    }
+    currentPage_ = page;
+    ShowPage();
+}
+
+void CShowView::GoToPage(PageCommand command) {
+    if (command == PageCommand::First) {
+        currentPage_ = 1;
+    }
+    const unsigned pages = PageCount();
+    if (pages == 0) {
+        return;
+    }
+    switch (command) {
+        case PageCommand::First:
+            break;
+        case PageCommand::Previous:
+            if (currentPage_ > 1) {
+                --currentPage_;
+            }
+            break;
+        case PageCommand::Next:
+            if (currentPage_ < pages) {
+                ++currentPage_;
+            }
+            break;
+        case PageCommand::Last:
+            currentPage_ = pages;
+            break;
+    }
+    ShowPage();
+}
+
+void CShowView::ShowPage() {
+    if (ShowsGames()) {
+        ShowPageOf(gameSlots_);
+    } else {
+        ShowPageOf(toolSlots_);
+    }
+}
+
+template <typename Slots>
+void CShowView::ShowPageOf(Slots& items) {
+    const std::size_t begin = PageBegin(currentPage_);
+    const std::size_t end = PageEnd(currentPage_);
+    for (std::size_t n = 0; n < items.size(); ++n) {
+        auto& slot = items[n];
+        if (n >= begin && n < end) {
+            CShowBox* tile = TileFor(slot);
+            // The My and general-tools views mark the tiles they show in manage mode; the
+            // online-games view never marks its tiles.
+            if (kind_ != catalog::ViewKind::OnlineGames) {
+                tile->SetDeleteMark(manageMode_);
+            }
+            tile->show();
+        } else if (slot.tile != nullptr) {
+            slot.tile->hide();
+        }
+    }
+}
+
+template <typename Record>
+CShowBox* CShowView::TileFor(Slot<Record>& slot) {
+    if (slot.tile == nullptr) {
+        slot.tile = new CShowBox(slot.record, context_, this);
+        slot.tile->hide();
+        slot.tile->SetCell(slot.cell);
+        slot.tile->move(slot.cell);
+        Connect(slot.tile);
+    }
+    return slot.tile;
+}
+
+void CShowView::Connect(CShowBox* tile) {
+    connect(tile, &CShowBox::activated, this, &CShowView::TileActivated);
+    connect(tile, &CShowBox::enterRequested, this, &CShowView::EnterGame);
+    connect(tile, &CShowBox::runRequested, this, &CShowView::runRequested);
+    connect(tile, &CShowBox::deleteRequested, this,
+            [this](CShowBox* t) { emit deleteRequested(t->ItemId(), this); });
+    connect(tile, &CShowBox::gameDirectorySet, this,
+            [this](CShowBox* t) { emit gameDirectorySet(t->ItemId(), this); });
+    connect(tile, &CShowBox::feedbackRequested, this, &CShowView::feedbackRequested);
+    connect(tile, &CShowBox::describeRequested, this, &CShowView::describeRequested);
+}
+
+void CShowView::HideAllTiles() {
+    for (auto& slot : gameSlots_) {
+        if (slot.tile != nullptr) {
+            slot.tile->hide();
+        }
+    }
+    for (auto& slot : toolSlots_) {
+        if (slot.tile != nullptr) {
+            slot.tile->hide();
+        }
+    }
+    update();
+}
+
+template <typename Slots>
+void CShowView::DropTiles(Slots& items) {
+    for (auto& slot : items) {
+        if (slot.tile != nullptr) {
+            // A tile may be the one whose signal led here (a double click that rebuilt the
+            // list), so it goes away once its own event has been handled.
+            slot.tile->disconnect(this);
+            slot.tile->hide();
+            slot.tile->deleteLater();
+        }
+    }
+    items.clear();
+}
+
+void CShowView::DestroyToolTiles() {
+    DropTiles(toolSlots_);
+}
+
+void CShowView::DestroyGameTiles() {
+    DropTiles(gameSlots_);
+}
+
+void CShowView::ShowGameTools(const catalog::CNetGame& game) {
+    if (!HoldsGames()) {
+        return;
+    }
+    enteredGame_ = game.id;
+    gameLevel_ = false;
+    if (game.display) {
+        for (const catalog::CGameTool& entry : *game.display) {
+            AddToolTile(entry);
+        }
+    }
+}
+
+void CShowView::EnterGame(uint32_t gameId) {
+    if (!HoldsGames()) {
+        return;
+    }
+    const catalog::CNetGame* game = catalog::FindGame(*games_, gameId);
+    HideAllTiles();
+    if (game == nullptr) {
+        return;
+    }
+    DestroyToolTiles();
+    currentTitle_ = QString::fromStdString(game->TITLE);
+    ShowGameTools(*game);
+    LayOutTiles();
+    savedGamesPage_ = currentPage_;
+    ShowFirstPage();
+    emit gameEntered();
+    emit titleChanged(kind_);
+}
+
+void CShowView::LeaveGame() {
+    HideAllTiles();
+    gameLevel_ = true;
+    GoToPage(savedGamesPage_);
+}
+
+void CShowView::TileActivated(uint32_t itemId) {
+    if (ShowsGames()) {
+        for (auto& slot : gameSlots_) {
+            if (slot.tile != nullptr && slot.record.id == lastGameId_) {
+                slot.tile->update();
+            }
+            if (slot.record.id == itemId) {
+                currentTitle_ = QString::fromStdString(slot.record.TITLE);
+            }
+        }
+        lastGameId_ = itemId;
+        return;
+    }
+    for (auto& slot : toolSlots_) {
+        if (slot.tile != nullptr && slot.record.id == lastToolId_) {
+            slot.tile->update();
+        }
+    }
+    lastToolId_ = itemId;
+}
+
+bool CShowView::UpdateToolTile(const catalog::CGameTool& record) {
+    for (auto& slot : toolSlots_) {
+        if (slot.record.id == record.id) {
+            slot.record = record;
+            if (slot.tile != nullptr) {
+                slot.tile->TakeRecord(record);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+void CShowView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), kBackground);
+}
+
+}  // namespace grid

@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "catalog/CGameTool.h"
+#include "catalog/CNetGame.h"
+#include "catalog/Catalog.h"
+
+namespace grid {
+
+class CShowBox;
+struct GridContext;
+
+// The four paging buttons, numbered as the window has always numbered them. A page number
+// is never taken for one of them, nor one of them for a page number.
+enum class PageCommand { First = 10, Previous = 20, Next = 30, Last = 40 };
+
+// The paged grid of tiles for one tab: 4 columns x 5 rows, 20 tiles per page, pages filled
+// row by row. The online-games view has a second level: entering a game shows that game's
+// entries in the same grid until the window goes back.
+//
+// Tiles are created when their page is first shown, so a catalog of thousands of items
+// costs widgets only for the pages the user looks at; until then a tile is its record and
+// its cell.
+class CShowView : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kColumns = 4;
+    static constexpr int kRows = 5;
+    static constexpr int kPageSize = kColumns * kRows;
+    static constexpr QRect kGeometry{2, 102, 307, 368};
+
+    CShowView(catalog::ViewKind kind, const GridContext& context, QWidget* parent);
+    ~CShowView() override;
+
+    catalog::ViewKind Kind() const { return kind_; }
+
+    // Top-left corner of a cell, column 0-3 and row 0-4, in view coordinates.
+    static QPoint CellPosition(int column, int row);
+
+    // The online-games view keeps the window's games list to look entered games up in.
+    void SetGames(const catalog::GameList* games);
+    bool HoldsGames() const { return games_ != nullptr; }
+
+    void AddGameTile(const catalog::CNetGame& game);
+    void AddToolTile(const catalog::CGameTool& tool);
+    // Gives every item of the list on show its cell, in list order.
+    void LayOutTiles();
+    // Page 1 of the list on show; an empty list keeps the page number.
+    void ShowFirstPage();
+    // A page number, kept only when that page exists.
+    void GoToPage(unsigned page);
+    void GoToPage(PageCommand command);
+    void HideAllTiles();
+    void DestroyToolTiles();
+    void DestroyGameTiles();
+    // Online-games view: the game's fixed entries and tools become the tool tiles.
+    void ShowGameTools(const catalog::CNetGame& game);
+
+    // Enters the game with that id: its entries from their page 1. An id that is not in the
+    // games list leaves the view empty.
+    void EnterGame(uint32_t gameId);
+    // Back from a game's entries to the games, on the page they were left at.
+    void LeaveGame();
+    // A tile was activated (double-clicked) before it asks for anything.
+    void TileActivated(uint32_t itemId);
+
+    bool AtGameLevel() const { return gameLevel_; }
+    uint32_t EnteredGameId() const { return enteredGame_; }
+    unsigned CurrentPage() const { return currentPage_; }
+    unsigned SavedGamesPage() const { return savedGamesPage_; }
+    // The number of pages of the list on show (0 when it is empty).
+    unsigned PageCount() const;
+    // Title of the game tile activated last: the entered game's name.
+    const QString& CurrentTitle() const { return currentTitle_; }
+    bool ManageMode() const { return manageMode_; }
+    // Takes effect when a page is shown next.
+    void SetManageMode(bool on) { manageMode_ = on; }
+
+    // The items of the list on show, and the tile of one of them (nullptr until its page
+    // has been shown).
+    std::size_t ItemCount() const;
+    CShowBox* TileAt(std::size_t index) const;
+    // Tiles currently visible, in list order.
+    std::vector<CShowBox*> VisibleTiles() const;
+    // The first tool item with that id takes the changed record, and so does its tile.
+    // False when the view shows no such tool.
+    bool UpdateToolTile(const catalog::CGameTool& record);
+
+  signals:
+    void gameEntered();                                             // a game's entries are shown
+    void titleChanged(catalog::ViewKind kind);                      // the list label should follow
+    void runRequested(grid::CShowBox* tile);                        // run the item
+    void deleteRequested(uint32_t itemId, grid::CShowView* view);   // delete or uninstall
+    void gameDirectorySet(uint32_t itemId, grid::CShowView* view);  // a start entry's program
+    void feedbackRequested(grid::CShowBox* tile);
+    void describeRequested(grid::CShowBox* tile, const QString& url);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    template <typename Record>
+    struct Slot {
+        Record record;
+        QPoint cell;
+        CShowBox* tile = nullptr;
+    };
+    using GameSlots = std::vector<Slot<catalog::CNetGame>>;
+    using ToolSlots = std::vector<Slot<catalog::CGameTool>>;
+
+    bool ShowsGames() const { return HoldsGames() && gameLevel_; }
+    void ShowPage();
+    template <typename Slots>
+    void ShowPageOf(Slots& items);
+    template <typename Record>
+    CShowBox* TileFor(Slot<Record>& slot);
+    void Connect(CShowBox* tile);
+    template <typename Slots>
+    void DropTiles(Slots& items);
+
+    catalog::ViewKind kind_;
+    const GridContext& context_;
+    const catalog::GameList* games_ = nullptr;
+    GameSlots gameSlots_;
+    ToolSlots toolSlots_;
+    bool gameLevel_ = true;
+    uint32_t enteredGame_ = 0;
+    bool manageMode_ = false;
+    unsigned currentPage_ = 1;
+    unsigned savedGamesPage_ = 1;
+    uint32_t lastGameId_ = 0;
+    uint32_t lastToolId_ = 0;
+    QString currentTitle_;
+};
+
+}  // namespace grid
