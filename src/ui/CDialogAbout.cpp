@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "catalog/LauncherConfig.h"
+#include "catalog/UserSettings.h"
 #include "platform/Shell.h"
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
@@ -19,6 +21,7 @@ const QRect kVersionCaptionRect(90, 110, 64, 16);
 const QRect kVersionRect(154, 110, 170, 16);
 const QRect kLinkCaptionRect(90, 130, 64, 16);
 const QRect kLinkRect(154, 130, 190, 16);
+const QRect kCopyrightRect(90, 166, 240, 16);
 
 }  // namespace
 
@@ -40,11 +43,17 @@ CDialogAbout::CDialogAbout(const QString& version, const QString& siteUrl, QWidg
     version_ = AddLabel(version, kVersionRect);
     AddLabel(QStringLiteral("官方网站: "), kLinkCaptionRect);
     link_ = AddLabel(siteUrl, kLinkRect);
+    AddLabel(QStringLiteral("版权所有 © Ravik游戏桌面"), kCopyrightRect);
 
     // The cursor follows the mouse over the link: a hand there, a text cursor elsewhere.
     setMouseTracking(true);
     setCursor(Qt::IBeamCursor);
 }
+
+CDialogAbout::CDialogAbout(const catalog::UserSettings& settings,
+                           const catalog::LauncherConfig& config, QWidget* parent)
+    : CDialogAbout(QString::fromStdString(settings.VersionForAbout()),
+                   QString::fromStdString(config.productUrl + "/desk/"), parent) {}
 
 QLabel* CDialogAbout::AddLabel(const QString& text, const QRect& rect) {
     auto* label = new QLabel(text, this);

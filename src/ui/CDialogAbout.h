@@ -6,6 +6,11 @@
 
 class QLabel;
 
+namespace catalog {
+class UserSettings;
+struct LauncherConfig;
+}  // namespace catalog
+
 namespace ui {
 
 class PngButton;
@@ -19,6 +24,10 @@ class CDialogAbout : public SkinnedWindow {
     // `version` is the installed version text (empty when unknown); `siteUrl` the address of
     // the product web site's page that the link shows and opens.
     CDialogAbout(const QString& version, const QString& siteUrl, QWidget* parent = nullptr);
+    // The installed version from usercfg.dat, the site's "/desk/" page on the configured
+    // product web server.
+    CDialogAbout(const catalog::UserSettings& settings, const catalog::LauncherConfig& config,
+                 QWidget* parent = nullptr);
 
     PngButton* CloseButton() const { return close_; }
     QLabel* VersionLabel() const { return version_; }

@@ -4,8 +4,11 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+#include <fstream>
 
 #include "TempDir.h"
+#include "catalog/LauncherConfig.h"
+#include "catalog/UserSettings.h"
 #include "platform/Shell.h"
 #include "ui/CBusyBox.h"
 #include "ui/CDialogAbout.h"
@@ -62,6 +65,31 @@ TEST(AboutBoxTest, MissingVersionShowsEmptyText) {
     CDialogAbout about(QString(), QStringLiteral("http://ravik.test/desk/"));
     about.setAttribute(Qt::WA_DeleteOnClose, false);
     EXPECT_TRUE(about.VersionLabel()->text().isEmpty());
+}
+
+TEST(AboutBoxTest, VersionFromTheSettingsFileAndSiteFromTheConfiguration) {
+    struct {
+        const char* name;
+        const char* usercfg;  // nullptr: no file
+        const char* version;
+    } const cases[] = {
+        {"Present", "[ravikver]\r\nversion=3.2.1\r\n", "3.2.1"},
+        {"MissingKey", "[system]\r\nexit=1\r\n", ""},
+        {"MissingFile", nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string programDir = dir.path().string() + "/";
+        if (c.usercfg != nullptr) {
+            std::ofstream(programDir + "usercfg.dat", std::ios::binary) << c.usercfg;
+        }
+        catalog::LauncherConfig config;
+        config.productUrl = "http://site.test";
+        CDialogAbout about(catalog::UserSettings(programDir), config);
+        about.setAttribute(Qt::WA_DeleteOnClose, false);
+        EXPECT_EQ(about.VersionLabel()->text(), QString::fromUtf8(c.version)) << c.name;
+        EXPECT_EQ(about.SiteUrl(), QStringLiteral("http://site.test/desk/")) << c.name;
+    }
 }
 
 TEST(AboutBoxTest, PressOnTheLinkOpensTheSiteWithHandCursor) {
