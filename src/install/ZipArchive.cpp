@@ -188,7 +188,7 @@ ZipResult ZipArchive::OpenArchive(const std::string& path) {
     }
     std::error_code ec;
     base_ = platform::WithTrailingSeparator(Utf8Of(std::filesystem::current_path(ec)));
-    lastDirectory_.reset();
+    ensured_.clear();
     zlib_filefunc64_def io;
     fill_fopen64_filefunc(&io);
 #ifdef _WIN32
@@ -223,7 +223,7 @@ ZipResult ZipArchive::SetBaseDirectory(const std::string& directory) {
     if (base_.empty() || !IsSeparator(base_.back())) {
         base_.push_back(platform::kSeparator);
     }
-    lastDirectory_.reset();
+    ensured_.clear();
     return ZipResult::Ok;
 }
 
@@ -388,9 +388,8 @@ ZipResult ZipArchive::ExtractEntry(std::int64_t index, const std::string& name) 
 
     auto cut = target.find_last_of("/\\");
     std::string directory = cut == std::string::npos ? std::string() : target.substr(0, cut + 1);
-    if (lastDirectory_ != directory) {
+    if (ensured_.insert(directory).second) {
         EnsureDirectory(base_, directory);
-        lastDirectory_ = directory;
     }
     if (entry.encrypted) {
         return ZipResult::PasswordMismatch;
@@ -469,7 +468,7 @@ ZipResult ZipArchive::CloseArchive() {
     count_ = 0;
     position_ = -1;
     cachedIndex_ = -1;
-    lastDirectory_.reset();
+    ensured_.clear();
     return ZipResult::Ok;
 }
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
+#include <unordered_set>
 
 namespace install {
 
@@ -107,7 +107,7 @@ class ZipArchive {
     std::int64_t cachedIndex_ = -1;
     ZipEntry cached_;
     std::string base_;
-    std::optional<std::string> lastDirectory_;  // last folder made sure of, not checked again
+    std::unordered_set<std::string> ensured_;  // folders made sure of, not checked again
     std::unique_ptr<char[]> buffer_;
 };
 
