@@ -39,6 +39,7 @@ void ServerLink::StartWorker() {
         config_, programDir_, static_cast<server::StartupListener&>(*this), prompt_);
     worker->Start();
     workers_.push_back(std::move(worker));
+    ++workersStarted_;
 }
 
 void ServerLink::StartTimer() {

@@ -41,9 +41,10 @@ class ServerLink : public QObject, private server::StartupListener {
     void StartTimer();
     // What the timer does: a new worker while the server has not answered.
     void Tick();
-    bool ServerReached() const { return serverReached_.load(); }
-    // Workers started and not yet finished.
+    bool HasReachedServer() const { return serverReached_.load(); }
+    // Workers started and not yet finished, and all workers ever started.
     int RunningWorkers() const;
+    int WorkersStarted() const { return workersStarted_; }
     QTimer& Timer() { return timer_; }
 
     // The version check asked for by the user ("检查更新"), on a thread of its own; one at
@@ -84,6 +85,7 @@ class ServerLink : public QObject, private server::StartupListener {
     QTimer timer_;
     std::atomic<bool> serverReached_{false};
     std::vector<std::unique_ptr<server::StartupWorker>> workers_;
+    int workersStarted_ = 0;
     std::thread checkThread_;
     std::atomic<bool> checkCancel_{false};
     std::atomic<bool> checkDone_{false};

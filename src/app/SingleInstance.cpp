@@ -1,4 +1,4 @@
-#include "SingleInstance.h"
+#include "app/SingleInstance.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+namespace app {
 namespace {
 
 constexpr char kShowCommand[] = "show\n";
@@ -98,3 +99,5 @@ bool SingleInstance::AskRunningInstanceToShow(int timeoutMs) const {
     }
     return true;
 }
+
+}  // namespace app

@@ -7,6 +7,8 @@
 
 class QLocalServer;
 
+namespace app {
+
 // One copy of the launcher per user session. The first start owns a lock file; once its
 // window is up it also listens on a local socket named after "Ravik_desk". A later start
 // finds the lock taken, asks the listener (if there is one yet) to show its window and
@@ -45,3 +47,5 @@ class SingleInstance : public QObject {
     QLockFile lock_;
     std::unique_ptr<QLocalServer> server_;
 };
+
+}  // namespace app

@@ -59,10 +59,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     // The window writes its settings into its program directory: work on a copy.
-    const std::filesystem::path work =
-        std::filesystem::temp_directory_path() / "ravik-screenshots";
+    const std::filesystem::path work = std::filesystem::temp_directory_path() / "ravik-screenshots";
     std::filesystem::remove_all(work);
     std::filesystem::copy(argv[1], work, std::filesystem::copy_options::recursive);
+    // Nor may it touch the user's own autostart entry.
+    const std::filesystem::path config = work / ".config";
+    std::filesystem::create_directories(config);
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
     const QString output = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(output);
 

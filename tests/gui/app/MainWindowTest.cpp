@@ -1,0 +1,625 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "ProgramFixture.h"
+#include "app/BusyIndicator.h"
+#include "app/CRavikDlg.h"
+#include "app/MainMenu.h"
+#include "app/PageBar.h"
+#include "app/ServerLink.h"
+#include "app/TrayHandler.h"
+#include "catalog/IniFile.h"
+#include "grid/CShowBox.h"
+#include "grid/CShowView.h"
+#include "platform/Autostart.h"
+#include "platform/Shell.h"
+#include "ui/CDialogAbout.h"
+#include "ui/CDlgUpInfo.h"
+#include "ui/PngButton.h"
+
+namespace {
+
+using app::CRavikDlg;
+using catalog::ViewKind;
+using grid::PageCommand;
+
+// Catches the addresses the window would open in the browser.
+class UrlRecorder {
+  public:
+    UrlRecorder() {
+        platform::SetUrlOpener([this](const std::string& url) {
+            urls.push_back(url);
+            return true;
+        });
+    }
+    ~UrlRecorder() { platform::SetUrlOpener({}); }
+    std::vector<std::string> urls;
+};
+
+// The main window over a fixture program directory, without a data server.
+class MainWindowTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        // The autostart entry goes below this test's own configuration directory.
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config_.path().string()));
+    }
+    void TearDown() override {
+        window_.reset();
+        app::TrayHandler::SetAvailability({});
+    }
+
+    CRavikDlg& Open() {
+        app::DeskOptions options = app::DeskOptions::For(dir_.dir());
+        options.startServerWorker = false;
+        window_ = std::make_unique<CRavikDlg>(options);
+        window_->Start();
+        window_->show();
+        return *window_;
+    }
+
+    std::string Setting(const std::string& file, const std::string& section,
+                        const std::string& key) const {
+        return catalog::IniFile::Load(dir_ / file).GetString(section, key, "<missing>", 400);
+    }
+
+    void Click(CRavikDlg::Control id) {
+        QTest::mouseClick(window_->Button(id), Qt::LeftButton, {}, QPoint(5, 5));
+    }
+    void ClickDot(int number) {
+        QTest::mouseClick(window_->Pages().Dot(number), Qt::LeftButton, {}, QPoint(12, 12));
+    }
+    void ClickPaging(PageCommand command) {
+        QTest::mouseClick(window_->Pages().Button(command), Qt::LeftButton, {}, QPoint(12, 12));
+    }
+    bool Shown(CRavikDlg::Control id) const { return window_->Button(id)->isVisible(); }
+
+    ProgramFixture dir_;
+    TempDir config_;
+    std::unique_ptr<CRavikDlg> window_;
+};
+
+TEST_F(MainWindowTest, HasItsSizeTitleAndControlsInPlace) {
+    CRavikDlg& window = Open();
+    EXPECT_EQ(window.size(), QSize(310, 528));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Ravik游戏桌面"));
+    EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
+    const std::vector<std::pair<CRavikDlg::Control, QRect>> places = {
+        {CRavikDlg::MinimiseButton, {265, 9, 20, 20}},
+        {CRavikDlg::CloseButton, {285, 9, 20, 20}},
+        {CRavikDlg::SettingsButton, {237, 9, 20, 20}},
+        {CRavikDlg::HelpButton, {210, 9, 20, 20}},
+        {CRavikDlg::MyTabButton, {2, 32, 110, 41}},
+        {CRavikDlg::OnlineTabButton, {104, 32, 110, 41}},
+        {CRavikDlg::ToolsTabButton, {206, 32, 110, 41}},
+        {CRavikDlg::ForumButton, {230, 504, 72, 20}},
+        {CRavikDlg::DeleteAllButton, {172, 76, 70, 20}}};
+    for (const auto& [id, rect] : places) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(window.Button(id)->geometry(), rect);
+    }
+    for (int k = 1; k <= 7; ++k) {
+        EXPECT_EQ(window.Pages().Dot(k)->geometry(), QRect(71 + 24 * (k - 1), 471, 24, 24));
+    }
+    EXPECT_EQ(window.Pages().Button(PageCommand::First)->geometry(), QRect(22, 471, 24, 24));
+    EXPECT_EQ(window.Pages().Button(PageCommand::Previous)->geometry(), QRect(44, 471, 24, 24));
+    EXPECT_EQ(window.Pages().Button(PageCommand::Next)->geometry(), QRect(243, 471, 24, 24));
+    EXPECT_EQ(window.Pages().Button(PageCommand::Last)->geometry(), QRect(263, 471, 24, 24));
+    EXPECT_EQ(window.ListLabel()->geometry(), QRect(30, 78, 120, 16));
+    EXPECT_EQ(window.ListLabel()->palette().color(QPalette::Window), QColor(8, 27, 43));
+    EXPECT_EQ(window.Button(CRavikDlg::MinimiseButton)->toolTip(), QStringLiteral("最小化"));
+    EXPECT_EQ(window.Button(CRavikDlg::CloseButton)->toolTip(), QStringLiteral("关闭"));
+    EXPECT_EQ(window.Button(CRavikDlg::SettingsButton)->toolTip(), QStringLiteral("主菜单"));
+    EXPECT_EQ(window.Button(CRavikDlg::HelpButton)->toolTip(), QStringLiteral("使用教程"));
+}
+
+struct StartCase {
+    const char* name;
+    bool usedEntries;
+    int tab;
+    QString label;
+    bool manageShown;
+};
+
+void PrintTo(const StartCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class StartTabTest : public MainWindowTest, public testing::WithParamInterface<StartCase> {};
+
+TEST_P(StartTabTest, OpensOnMyTabOnlyWithUsedEntries) {
+    const StartCase& c = GetParam();
+    dir_.WriteGames(3);
+    dir_.WriteGeneralTools(2);
+    if (c.usedEntries) {
+        dir_.WriteUsed({{20001, 187, "工具1"}});
+    } else {
+        dir_.Write("Usedcfg.dat", "[TOOL]\nSIZE=0\n");
+    }
+    CRavikDlg& window = Open();
+    EXPECT_EQ(window.SelectedTab(), c.tab);
+    EXPECT_EQ(window.ListLabel()->text(), c.label);
+    EXPECT_EQ(Shown(CRavikDlg::ManageOrBackButton), c.manageShown);
+    EXPECT_TRUE(window.ViewOnShow()->isVisible());
+    int visibleViews = 0;
+    for (ViewKind kind : {ViewKind::OnlineGames, ViewKind::My, ViewKind::GeneralTools}) {
+        visibleViews += window.View(kind)->isVisible() ? 1 : 0;
+    }
+    EXPECT_EQ(visibleViews, 1);
+    EXPECT_TRUE(window.Button(static_cast<CRavikDlg::Control>(c.tab))->IsSelected());
+    EXPECT_EQ(window.Pages().SelectedDot(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(UsedList, StartTabTest,
+                         testing::Values(StartCase{"Empty", false, CRavikDlg::OnlineTabButton,
+                                                   QStringLiteral("网络游戏"), false},
+                                         StartCase{"NotEmpty", true, CRavikDlg::MyTabButton,
+                                                   QStringLiteral("我的Ravik"), true}),
+                         [](const testing::TestParamInfo<StartCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(MainWindowTest, LeavingTheMyTabEndsManageMode) {
+    dir_.WriteGames(2);
+    dir_.WriteUsed({{20001, 187, "工具1"}, {20002, 187, "工具2"}});
+    CRavikDlg& window = Open();
+    grid::CShowView* my = window.View(ViewKind::My);
+
+    Click(CRavikDlg::ManageOrBackButton);
+    EXPECT_TRUE(my->ManageMode());
+    EXPECT_TRUE(Shown(CRavikDlg::DeleteAllButton));
+    for (grid::CShowBox* tile : my->VisibleTiles()) {
+        EXPECT_TRUE(tile->DeleteMark());
+    }
+
+    Click(CRavikDlg::OnlineTabButton);
+    EXPECT_FALSE(my->ManageMode());
+    EXPECT_FALSE(Shown(CRavikDlg::DeleteAllButton));
+    EXPECT_FALSE(Shown(CRavikDlg::ManageOrBackButton));
+    EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("网络游戏"));
+
+    Click(CRavikDlg::MyTabButton);
+    ASSERT_EQ(my->VisibleTiles().size(), 2u);
+    for (grid::CShowBox* tile : my->VisibleTiles()) {
+        EXPECT_FALSE(tile->DeleteMark());
+    }
+    Click(CRavikDlg::ManageOrBackButton);
+    Click(CRavikDlg::ToolsTabButton);
+    EXPECT_FALSE(my->ManageMode());
+    EXPECT_FALSE(Shown(CRavikDlg::DeleteAllButton));
+    EXPECT_FALSE(Shown(CRavikDlg::ManageOrBackButton));
+    EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("通用工具"));
+}
+
+TEST_F(MainWindowTest, EachTabKeepsItsPage) {
+    dir_.WriteGames(45);
+    dir_.WriteGeneralTools(30);
+    CRavikDlg& window = Open();
+    ClickDot(3);
+    Click(CRavikDlg::ToolsTabButton);
+    EXPECT_EQ(window.Pages().SelectedDot(), 1);
+    ClickPaging(PageCommand::Next);
+    Click(CRavikDlg::OnlineTabButton);
+    EXPECT_EQ(window.View(ViewKind::OnlineGames)->CurrentPage(), 3u);
+    EXPECT_EQ(window.Pages().SelectedDot(), 3);
+    Click(CRavikDlg::ToolsTabButton);
+    EXPECT_EQ(window.View(ViewKind::GeneralTools)->CurrentPage(), 2u);
+    EXPECT_EQ(window.Pages().SelectedDot(), 2);
+}
+
+// A click on the paging row and the page and dot it leaves.
+struct Click {
+    int dot;  // 1 to 7, or 0 for the command
+    PageCommand command;
+    unsigned page;
+    int selectedDot;
+};
+
+struct PagingRowCase {
+    const char* name;
+    int items;
+    std::vector<Click> clicks;
+};
+
+void PrintTo(const PagingRowCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class PagingRowTest : public MainWindowTest, public testing::WithParamInterface<PagingRowCase> {};
+
+TEST_P(PagingRowTest, PagesTheViewOnShowAndSelectsOneDot) {
+    const PagingRowCase& c = GetParam();
+    dir_.WriteGeneralTools(c.items);
+    CRavikDlg& window = Open();
+    Click(CRavikDlg::ToolsTabButton);
+    int n = 0;
+    for (const auto& click : c.clicks) {
+        SCOPED_TRACE(n++);
+        if (click.dot > 0) {
+            ClickDot(click.dot);
+        } else {
+            ClickPaging(click.command);
+        }
+        EXPECT_EQ(window.View(ViewKind::GeneralTools)->CurrentPage(), click.page);
+        EXPECT_EQ(window.Pages().SelectedDot(), click.selectedDot);
+    }
+}
+
+constexpr PageCommand kNone = PageCommand::First;
+
+INSTANTIATE_TEST_SUITE_P(Rows, PagingRowTest,
+                         testing::Values(PagingRowCase{"FortyFive",
+                                                       45,
+                                                       {{3, kNone, 3, 3},
+                                                        {4, kNone, 3, 3},
+                                                        {7, kNone, 3, 3},
+                                                        {0, PageCommand::Next, 3, 3},
+                                                        {0, PageCommand::First, 1, 1},
+                                                        {0, PageCommand::Last, 3, 3},
+                                                        {0, PageCommand::Previous, 2, 2}}},
+                                         PagingRowCase{"NinePages",
+                                                       161,
+                                                       {{6, kNone, 6, 6},
+                                                        {0, PageCommand::Next, 7, 7},
+                                                        {0, PageCommand::Next, 8, 1},
+                                                        {7, kNone, 8, 1},
+                                                        {0, PageCommand::Last, 9, 1},
+                                                        {0, PageCommand::Previous, 8, 1},
+                                                        {0, PageCommand::Previous, 7, 7},
+                                                        {1, kNone, 1, 1}}},
+                                         PagingRowCase{"Empty",
+                                                       0,
+                                                       {{2, kNone, 1, 1},
+                                                        {0, PageCommand::Next, 1, 1},
+                                                        {0, PageCommand::Last, 1, 1}}}),
+                         [](const testing::TestParamInfo<PagingRowCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(MainWindowTest, EnteringAGameFromPageThreeAndGoingBack) {
+    dir_.WriteGames(45);
+    CRavikDlg& window = Open();
+    grid::CShowView* online = window.View(ViewKind::OnlineGames);
+    ClickDot(3);
+    grid::CShowBox* game = online->VisibleTiles().at(1);
+    QTest::mouseDClick(game, Qt::LeftButton);
+
+    EXPECT_EQ(online->CurrentPage(), 1u);
+    EXPECT_EQ(window.Pages().SelectedDot(), 1);
+    EXPECT_TRUE(Shown(CRavikDlg::ManageOrBackButton));
+    EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("游戏42"));
+    EXPECT_EQ(online->VisibleTiles().size(), 4u);
+
+    // The tab keeps the entered game while another tab is on show.
+    Click(CRavikDlg::ToolsTabButton);
+    Click(CRavikDlg::OnlineTabButton);
+    EXPECT_TRUE(Shown(CRavikDlg::ManageOrBackButton));
+    EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("游戏42"));
+
+    Click(CRavikDlg::ManageOrBackButton);
+    EXPECT_EQ(online->CurrentPage(), 3u);
+    EXPECT_EQ(window.Pages().SelectedDot(), 3);
+    EXPECT_FALSE(Shown(CRavikDlg::ManageOrBackButton));
+    EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("网络游戏"));
+    ASSERT_EQ(online->VisibleTiles().size(), 5u);
+    EXPECT_EQ(online->VisibleTiles().front()->Title(), QStringLiteral("游戏41"));
+}
+
+TEST_F(MainWindowTest, ARebuildLandsOnTheOnlineTabPageOne) {
+    dir_.WriteGames(45);
+    dir_.WriteUsed({{20001, 187, "工具1"}});
+    CRavikDlg& window = Open();
+    Click(CRavikDlg::ManageOrBackButton);
+    ASSERT_TRUE(Shown(CRavikDlg::DeleteAllButton));
+    window.Busy().Begin(true);
+    QCoreApplication::processEvents();
+    ASSERT_NE(window.Busy().Box(), nullptr);
+
+    dir_.WriteGames(50);
+    window.RebuildViews();
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(window.SelectedTab(), CRavikDlg::OnlineTabButton);
+    EXPECT_EQ(window.View(ViewKind::OnlineGames)->CurrentPage(), 1u);
+    EXPECT_EQ(window.View(ViewKind::OnlineGames)->ItemCount(), 50u);
+    EXPECT_EQ(window.Pages().SelectedDot(), 1);
+    EXPECT_FALSE(Shown(CRavikDlg::DeleteAllButton));
+    EXPECT_FALSE(Shown(CRavikDlg::ManageOrBackButton));
+    EXPECT_FALSE(window.View(ViewKind::My)->ManageMode());
+    EXPECT_TRUE(window.isEnabled());
+    EXPECT_FALSE(window.Busy().Busy());
+    EXPECT_EQ(window.Busy().Box(), nullptr);
+}
+
+TEST_F(MainWindowTest, TheBusyStateBlocksTheWindowAndTheBoxFollowsItsFlag) {
+    CRavikDlg& window = Open();
+    window.Busy().Begin(false);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window.isEnabled());
+    EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(window.Busy().Box(), nullptr);
+
+    window.Busy().Begin(true);
+    window.Busy().Begin(true);
+    QCoreApplication::processEvents();
+    ASSERT_NE(window.Busy().Box(), nullptr);
+    EXPECT_TRUE(window.Busy().Box()->isVisible());
+    EXPECT_EQ(QApplication::topLevelWidgets().count(window.Busy().Box()), 1);
+
+    window.Busy().End();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.isEnabled());
+    EXPECT_NE(window.cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(window.Busy().Box(), nullptr);
+}
+
+struct CloseCase {
+    const char* name;
+    const char* exit;  // nullptr: no key
+    bool trayAvailable;
+    bool ends;
+    bool trayIcon;
+    bool minimised;
+};
+
+void PrintTo(const CloseCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CloseButtonTest : public MainWindowTest, public testing::WithParamInterface<CloseCase> {};
+
+TEST_P(CloseButtonTest, HidesToTheTrayOnlyWhenExitIsOne) {
+    const CloseCase& c = GetParam();
+    if (c.exit != nullptr) {
+        dir_.Write("usercfg.dat", std::string("[system]\nexit=") + c.exit + "\n");
+    }
+    app::TrayHandler::SetAvailability([available = c.trayAvailable] { return available; });
+    CRavikDlg& window = Open();
+    QSignalSpy finished(&window, &QDialog::finished);
+    Click(CRavikDlg::CloseButton);
+    EXPECT_EQ(finished.count(), c.ends ? 1 : 0);
+    EXPECT_EQ(window.Tray().IconShown(), c.trayIcon);
+    EXPECT_EQ(window.isMinimized(), c.minimised);
+    EXPECT_EQ(window.isVisible(), !c.ends && c.minimised);
+    if (c.trayIcon) {
+        EXPECT_EQ(window.Tray().Icon()->toolTip(), QStringLiteral("Ravik游戏桌面"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExitSetting, CloseButtonTest,
+    testing::Values(CloseCase{"One", "1", true, false, true, false},
+                    CloseCase{"OneWithoutATray", "1", false, false, false, true},
+                    CloseCase{"Zero", "0", true, true, false, false},
+                    CloseCase{"Two", "2", true, true, false, false},
+                    CloseCase{"Missing", nullptr, true, true, false, false}),
+    [](const testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowTest, TheTrayBringsTheWindowBackAndNamesItsToggle) {
+    dir_.Write("usercfg.dat", "[system]\nexit=1\n");
+    app::TrayHandler::SetAvailability([] { return true; });
+    CRavikDlg& window = Open();
+    app::TrayHandler& tray = window.Tray();
+    tray.UpdateMenuTexts();
+    EXPECT_EQ(tray.ToggleAction()->text(), QStringLiteral("隐藏窗口"));
+
+    Click(CRavikDlg::CloseButton);
+    ASSERT_FALSE(window.isVisible());
+    tray.UpdateMenuTexts();
+    EXPECT_EQ(tray.ToggleAction()->text(), QStringLiteral("显示窗口"));
+    emit tray.Icon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(tray.IconShown());
+
+    emit tray.Icon()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(window.isVisible());
+    tray.ToggleAction()->trigger();
+    EXPECT_FALSE(window.isVisible());
+
+    QStringList texts;
+    for (QAction* action : tray.Menu()->actions()) {
+        if (!action->isSeparator()) {
+            texts << action->text();
+        }
+    }
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("显示窗口"), QStringLiteral("关于"),
+                                  QStringLiteral("退出")}));
+    QSignalSpy finished(&window, &QDialog::finished);
+    tray.Menu()->actions().last()->trigger();
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(tray.IconShown());
+}
+
+TEST_F(MainWindowTest, EnterDoesNothingEscapeAndAltF4End) {
+    dir_.Write("usercfg.dat", "[system]\nexit=1\n");
+    CRavikDlg& window = Open();
+    QSignalSpy finished(&window, &QDialog::finished);
+    QTest::keyClick(&window, Qt::Key_Return);
+    QTest::keyClick(&window, Qt::Key_Enter);
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_TRUE(window.isVisible());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(window.isVisible());
+
+    window.show();
+    window.close();
+    EXPECT_EQ(finished.count(), 2);
+    EXPECT_FALSE(window.Tray().IconShown());
+}
+
+TEST_F(MainWindowTest, TheSettingsMenuOffersItsFiveEntriesBelowItsButton) {
+    dir_.Write("launcher.ini",
+               "[web]\nproduct=http://www.ravik.test\nforum=http://bbs.ravik.test\n");
+    CRavikDlg& window = Open();
+    Click(CRavikDlg::SettingsButton);
+    QMenu* menu = window.Menu().Menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(menu->pos(), window.Button(CRavikDlg::SettingsButton)->mapToGlobal(QPoint(5, 25)));
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        texts << action->text();
+    }
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("官方网站"), QStringLiteral("个人设置"),
+                                  QStringLiteral("检查更新"), QStringLiteral("关于Ravik"),
+                                  QStringLiteral("退    出")}));
+
+    UrlRecorder urls;
+    QSignalSpy settings(&window, &CRavikDlg::settingsRequested);
+    menu->actions().at(0)->trigger();
+    menu->actions().at(1)->trigger();
+    Click(CRavikDlg::HelpButton);
+    Click(CRavikDlg::ForumButton);
+    const std::vector<std::string> expected = {"http://www.ravik.test/desk/",
+                                               "http://www.ravik.test/desk/jc.shtml",
+                                               "http://bbs.ravik.test/forum-1122-1.html"};
+    EXPECT_EQ(urls.urls, expected);
+    EXPECT_EQ(settings.count(), 1);
+
+    QSignalSpy finished(&window, &QDialog::finished);
+    menu->actions().at(4)->trigger();
+    EXPECT_EQ(finished.count(), 1);
+}
+
+TEST_F(MainWindowTest, AboutOpensANewBoxEachTime) {
+    dir_.Write("usercfg.dat", "[ravikver]\nversion=3.1.4\n");
+    CRavikDlg& window = Open();
+    QDialog* first = window.Menu().ShowAbout();
+    QDialog* second = window.Menu().ShowAbout();
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_TRUE(second->isVisible());
+    first->close();
+    second->close();
+}
+
+struct AutostartCase {
+    const char* name;
+    const char* stored;  // nullptr: no key
+    bool entry;
+    const char* written;
+};
+
+void PrintTo(const AutostartCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class AutostartTest : public MainWindowTest, public testing::WithParamInterface<AutostartCase> {};
+
+TEST_P(AutostartTest, TheStartUpAppliesTheStoredChoice) {
+    const AutostartCase& c = GetParam();
+    if (c.stored != nullptr) {
+        dir_.Write("usercfg.dat", std::string("[system]\nautostart=") + c.stored + "\n");
+    }
+    platform::SetAutostart("/somewhere/else/Ravik_desk");
+    Open();
+    EXPECT_EQ(platform::AutostartProgram(), c.entry ? dir_.dir() + "Ravik_desk" : "");
+    EXPECT_EQ(Setting("usercfg.dat", "system", "autostart"), c.written);
+}
+
+INSTANTIATE_TEST_SUITE_P(Setting, AutostartTest,
+                         testing::Values(AutostartCase{"On", "1", true, "1"},
+                                         AutostartCase{"Off", "0", false, "0"},
+                                         AutostartCase{"Word", "yes", false, "0"},
+                                         AutostartCase{"Missing", nullptr, false, "0"}),
+                         [](const testing::TestParamInfo<AutostartCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(MainWindowTest, TheUpgradeReportShowsOnceAfterAnUpdate) {
+    dir_.Write("usercfg.dat", "[ravikver]\nold=1\noldversion=1.0\nversion=1.1\n");
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        if (auto* report = qobject_cast<ui::CDlgUpInfo*>(QApplication::activeModalWidget())) {
+            shown = report->Message();
+            report->close();
+        }
+    });
+    Open();
+    EXPECT_EQ(shown, QStringLiteral("程序已从1.0版本 升级到1.1版本。"));
+    EXPECT_EQ(Setting("usercfg.dat", "ravikver", "old"), "0");
+
+    window_.reset();
+    bool again = false;
+    QTimer::singleShot(0, [&again] { again = QApplication::activeModalWidget() != nullptr; });
+    Open();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(again);
+}
+
+TEST_F(MainWindowTest, NoUpgradeReportForTheSameVersion) {
+    dir_.Write("usercfg.dat", "[ravikver]\nold=1\noldversion=1.1\nversion=1.1\n");
+    bool modal = false;
+    QTimer::singleShot(0, [&modal] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            modal = true;
+            box->close();
+        }
+    });
+    Open();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(modal);
+    EXPECT_EQ(Setting("usercfg.dat", "ravikver", "old"), "0");
+}
+
+TEST_F(MainWindowTest, DeletingFromTheMyTabRewritesTheUsedList) {
+    dir_.WriteGeneralTools(3);
+    dir_.WriteUsed({{20001, 187, "工具1"}, {20002, 187, "工具2"}, {20003, 187, "工具3"}});
+    CRavikDlg& window = Open();
+    grid::CShowView* my = window.View(ViewKind::My);
+    Click(CRavikDlg::ManageOrBackButton);
+    grid::CShowBox* second = my->VisibleTiles().at(1);
+    QTest::mouseClick(second->DeleteMarkButton(), Qt::LeftButton, {}, QPoint(10, 10));
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "SIZE"), "2");
+    EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "2"), "20003");
+    ASSERT_EQ(my->VisibleTiles().size(), 2u);
+    EXPECT_TRUE(my->VisibleTiles().front()->DeleteMark());
+    EXPECT_EQ(my->VisibleTiles().back()->Title(), QStringLiteral("工具3"));
+
+    Click(CRavikDlg::DeleteAllButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "SIZE"), "0");
+    EXPECT_TRUE(my->VisibleTiles().empty());
+    EXPECT_EQ(Setting("Normalcfg.dat", "NormalTool", "SIZE"), "3");
+}
+
+TEST_F(MainWindowTest, UninstallingAGeneralToolShowsItsDefaultIcon) {
+    dir_.WriteGeneralTools({{20001, 187, "工具1", 0, 1}, {20002, 187, "工具2", 0, 1}});
+    dir_.Write("LocalGameTool/20002/tool.exe", "program");
+    CRavikDlg& window = Open();
+    grid::CShowView* tools = window.View(ViewKind::GeneralTools);
+    Click(CRavikDlg::ToolsTabButton);
+    tools->VisibleTiles().at(1)->RunCommand(grid::TileCommand::Delete);
+
+    EXPECT_EQ(Setting("Normalcfg.dat", "INSTALLED", "2"), "0");
+    EXPECT_EQ(Setting("Normalcfg.dat", "INSTALLED", "1"), "1");
+    EXPECT_EQ(tools->VisibleTiles().at(1)->IconFile().toStdString(),
+              dir_ / "ToolIcon/defaultD.png");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "LocalGameTool/20002/tool.exe"));
+}
+
+TEST_F(MainWindowTest, TheTimerStartsAnotherWorkerWhileTheServerHasNotAnswered) {
+    // Port 9 on loopback: nothing listens, so every start report goes unanswered.
+    dir_.Write("launcher.ini", "[server]\nhost=127.0.0.1\nport=9\n");
+    CRavikDlg& window = Open();
+    app::ServerLink& server = window.Server();
+    EXPECT_EQ(server.WorkersStarted(), 0);
+    server.Tick();
+    server.Tick();
+    EXPECT_EQ(server.WorkersStarted(), 2);
+    EXPECT_EQ(server.Timer().interval(), 20000);
+    EXPECT_FALSE(server.HasReachedServer());
+}
+
+}  // namespace

@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+#include "ProgramFixture.h"
+#include "catalog/Catalog.h"
+#include "catalog/IniFile.h"
+#include "grid/CShowBox.h"
+#include "grid/ExecutablePicker.h"
+#include "grid/GridContext.h"
+#include "platform/Shell.h"
+#include "ui/PngButton.h"
+
+namespace {
+
+using grid::CShowBox;
+
+const QColor kBackground(26, 119, 188);
+
+// Catches the addresses and folders the tile would open.
+class OpenRecorder {
+  public:
+    OpenRecorder() {
+        platform::SetUrlOpener([this](const std::string& url) {
+            opened.push_back(url);
+            return true;
+        });
+    }
+    ~OpenRecorder() { platform::SetUrlOpener({}); }
+    std::vector<std::string> opened;
+};
+
+// Answers the file dialog with a fixed path (empty: cancelled).
+class PickerAnswer {
+  public:
+    explicit PickerAnswer(QString path) {
+        grid::SetExecutablePicker([path] { return path; });
+    }
+    ~PickerAnswer() { grid::SetExecutablePicker({}); }
+};
+
+class ItemTileTest : public testing::Test {
+  protected:
+    ItemTileTest() {
+        catalog_ = std::make_unique<catalog::Catalog>(dir_.dir());
+        context_.catalog = catalog_.get();
+        context_.downloadUrl = QStringLiteral("http://down.test");
+        parent_.resize(200, 200);
+        parent_.show();
+    }
+
+    CShowBox* Tile(const catalog::CGameTool& tool) {
+        auto* tile = new CShowBox(tool, context_, &parent_);
+        tile->show();
+        return tile;
+    }
+
+    CShowBox* Tile(const catalog::CNetGame& game) {
+        auto* tile = new CShowBox(game, context_, &parent_);
+        tile->show();
+        return tile;
+    }
+
+    static catalog::CGameTool Tool(uint32_t id, uint32_t type, std::string title = "工具") {
+        catalog::CGameTool tool;
+        tool.id = id;
+        tool.TYPE = type;
+        tool.TITLE = std::move(title);
+        tool.INFO = "说明文字";
+        return tool;
+    }
+
+    static QStringList MenuTexts(CShowBox* tile) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(30, 30),
+                                tile->mapToGlobal(QPoint(30, 30)));
+        QApplication::sendEvent(tile, &event);
+        QStringList texts;
+        if (QMenu* menu = tile->OpenMenu()) {
+            for (QAction* action : menu->actions()) {
+                texts << action->text();
+            }
+            menu->close();
+        }
+        return texts;
+    }
+
+    static void Choose(CShowBox* tile, const QString& text) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(30, 30),
+                                tile->mapToGlobal(QPoint(30, 30)));
+        QApplication::sendEvent(tile, &event);
+        ASSERT_NE(tile->OpenMenu(), nullptr);
+        for (QAction* action : tile->OpenMenu()->actions()) {
+            if (action->text() == text) {
+                action->trigger();
+            }
+        }
+        tile->OpenMenu()->close();
+        QCoreApplication::processEvents();
+    }
+
+    static QImage Paint(CShowBox* tile) { return tile->grab().toImage(); }
+
+    ProgramFixture dir_;
+    std::unique_ptr<catalog::Catalog> catalog_;
+    grid::GridContext context_;
+    QWidget parent_;
+};
+
+struct MenuCase {
+    const char* name;
+    uint32_t id;
+    uint32_t type;
+    QStringList texts;
+};
+
+void PrintTo(const MenuCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class TileMenuTest : public ItemTileTest, public testing::WithParamInterface<MenuCase> {};
+
+TEST_P(TileMenuTest, OffersTheCommandsOfTheItemKind) {
+    const MenuCase& c = GetParam();
+    EXPECT_EQ(MenuTexts(Tile(Tool(c.id, c.type))), c.texts);
+}
+
+const QStringList kRunOnly{QStringLiteral("运行")};
+const QStringList kProgram{QStringLiteral("运行"), QStringLiteral("应用说明"),
+                           QStringLiteral("打开目录"), QStringLiteral("应用反馈"),
+                           QStringLiteral("删除")};
+const QStringList kStart{QStringLiteral("运行"), QStringLiteral("应用说明"),
+                         QStringLiteral("打开目录"), QStringLiteral("设置目录"),
+                         QStringLiteral("删除")};
+
+INSTANTIATE_TEST_SUITE_P(Kinds, TileMenuTest,
+                         testing::Values(MenuCase{"Program", 20001, 187, kProgram},
+                                         MenuCase{"SmallWebBox", 20001, 188, kRunOnly},
+                                         MenuCase{"Browser", 20001, 189, kRunOnly},
+                                         MenuCase{"LargeWebBox", 20001, 190, kRunOnly},
+                                         MenuCase{"OwnIconProgram", 20001, 191, kProgram},
+                                         MenuCase{"HighestOrdinaryId", 100000, 192, kProgram},
+                                         MenuCase{"StartEntry", 1020111, 191, kStart},
+                                         MenuCase{"DownloadEntry", 1020122, 189, kRunOnly},
+                                         MenuCase{"SiteEntry", 1020133, 189, kRunOnly},
+                                         MenuCase{"InfoEntry", 1020144, 189, kRunOnly},
+                                         MenuCase{"UnknownFixedEntry", 1020155, 189, {}}),
+                         [](const testing::TestParamInfo<MenuCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(ItemTileTest, AGameTileHasNoMenu) {
+    catalog::CNetGame game;
+    game.id = 1001;
+    game.TITLE = "游戏";
+    CShowBox* tile = Tile(game);
+    EXPECT_TRUE(MenuTexts(tile).isEmpty());
+    EXPECT_EQ(tile->OpenMenu(), nullptr);
+}
+
+TEST_F(ItemTileTest, DoubleClickActivatesBeforeEnteringOrRunning) {
+    catalog::CNetGame game;
+    game.id = 1001;
+    CShowBox* gameTile = Tile(game);
+    CShowBox* toolTile = Tile(Tool(20001, 187));
+    std::vector<std::string> order;
+    for (CShowBox* tile : {gameTile, toolTile}) {
+        QObject::connect(tile, &CShowBox::activated, [&order](uint32_t id) {
+            order.push_back("activated " + std::to_string(id));
+        });
+        QObject::connect(tile, &CShowBox::enterRequested,
+                         [&order](uint32_t id) { order.push_back("enter " + std::to_string(id)); });
+        QObject::connect(tile, &CShowBox::runRequested, [&order](CShowBox* t) {
+            order.push_back("run " + std::to_string(t->ItemId()));
+        });
+    }
+    QTest::mouseDClick(gameTile, Qt::LeftButton);
+    QTest::mouseDClick(toolTile, Qt::LeftButton);
+    const std::vector<std::string> expected = {"activated 1001", "enter 1001", "activated 20001",
+                                               "run 20001"};
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(ItemTileTest, SetDirectoryStoresTheChosenProgramForTheGame) {
+    CShowBox* tile = [&] {
+        catalog::CGameTool start = Tool(1020111, 191, "启动游戏");
+        start.GAMEID = 10201;
+        return Tile(start);
+    }();
+    QSignalSpy set(tile, &CShowBox::gameDirectorySet);
+    const QString program = QString::fromStdString(dir_ / "games/神域/game.exe");
+    {
+        PickerAnswer answer(program);
+        Choose(tile, QStringLiteral("设置目录"));
+    }
+    EXPECT_EQ(set.count(), 1);
+    const catalog::IniFile gamecfg = catalog::IniFile::Load(dir_ / "gamecfg.dat");
+    EXPECT_EQ(gamecfg.GetString("GAMEDIR", "10201", "", 259), program.toStdString());
+
+    OpenRecorder recorder;
+    Choose(tile, QStringLiteral("打开目录"));
+    ASSERT_EQ(recorder.opened.size(), 1u);
+    EXPECT_EQ(recorder.opened[0], dir_ / "games/神域/");
+}
+
+TEST_F(ItemTileTest, CancellingTheDialogWritesAndSendsNothing) {
+    catalog::CGameTool start = Tool(1020111, 191, "启动游戏");
+    start.GAMEID = 10201;
+    CShowBox* tile = Tile(start);
+    QSignalSpy set(tile, &CShowBox::gameDirectorySet);
+    PickerAnswer cancelled{QString()};
+    EXPECT_FALSE(tile->ChooseGameDirectory());
+    EXPECT_EQ(set.count(), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "gamecfg.dat"));
+}
+
+TEST_F(ItemTileTest, OpenDirectoryOpensTheToolFolderOrNothingForAnUnsetGame) {
+    catalog::CGameTool program = Tool(20001, 187);
+    program.DIR = dir_ / "LocalGameTool/20001/";
+    catalog::CGameTool start = Tool(1020111, 191);
+    start.GAMEID = 10201;
+    OpenRecorder recorder;
+    Choose(Tile(program), QStringLiteral("打开目录"));
+    Choose(Tile(start), QStringLiteral("打开目录"));
+    const std::vector<std::string> expected = {program.DIR};
+    EXPECT_EQ(recorder.opened, expected);
+}
+
+TEST_F(ItemTileTest, DescribeAsksForTheIntroductionPageOfTheItem) {
+    CShowBox* tile = Tile(Tool(20001, 187));
+    QSignalSpy describe(tile, &CShowBox::describeRequested);
+    Choose(tile, QStringLiteral("应用说明"));
+    ASSERT_EQ(describe.count(), 1);
+    EXPECT_EQ(describe.at(0).at(1).toString(),
+              QStringLiteral("http://down.test/rv_intro.php?aid=20001"));
+}
+
+TEST_F(ItemTileTest, TheDeleteMarkSendsWhatDeleteSends) {
+    CShowBox* tile = Tile(Tool(20001, 187));
+    QSignalSpy removal(tile, &CShowBox::deleteRequested);
+    EXPECT_FALSE(tile->DeleteMarkButton()->isVisible());
+    tile->SetDeleteMark(true);
+    ASSERT_TRUE(tile->DeleteMarkButton()->isVisible());
+    EXPECT_EQ(tile->DeleteMarkButton()->geometry(), QRect(44, 3, 24, 24));
+    QTest::mouseClick(tile->DeleteMarkButton(), Qt::LeftButton, {}, QPoint(10, 10));
+    Choose(tile, QStringLiteral("删除"));
+    EXPECT_EQ(removal.count(), 2);
+}
+
+// Columns of the title band (rows 56 to 67) that hold bright text pixels.
+std::vector<int> TextColumns(const QImage& image) {
+    std::vector<int> columns;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 56; y < image.height(); ++y) {
+            if (qGray(image.pixel(x, y)) > 200) {
+                columns.push_back(x);
+                break;
+            }
+        }
+    }
+    return columns;
+}
+
+TEST_F(ItemTileTest, ALongTitleStaysOnOneCentredLineClippedAtBothSides) {
+    CShowBox* tile = Tile(Tool(20001, 187, "非常非常非常长的工具名称一定放不下"));
+    const std::vector<int> columns = TextColumns(Paint(tile));
+    ASSERT_FALSE(columns.empty());
+    EXPECT_EQ(columns.front(), 2);
+    EXPECT_EQ(columns.back(), 75);
+
+    CShowBox* shortTile = Tile(Tool(20002, 187, "工具"));
+    const std::vector<int> shortColumns = TextColumns(Paint(shortTile));
+    ASSERT_FALSE(shortColumns.empty());
+    // Centred: as much room on the left as on the right, give or take a pixel of the glyphs.
+    EXPECT_NEAR(shortColumns.front() - 2, 76 - 1 - shortColumns.back(), 3);
+}
+
+TEST_F(ItemTileTest, TheIconIsDecodedOnceAndReplacedWithANewRecord) {
+    dir_.Write("ToolIcon/20001.png", ProgramFixture::Png(QColor(0, 200, 0)));
+    dir_.Write("ToolIcon/20001b.png", ProgramFixture::Png(QColor(200, 0, 200)));
+    catalog::CGameTool tool = Tool(20001, 187);
+    tool.icon = dir_ / "ToolIcon/20001.png";
+    CShowBox* tile = Tile(tool);
+    const QPoint centre(22 + 16, 14 + 16);
+    EXPECT_EQ(Paint(tile).pixelColor(centre), QColor(0, 200, 0));
+
+    // The file may go (an uninstall): the tile keeps what it decoded.
+    std::filesystem::remove(dir_ / "ToolIcon/20001.png");
+    EXPECT_EQ(Paint(tile).pixelColor(centre), QColor(0, 200, 0));
+
+    tool.icon = dir_ / "ToolIcon/20001b.png";
+    tile->TakeRecord(tool);
+    EXPECT_EQ(Paint(tile).pixelColor(centre), QColor(200, 0, 200));
+}
+
+TEST_F(ItemTileTest, AnUndecodableIconLeavesTheIconAreaEmpty) {
+    dir_.Write("ToolIcon/20001.png", "not a picture");
+    catalog::CGameTool tool = Tool(20001, 187, "工具");
+    tool.icon = dir_ / "ToolIcon/20001.png";
+    const QImage image = Paint(Tile(tool));
+    const QImage blank = [&] {
+        catalog::CGameTool none = tool;
+        none.icon = dir_ / "ToolIcon/missing.png";
+        return Paint(Tile(none));
+    }();
+    EXPECT_EQ(image, blank);
+    EXPECT_FALSE(TextColumns(image).empty());
+}
+
+TEST_F(ItemTileTest, HoverDrawsTheSecondFrameUntilTheMouseLeaves) {
+    CShowBox* tile = Tile(Tool(20001, 187));
+    const QImage normal = Paint(tile);
+    QEnterEvent enter(QPointF(30, 30), QPointF(30, 30), tile->mapToGlobal(QPointF(30, 30)));
+    QApplication::sendEvent(tile, &enter);
+    EXPECT_TRUE(tile->IsHovered());
+    const QImage hovered = Paint(tile);
+    EXPECT_NE(hovered.copy(16, 8, 44, 44), normal.copy(16, 8, 44, 44));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(tile, &leave);
+    EXPECT_FALSE(tile->IsHovered());
+    EXPECT_EQ(Paint(tile), normal);
+}
+
+TEST_F(ItemTileTest, TheTipIsTheItemDescription) {
+    CShowBox* tile = Tile(Tool(20001, 187));
+    EXPECT_EQ(tile->toolTip(), QStringLiteral("说明文字"));
+    EXPECT_EQ(Paint(tile).pixelColor(0, 40), kBackground);
+}
+
+}  // namespace
