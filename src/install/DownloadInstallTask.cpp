@@ -40,7 +40,7 @@ std::string DownloadInstallTask::InstallDirectory() const {
 
 void DownloadInstallTask::Start() {
     std::lock_guard lock(threadMutex_);
-    if (thread_.joinable() || running_.load()) {
+    if (started_.exchange(true)) {
         return;
     }
     running_.store(true);

@@ -70,7 +70,8 @@ class DownloadInstallTask {
     void SetStallTimeout(std::chrono::seconds stall) { stall_ = stall; }
     void SetRetries(int retries) { retries_ = retries; }
 
-    // Starts the worker thread; a second call does nothing.
+    // Starts the worker thread; later calls do nothing. Never destroy the task from inside a
+    // listener call: the destructor waits for the thread that makes it.
     void Start();
     InstallTaskResult Run();
     void Cancel();
@@ -100,6 +101,7 @@ class DownloadInstallTask {
 
     std::atomic<bool> cancel_{false};
     std::atomic<bool> running_{false};
+    std::atomic<bool> started_{false};
     std::atomic<std::uint32_t> perMille_{0};
     std::atomic<std::uint32_t> totalKB_{0};
     std::atomic<std::uint32_t> receivedKB_{0};

@@ -139,6 +139,21 @@ TEST_F(ZipArchiveTest, AttributesFollowTheHostThatMadeTheArchive) {
     }
 }
 
+TEST_F(ZipArchiveTest, NamesAreReadInTheAnsiCodePageUnlessMarkedUtf8) {
+    const std::string gbk = "\xb9\xa4\xbe\xdf/\xcb\xb5\xc3\xf7.txt";  // 工具/说明.txt in GBK
+    auto ansi = ziptest::File(gbk, "a");
+    auto utf8 = ziptest::File("工具/说明.txt", "u");
+    utf8.flags = 0x0800;
+    // A GBK trail byte that equals "\\" must not be taken for a separator.
+    auto trail = ziptest::File("\xb1\x5c.txt", "t");  // one character whose second byte is 0x5C
+    Open({ansi, utf8, trail});
+    EXPECT_EQ(Describe(0).name, "工具/说明.txt");
+    EXPECT_EQ(Describe(1).name, "工具/说明.txt");
+    EXPECT_EQ(Describe(2).name, "盶.txt");
+    ASSERT_EQ(archive_.ExtractEntry(2, Describe(2).name), ZipResult::Ok);
+    EXPECT_EQ(Out("盶.txt"), "t");
+}
+
 TEST_F(ZipArchiveTest, FolderNamesEndingInASeparatorAreFoldersWhateverTheirAttributes) {
     auto folder = ziptest::File("Tool/sub/", "", 0);
     folder.host = ziptest::kHostDos;
