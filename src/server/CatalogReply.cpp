@@ -72,7 +72,8 @@ std::string IconPath(const std::string& programDir, const char* folder, uint32_t
 }
 
 // A list of ids in a removal record: nothing when shorter than 5 characters, one id when
-// exactly 5 characters long or without a comma, else every piece between commas.
+// exactly 5 characters long or without a comma, else every piece between commas that
+// starts with a digit.
 std::vector<uint32_t> RemovalIds(std::string_view text) {
     std::vector<uint32_t> ids;
     if (text.size() < 5) {
@@ -83,7 +84,11 @@ std::vector<uint32_t> RemovalIds(std::string_view text) {
         return ids;
     }
     for (const auto& piece : SplitFields(text, ',')) {
-        ids.push_back(LeadingDigits(piece));
+        // The empty piece after a trailing comma names no id; read as 0 it would remove a
+        // stored record whose id happens to be 0.
+        if (!piece.empty() && piece[0] >= '0' && piece[0] <= '9') {
+            ids.push_back(LeadingDigits(piece));
+        }
     }
     return ids;
 }

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "FakeDataServer.h"
+#include "SyncFixture.h"
+#include "server/StartupWorker.h"
+#include "server/VersionCheck.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Keeps what the worker told, as the window would (the calls come from the worker's thread).
+class RecordingListener : public server::StartupListener {
+  public:
+    void ServerReached() override { Add("reached"); }
+    void SyncBusy(bool busyBox) override { Add(busyBox ? "busy+box" : "busy"); }
+    void SyncChangesReady(server::SyncChanges changes) override {
+        std::lock_guard lock(mutex_);
+        events_.push_back("changes");
+        changes_ = std::move(changes);
+    }
+    void SyncUnchanged() override { Add("unchanged"); }
+    void UpdaterStarted() override { Add("updater"); }
+
+    std::vector<std::string> Events() {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    server::SyncChanges Changes() {
+        std::lock_guard lock(mutex_);
+        return changes_;
+    }
+
+  private:
+    void Add(const std::string& event) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(event);
+    }
+    std::mutex mutex_;
+    std::vector<std::string> events_;
+    server::SyncChanges changes_;
+};
+
+class SilentPrompt : public server::UserPrompt {
+  public:
+    bool Confirm(const std::string&) override { return false; }
+    void Tell(const std::string&) override {}
+};
+
+constexpr server::StartupPauses kNoPauses{0ms, 0ms};
+
+class StartupWorkerTest : public SyncFixture {
+  protected:
+    // A data server that answers every message the way a server with one new game does.
+    static FakeDataServer::Script Answers(std::string catalogReply, std::string versionFlag = "0") {
+        return [catalogReply, versionFlag](server::Socket& s, const std::string& request) {
+            switch (CodeOf(request)) {
+                case '2':
+                    s.SendAll(ReplyBytes({"1"}), 1s);
+                    break;
+                case '1':
+                    s.SendAll(ReplyBytes({versionFlag, "9", "9.0", "x"}), 1s);
+                    break;
+                case '3':
+                    s.SendAll(catalogReply + std::string(1, '\0'), 1s);
+                    break;
+                case '9':
+                    s.SendAll(ReplyBytes({"0"}), 1s);
+                    break;
+            }
+        };
+    }
+    std::vector<char> Codes(const FakeDataServer& fake) {
+        std::vector<char> codes;
+        for (const auto& request : fake.Requests()) {
+            codes.push_back(CodeOf(request));
+        }
+        return codes;
+    }
+};
+
+TEST_F(StartupWorkerTest, RunsTheSequenceAndHandsOverTheChanges) {
+    FakeDataServer fake(Answers(Reply({Game("5", "five", "", "50")})));
+    RecordingListener listener;
+    SilentPrompt prompt;
+    server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
+    worker.Start();
+    worker.Wait();
+    EXPECT_TRUE(worker.Finished());
+    EXPECT_EQ(Codes(fake), (std::vector<char>{'2', '1', '3', '9'}));
+    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "busy+box", "changes"}));
+    server::SyncChanges changes = listener.Changes();
+    EXPECT_EQ(changes.records, 1);
+    // The worker wrote nothing to the catalog; the window applies the changes.
+    EXPECT_TRUE(GameIds().empty());
+    ASSERT_TRUE(Apply(changes).ok());
+    EXPECT_EQ(GameIds(), std::vector<uint32_t>{5});
+}
+
+TEST_F(StartupWorkerTest, NothingChangedGivesTheWindowBack) {
+    FakeDataServer fake(Answers(Reply({{}})));
+    RecordingListener listener;
+    SilentPrompt prompt;
+    server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
+    worker.Run();
+    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "unchanged"}));
+}
+
+TEST_F(StartupWorkerTest, RemovalsAloneAskForTheBusyStateOnly) {
+    FakeDataServer fake(Answers(Reply({Removal("8053", "10201", "", "9")})));
+    RecordingListener listener;
+    SilentPrompt prompt;
+    server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
+    worker.Run();
+    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "busy", "changes"}));
+}
+
+TEST_F(StartupWorkerTest, UnreachableServerIsNotReached) {
+    int port;
+    {
+        server::Socket probe;
+        ASSERT_TRUE(probe.Listen("127.0.0.1", 0));
+        port = probe.LocalPort();
+    }
+    server::ClientConfig config;
+    config.port = port;
+    RecordingListener listener;
+    SilentPrompt prompt;
+    server::StartupWorker worker(config, dir.dir(), listener, prompt, kNoPauses);
+    worker.Run();
+    EXPECT_EQ(listener.Events(), std::vector<std::string>{"unchanged"});
+}
+
+TEST_F(StartupWorkerTest, StartedUpdaterEndsTheSequence) {
+    catalog::WriteProfileString(dir / "usercfg.dat", "system", "autoupdate", "1");
+    // An updater that starts: a script that does nothing.
+    dir.Write(server::kUpdaterName, "#!/bin/sh\nexit 0\n");
+    std::filesystem::permissions(dir / server::kUpdaterName, std::filesystem::perms::owner_all);
+    FakeDataServer fake(Answers(Reply({{}}), "1"));
+    RecordingListener listener;
+    SilentPrompt prompt;
+    server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
+    worker.Run();
+    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "updater"}));
+    EXPECT_EQ(Codes(fake), (std::vector<char>{'2', '1'}));
+}
+
+TEST_F(StartupWorkerTest, CancelEndsAWorkerWaitingOnASilentServer) {
+    FakeDataServer silent(nullptr);
+    RecordingListener listener;
+    SilentPrompt prompt;
+    server::StartupWorker worker(silent.Config(std::chrono::hours(1)), dir.dir(), listener, prompt,
+                                 {std::chrono::hours(1), std::chrono::hours(1)});
+    worker.Start();
+    while (silent.Requests().empty()) {
+        std::this_thread::sleep_for(10ms);
+    }
+    worker.Cancel();
+    worker.Wait();
+    EXPECT_TRUE(worker.Finished());
+    EXPECT_TRUE(listener.Events().empty());
+}
+
+TEST_F(StartupWorkerTest, OverlappingWorkersEachFinish) {
+    FakeDataServer fake(Answers(Reply({Game("5", "five", "", "50")})));
+    RecordingListener first;
+    RecordingListener second;
+    SilentPrompt prompt;
+    server::StartupWorker a(fake.Config(), dir.dir(), first, prompt, kNoPauses);
+    server::StartupWorker b(fake.Config(), dir.dir(), second, prompt, kNoPauses);
+    a.Start();
+    b.Start();
+    a.Wait();
+    b.Wait();
+    for (auto* listener : {&first, &second}) {
+        EXPECT_EQ(listener->Events(), (std::vector<std::string>{"reached", "busy+box", "changes"}));
+    }
+    EXPECT_EQ(fake.Requests().size(), 8u);
+}
+
+}  // namespace
