@@ -61,7 +61,7 @@ struct Attempt {
     int number = 0;
     std::uint64_t resumeFrom = 0;  // bytes already in the file when the attempt began
     std::uint64_t total = 0;       // expected size of the whole file; 0 while unknown
-    bool started = false;          // the body of a final 2xx answer is arriving
+    bool started = false;          // the final answer has been judged (BeginBody ran)
     bool rangeRefused = false;     // the server cannot give the part asked for
     long status = 0;
     bool httpFailed = false;
