@@ -1,0 +1,91 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "FileReplacer.h"
+#include "UpdateLog.h"
+
+namespace updater {
+
+struct UpdateOptions {
+    // How long the launcher gets to exit before the update gives up.
+    std::chrono::milliseconds launcherWait{30000};
+    std::chrono::milliseconds pollInterval{250};
+    // Download: time without data after which a transfer counts as broken, time to reach the
+    // server, and how often a broken transfer is taken up again.
+    std::chrono::seconds stallTimeout{30};
+    std::chrono::seconds connectTimeout{15};
+    int downloadRetries = 2;
+    // Tries of each file move and the pause between them.
+    int moveAttempts = 3;
+    std::chrono::milliseconds movePause{500};
+    // Whether the launcher still runs; the default looks for a process named Ravik_desk.
+    std::function<bool()> launcherRunning;
+    // Starts the launcher (its path, its working directory); the default starts the program.
+    std::function<bool(const std::string& program, const std::string& directory)> startLauncher;
+    // Seams of the file replacement (FileReplacer).
+    MoveFn move;
+    CheckpointFn checkpoint;
+    // Set from another thread (or a signal handler) to stop waiting and downloading. Once
+    // files are moving the replacement is finished or rolled back first.
+    const std::atomic<bool>* stop = nullptr;
+    // Every log line also to standard error.
+    bool echoLog = false;
+};
+
+struct UpdateOutcome {
+    enum Status {
+        Updated,         // the new files are in place and usercfg.dat claims the new version
+        AlreadyCurrent,  // usercfg.dat already claims the requested version: nothing to do
+        Failed,          // the launcher's files and usercfg.dat's version are as before
+        Stopped,         // asked to stop before the files moved: nothing changed
+    };
+    Status status = Failed;
+    std::string reason;  // for Failed and Stopped
+    bool launcherStarted = false;
+};
+
+// The updater: given the program directory (with or without its trailing separator) it
+// carries out the update that update.ini asks for:
+//  1. waits, bounded, until the launcher has exited;
+//  2. finishes or rolls back an update an earlier run left half done (update.journal);
+//  3. reads update.ini: version, sertime and clientadd in section "ravikver";
+//  4. downloads clientadd to UpdateWork/client.zip (retries, stall detection, HTTP status);
+//  5. extracts it into UpdateWork/new, which checks it is a complete zip with good CRCs and
+//     only files an update may write;
+//  6. replaces the launcher's files with the journal (FileReplacer), rolling back on failure;
+//  7. writes version and sertime of usercfg.dat section "ravikver";
+//  8. removes UpdateWork and the journal and starts Ravik_desk again.
+// Whatever fails, the launcher's previous files stay (or are put back), usercfg.dat does not
+// claim the new version, and the previous launcher is started again. Every step is logged to
+// update.log in the program directory.
+class Updater {
+  public:
+    Updater(const std::string& programDir, UpdateOptions options = {});
+
+    UpdateOutcome Run();
+
+    const std::string& ProgramDirectory() const { return programDir_; }
+
+  private:
+    bool WaitForLauncherExit();
+    // Finishes or rolls back what an earlier run left half done; false (with the problem)
+    // when that cannot be done.
+    bool RecoverEarlierRun(std::string& problem);
+    // Records the version of a replacement that is done and cleans up; when the version
+    // cannot be recorded the files are rolled back instead.
+    bool Commit(const UpdateJournal& journal, std::string& problem);
+    bool Download(const std::string& url, const std::string& path, std::string& problem);
+    bool StopRequested() const;
+    UpdateOutcome End(UpdateOutcome::Status status, std::string reason, bool startLauncher);
+
+    std::string programDir_;
+    UpdateOptions options_;
+    UpdateLog log_;
+    FileReplacer replacer_;
+};
+
+}  // namespace updater
