@@ -1,0 +1,128 @@
+// Start, run and feedback reports arriving in ravik-dataserver's database.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Programs.h"
+#include "platform/HostIdentity.h"
+#include "server/Reports.h"
+
+namespace {
+
+// The reports table as text rows, oldest first.
+std::vector<std::vector<std::string>> StoredReports(const std::string& db) {
+    std::vector<std::vector<std::string>> rows;
+    sqlite3* handle = nullptr;
+    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(handle);
+        return rows;
+    }
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(handle,
+                       "SELECT kind, mac, ip, time, firststart, toolid, gameid, type, itemid, "
+                       "reason FROM reports ORDER BY id",
+                       -1, &statement, nullptr);
+    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
+        std::vector<std::string> row;
+        for (int column = 0; column < 10; ++column) {
+            const unsigned char* text = sqlite3_column_text(statement, column);
+            row.emplace_back(text == nullptr ? "" : reinterpret_cast<const char*>(text));
+        }
+        rows.push_back(row);
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(handle);
+    return rows;
+}
+
+bool LooksLikeReportTime(const std::string& text) {
+    return text.size() == 19 && text[4] == '-' && text[10] == ' ' && text[13] == ':';
+}
+
+TEST(ReportsRoad, ReportsArriveWithTheirFields) {
+    TempDir data;
+    TempDir program;
+    DataServerProcess server(data / "data.db", "");
+    for (int i = 0; i < 2; ++i) {
+        ProgramRun run = RunProgram({RAVIKCTL_PATH, "--data-dir", program.dir(), "--server",
+                                     server.Address(), "report-start"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+    }
+    server::ClientConfig config;
+    config.port = server.Port();
+    catalog::CGameTool tool;
+    tool.id = 30301;
+    tool.GAMEID = 101;
+    tool.TYPE = 192;
+    EXPECT_TRUE(server::SendRunReport(config, tool));
+    server::ServerClient client(config);
+    EXPECT_TRUE(server::SendFeedback(client, 0, 20301, "无法运行，需要更新，杀软报毒"));
+
+    auto rows = StoredReports(data / "data.db");
+    ASSERT_EQ(rows.size(), 4u);
+    const std::string mac = platform::MacAddressText();
+    const std::string ip = platform::LocalIpv4Text();
+    for (const auto& row : rows) {
+        EXPECT_EQ(row[1], mac);
+        EXPECT_EQ(row[2], ip);
+        EXPECT_TRUE(LooksLikeReportTime(row[3])) << row[3];
+    }
+    EXPECT_EQ(rows[0][0], "start");
+    EXPECT_EQ(rows[0][4], "0");
+    EXPECT_EQ(rows[1][0], "start");
+    EXPECT_EQ(rows[1][4], "1");
+    EXPECT_EQ(rows[2][0], "run");
+    EXPECT_EQ((std::vector<std::string>{rows[2][5], rows[2][6], rows[2][7]}),
+              (std::vector<std::string>{"30301", "101", "192"}));
+    EXPECT_EQ(rows[3][0], "feedback");
+    EXPECT_EQ(rows[3][6], "0");
+    EXPECT_EQ(rows[3][8], "20301");
+    EXPECT_EQ(rows[3][9], "无法运行，需要更新，杀软报毒");
+}
+
+TEST(ReportsRoad, StartReportWithoutAServerFails) {
+    TempDir program;
+    int port;
+    {
+        server::Socket probe;
+        ASSERT_TRUE(probe.Listen("127.0.0.1", 0));
+        port = probe.LocalPort();
+    }
+    ProgramRun run = RunProgram({RAVIKCTL_PATH, "--data-dir", program.dir(), "--server",
+                                 "127.0.0.1:" + std::to_string(port), "report-start"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("did not answer"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(program / "usercfg.dat"));
+}
+
+TEST(ReportsRoad, ManyClientsAtOnceAreAllAnswered) {
+    TempDir data;
+    TempDir program;
+    DataServerProcess server(data / "data.db", "");
+    server::ClientConfig config;
+    config.port = server.Port();
+    std::atomic<int> answered{0};
+    std::vector<std::thread> clients;
+    for (int t = 0; t < 16; ++t) {
+        clients.emplace_back([&] {
+            server::ServerClient client(config);
+            for (int i = 0; i < 4; ++i) {
+                catalog::CGameTool tool;
+                tool.id = 20301;
+                tool.TYPE = 187;
+                answered += server::SendRunReport(config, tool) ? 1 : 0;
+            }
+        });
+    }
+    for (auto& client : clients) {
+        client.join();
+    }
+    EXPECT_EQ(answered.load(), 64);
+    EXPECT_EQ(StoredReports(data / "data.db").size(), 64u);
+}
+
+}  // namespace
