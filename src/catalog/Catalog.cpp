@@ -1,6 +1,7 @@
 #include "catalog/Catalog.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "catalog/FileSystem.h"
 #include "platform/Paths.h"
@@ -19,8 +20,8 @@ constexpr std::string_view kGameIndex = "NETGAME";
 constexpr std::string_view kGeneralIndex = "NormalTool";
 constexpr std::string_view kToolIndex = "TOOL";
 
-std::string Text(const IniFile& file, std::string_view section, const std::string& key) {
-    return file.GetString(section, key, kMissingText, kTextLimit);
+std::string Text(const IniFile& file, IniFile::SectionId section, uint32_t i) {
+    return file.GetString(section, i, kMissingText, kTextLimit);
 }
 
 // Items 1..n of a catalog file: "SIZE" of its index section, but never past the last
@@ -28,6 +29,11 @@ std::string Text(const IniFile& file, std::string_view section, const std::strin
 // that have no keys.
 uint32_t ItemCount(const IniFile& file, std::string_view index) {
     return std::min(file.GetInt(index, "SIZE", 0), file.LargestNumberKey());
+}
+
+// Room for the items a file claims, within reason: "SIZE" may be damaged.
+std::size_t Expected(uint32_t items) {
+    return std::min<std::size_t>(items, 4096);
 }
 
 // Keeps the first failure of several writes.
@@ -53,15 +59,42 @@ CGameTool FixedEntry(const CNetGame& game, uint32_t which, const char* caption, 
 
 }  // namespace
 
-Catalog::Catalog(std::string programDir) : dir_(std::move(programDir)) {}
+Catalog::Catalog(std::string programDir)
+    : dir_(std::move(programDir)),
+      defaultC_(Path("ToolIcon/defaultC.png")),
+      defaultD_(Path("ToolIcon/defaultD.png")),
+      defaultE_(Path("ToolIcon/defaultE.png")) {}
 
 std::string Catalog::Path(std::string_view relative) const {
-    std::string path = dir_;
-    path.append(relative);
-    std::replace(path.begin() + static_cast<std::ptrdiff_t>(dir_.size()), path.end(), '/',
-                 platform::kSeparator);
+    std::string path;
+    path.reserve(dir_.size() + relative.size());
+    path.append(dir_);
+    for (char c : relative) {
+        path.push_back(c == '/' ? platform::kSeparator : c);
+    }
     return path;
 }
+
+namespace {
+
+// Program directory + folder + separator + number + suffix, built in one go: the loaders
+// make one such path per record.
+std::string NumberedPath(const std::string& dir, std::string_view folder, uint32_t number,
+                         std::string_view suffix) {
+    char digits[16];
+    int n = std::snprintf(digits, sizeof digits, "%u", number);
+    std::string path;
+    path.reserve(dir.size() + folder.size() + 1 + static_cast<std::size_t>(n) + suffix.size());
+    path.append(dir).append(folder);
+    path.push_back(platform::kSeparator);
+    path.append(digits, static_cast<std::size_t>(n));
+    for (char c : suffix) {
+        path.push_back(c == '/' ? platform::kSeparator : c);
+    }
+    return path;
+}
+
+}  // namespace
 
 std::string Catalog::GameConfigPath() const {
     return Path("gamecfg.dat");
@@ -76,24 +109,33 @@ std::string Catalog::UserSettingsPath() const {
     return Path("usercfg.dat");
 }
 std::string Catalog::GameToolsPath(uint32_t gameId) const {
-    return Path("GameTool/" + std::to_string(gameId) + ".dat");
+    return NumberedPath(dir_, "GameTool", gameId, ".dat");
 }
 std::string Catalog::GameIconPath(uint32_t gameId) const {
-    return Path("GameIcon/" + std::to_string(gameId) + ".png");
+    return NumberedPath(dir_, "GameIcon", gameId, ".png");
 }
 std::string Catalog::ToolIconPath(uint32_t toolId) const {
-    return Path("ToolIcon/" + std::to_string(toolId) + ".png");
+    return NumberedPath(dir_, "ToolIcon", toolId, ".png");
 }
 std::string Catalog::DefaultIconPath(char letter) const {
+    switch (letter) {
+        case 'C':
+            return defaultC_;
+        case 'D':
+            return defaultD_;
+        case 'E':
+            return defaultE_;
+    }
     return Path(std::string("ToolIcon/default") + letter + ".png");
 }
 std::string Catalog::ToolDirectory(uint32_t toolId) const {
-    return Path("LocalGameTool/" + std::to_string(toolId) + "/");
+    return NumberedPath(dir_, "LocalGameTool", toolId, "/");
 }
 
 // ---- files of the running operation or batch
 
 IniFile& Catalog::Open(const std::string& path) {
+    FlushPending(path);
     auto it = open_.find(path);
     if (it == open_.end()) {
         it = open_.emplace(path, IniFile::Load(path)).first;
@@ -101,7 +143,12 @@ IniFile& Catalog::Open(const std::string& path) {
     return it->second;
 }
 
-const IniFile& Catalog::Read(const std::string& path, IniFile& scratch) const {
+const IniFile& Catalog::Read(const std::string& path, IniFile& scratch) {
+    FlushPending(path);
+    return ReadCached(path, scratch);
+}
+
+const IniFile& Catalog::ReadCached(const std::string& path, IniFile& scratch) const {
     auto it = open_.find(path);
     if (it != open_.end()) {
         return it->second;
@@ -123,7 +170,30 @@ Outcome Catalog::Finish(const std::string& path) {
     return outcome;
 }
 
+void Catalog::FlushPending(const std::string& path) {
+    if (pendingGames_ && path == GameConfigPath()) {
+        pendingGames_ = false;
+        WriteGamesNow();
+    } else if (pendingUsed_ && path == UsedPath()) {
+        pendingUsed_ = false;
+        WriteUsedNow();
+    } else if (auto it = pendingTools_.find(path); it != pendingTools_.end()) {
+        uint32_t gameId = it->second;
+        pendingTools_.erase(it);
+        WriteToolsNow(gameId);
+    }
+}
+
+void Catalog::FlushAllPending() {
+    while (!pendingTools_.empty()) {
+        FlushPending(pendingTools_.begin()->first);
+    }
+    FlushPending(GameConfigPath());
+    FlushPending(UsedPath());
+}
+
 Outcome Catalog::SaveOpenFiles() {
+    FlushAllPending();
     Outcome outcome;
     const std::string settings = UserSettingsPath();
     for (auto& [path, file] : open_) {
@@ -156,61 +226,96 @@ Outcome Catalog::Batch::Commit() {
         return Outcome::Ok();
     }
     committed_ = true;
-    if (--catalog_->batchDepth_ > 0) {
+    if (catalog_->batchDepth_ > 1) {
+        --catalog_->batchDepth_;
         return Outcome::Ok();
     }
-    return catalog_->SaveOpenFiles();
+    // Still inside the batch while the pending lists are written, so they go to the open
+    // documents and everything is saved together below.
+    Outcome outcome = catalog_->SaveOpenFiles();
+    catalog_->batchDepth_ = 0;
+    return outcome;
 }
 
 // ---- loaders
 
-CGameTool Catalog::ReadTool(const IniFile& file, std::string_view index, std::size_t i) const {
-    const std::string key = std::to_string(i);
+// The sections of a tool file, looked up once per file.
+struct Catalog::ToolSections {
+    explicit ToolSections(const IniFile& f, std::string_view indexName)
+        : index(f.FindSection(indexName)),
+          type(f.FindSection("TYPE")),
+          title(f.FindSection("TITLE")),
+          info(f.FindSection("INFO")),
+          exename(f.FindSection("EXENAME")),
+          url(f.FindSection("URL")),
+          version(f.FindSection("VERSION")),
+          pngurl(f.FindSection("PNGURL")),
+          scale(f.FindSection("SCALE")),
+          time(f.FindSection("TIME")),
+          installed(f.FindSection("INSTALLED")),
+          gamedir(f.FindSection("GAMEDIR")),
+          gameid(f.FindSection("GAMEID")) {}
+    IniFile::SectionId index, type, title, info, exename, url, version, pngurl, scale, time,
+        installed, gamedir, gameid;
+};
+
+CGameTool Catalog::ReadTool(const IniFile& file, const ToolSections& s, uint32_t i) const {
     CGameTool tool;
-    tool.id = file.GetInt(index, key, 0);
-    tool.TYPE = file.GetInt("TYPE", key, 0);
+    tool.TYPE = file.GetInt(s.type, i, 0);
     if (!IsValidToolType(tool.TYPE)) {
         return tool;
     }
-    tool.TITLE = Text(file, "TITLE", key);
-    tool.INFO = Text(file, "INFO", key);
-    tool.EXENAME = Text(file, "EXENAME", key);
-    tool.URL = Text(file, "URL", key);
-    tool.VERSION = Text(file, "VERSION", key);
-    tool.PNGURL = Text(file, "PNGURL", key);
-    tool.SCALE = static_cast<int32_t>(file.GetInt("SCALE", key, 0));
-    tool.TIME = file.GetInt("TIME", key, 0);
+    tool.id = file.GetInt(s.index, i, 0);
+    tool.TITLE = Text(file, s.title, i);
+    tool.INFO = Text(file, s.info, i);
+    tool.EXENAME = Text(file, s.exename, i);
+    tool.URL = Text(file, s.url, i);
+    tool.VERSION = Text(file, s.version, i);
+    tool.PNGURL = Text(file, s.pngurl, i);
+    tool.SCALE = static_cast<int32_t>(file.GetInt(s.scale, i, 0));
+    tool.TIME = file.GetInt(s.time, i, 0);
     tool.DIR = ToolDirectory(tool.id);
-    tool.INSTALLED = file.GetInt("INSTALLED", key, 0) != 0 ? 1 : 0;
+    tool.INSTALLED = file.GetInt(s.installed, i, 0) != 0 ? 1 : 0;
     if (tool.INSTALLED != 0) {
         tool.icon = ToolIconPath(tool.id);
     } else {
-        tool.icon = DefaultIconPath(HasOwnIcon(tool.TYPE) ? 'D' : 'C');
+        tool.icon = HasOwnIcon(tool.TYPE) ? defaultD_ : defaultC_;
     }
     return tool;
 }
 
 std::size_t Catalog::LoadGames() {
+    // The lists are about to be replaced from the files: a batch's changes go in first.
+    FlushAllPending();
     games_ = GameList();
     IniFile scratch;
     const IniFile& file = Read(GameConfigPath(), scratch);
     const uint32_t n = ItemCount(file, kGameIndex);
+    const IniFile::SectionId index = file.FindSection(kGameIndex);
+    const IniFile::SectionId title = file.FindSection("TITLE");
+    const IniFile::SectionId info = file.FindSection("INFO");
+    const IniFile::SectionId exename = file.FindSection("EXENAME");
+    const IniFile::SectionId downurl = file.FindSection("DOWNURL");
+    const IniFile::SectionId showweb = file.FindSection("SHOWWEB");
+    const IniFile::SectionId site = file.FindSection("SITE");
+    const IniFile::SectionId png = file.FindSection("PNG");
+    const IniFile::SectionId time = file.FindSection("TIME");
+    games_.reserve(Expected(n));
     for (uint32_t i = 1; i <= n; ++i) {
-        const std::string key = std::to_string(i);
         CNetGame game;
-        game.id = file.GetInt(kGameIndex, key, 0);
+        game.id = file.GetInt(index, i, 0);
         game.icon = GameIconPath(game.id);
         if (!FileExists(game.icon)) {
             continue;
         }
-        game.TITLE = Text(file, "TITLE", key);
-        game.INFO = Text(file, "INFO", key);
-        game.EXENAME = Text(file, "EXENAME", key);
-        game.DOWNURL = Text(file, "DOWNURL", key);
-        game.SHOWWEB = Text(file, "SHOWWEB", key);
-        game.SITE = Text(file, "SITE", key);
-        game.PNG = Text(file, "PNG", key);
-        game.TIME = file.GetInt("TIME", key, 0);
+        game.TITLE = Text(file, title, i);
+        game.INFO = Text(file, info, i);
+        game.EXENAME = Text(file, exename, i);
+        game.DOWNURL = Text(file, downurl, i);
+        game.SHOWWEB = Text(file, showweb, i);
+        game.SITE = Text(file, site, i);
+        game.PNG = Text(file, png, i);
+        game.TIME = file.GetInt(time, i, 0);
         LoadGameTools(game.id, game, file);
         games_.push_back(std::move(game));
     }
@@ -218,33 +323,33 @@ std::size_t Catalog::LoadGames() {
 }
 
 std::size_t Catalog::LoadGameTools(uint32_t gameId, CNetGame& game) {
+    FlushAllPending();
     IniFile scratch;
     return LoadGameTools(gameId, game, Read(GameConfigPath(), scratch));
 }
 
 std::size_t Catalog::LoadGameTools(uint32_t gameId, CNetGame& game, const IniFile& gameConfig) {
-    ToolList ownIcon;  // 191 and 192 come first
-    ToolList others;
     IniFile scratch;
     const IniFile& file = Read(GameToolsPath(gameId), scratch);
+    const ToolSections sections(file, kToolIndex);
     const uint32_t n = ItemCount(file, kToolIndex);
+    auto tools = std::make_shared<ToolList>();
+    ToolList others;  // 187 to 190 follow 191 and 192, each group in file order
+    tools->reserve(Expected(n));
+    others.reserve(Expected(n));
     for (uint32_t i = 1; i <= n; ++i) {
-        CGameTool tool = ReadTool(file, kToolIndex, i);
+        CGameTool tool = ReadTool(file, sections, i);
         if (!IsValidToolType(tool.TYPE)) {
             continue;
         }
         tool.GAMEID = gameId;
         tool.GAMEDIR = game.DIR;
-        (HasOwnIcon(tool.TYPE) ? ownIcon : others).push_back(std::move(tool));
+        (HasOwnIcon(tool.TYPE) ? *tools : others).push_back(std::move(tool));
     }
-
-    auto tools = std::make_shared<ToolList>();
-    tools->reserve(ownIcon.size() + others.size());
-    tools->insert(tools->end(), ownIcon.begin(), ownIcon.end());
-    tools->insert(tools->end(), others.begin(), others.end());
+    std::move(others.begin(), others.end(), std::back_inserter(*tools));
 
     const bool programSet =
-        !gameConfig.GetString("GAMEDIR", std::to_string(gameId), "", kTextLimit).empty();
+        !gameConfig.GetString(gameConfig.FindSection("GAMEDIR"), gameId, "", kTextLimit).empty();
     auto display = std::make_shared<ToolList>();
     display->reserve(4 + tools->size());
     display->push_back(FixedEntry(game, kStartEntry, "启动游戏", kTypeOwnIcon, game.SHOWWEB,
@@ -263,12 +368,15 @@ std::size_t Catalog::LoadGameTools(uint32_t gameId, CNetGame& game, const IniFil
 }
 
 std::size_t Catalog::LoadGeneralTools() {
+    FlushAllPending();
     generalTools_ = ToolList();
     IniFile scratch;
     const IniFile& file = Read(GeneralToolsPath(), scratch);
+    const ToolSections sections(file, kGeneralIndex);
     const uint32_t n = ItemCount(file, kGeneralIndex);
+    generalTools_.reserve(Expected(n));
     for (uint32_t i = 1; i <= n; ++i) {
-        CGameTool tool = ReadTool(file, kGeneralIndex, i);
+        CGameTool tool = ReadTool(file, sections, i);
         if (IsValidToolType(tool.TYPE)) {
             generalTools_.push_back(std::move(tool));
         }
@@ -277,19 +385,21 @@ std::size_t Catalog::LoadGeneralTools() {
 }
 
 std::size_t Catalog::LoadUsed() {
+    FlushAllPending();
     used_ = ToolList();
     IniFile scratch;
     const IniFile& file = Read(UsedPath(), scratch);
+    const ToolSections sections(file, kToolIndex);
     const uint32_t n = ItemCount(file, kToolIndex);
+    used_.reserve(Expected(n));
     for (uint32_t i = 1; i <= n; ++i) {
-        CGameTool tool = ReadTool(file, kToolIndex, i);
+        CGameTool tool = ReadTool(file, sections, i);
         if (!IsValidToolType(tool.TYPE)) {
             continue;
         }
-        const std::string key = std::to_string(i);
         tool.PNGURL.clear();  // the used list does not keep icon addresses
-        tool.GAMEDIR = Text(file, "GAMEDIR", key);
-        tool.GAMEID = file.GetInt("GAMEID", key, 0);
+        tool.GAMEDIR = Text(file, sections.gamedir, i);
+        tool.GAMEID = file.GetInt(sections.gameid, i, 0);
         if (IsStartEntry(tool.id)) {
             tool.icon = GameIconPath(tool.GAMEID);
             if (const CNetGame* game = FindGame(games_, tool.GAMEID)) {
@@ -310,6 +420,14 @@ void Catalog::LoadAll() {
 // ---- writers
 
 Outcome Catalog::WriteGames() {
+    if (batchDepth_ > 0) {
+        pendingGames_ = true;
+        return Outcome::Ok();
+    }
+    return WriteGamesNow();
+}
+
+Outcome Catalog::WriteGamesNow() {
     const std::string path = GameConfigPath();
     IniFile& file = Open(path);
     for (std::size_t i = 0; i < games_.size(); ++i) {
@@ -331,6 +449,17 @@ Outcome Catalog::WriteGames() {
 }
 
 Outcome Catalog::WriteTools(uint32_t gameId) {
+    if (gameId != 0 && FindGame(games_, gameId) == nullptr) {
+        return Outcome::Missing("no game " + std::to_string(gameId));
+    }
+    if (batchDepth_ > 0) {
+        pendingTools_[gameId != 0 ? GameToolsPath(gameId) : GeneralToolsPath()] = gameId;
+        return Outcome::Ok();
+    }
+    return WriteToolsNow(gameId);
+}
+
+Outcome Catalog::WriteToolsNow(uint32_t gameId) {
     const ToolList* list = &generalTools_;
     if (gameId != 0) {
         const CNetGame* game = FindGame(games_, gameId);
@@ -367,6 +496,14 @@ Outcome Catalog::WriteTools(uint32_t gameId) {
 }
 
 Outcome Catalog::WriteUsed() {
+    if (batchDepth_ > 0) {
+        pendingUsed_ = true;
+        return Outcome::Ok();
+    }
+    return WriteUsedNow();
+}
+
+Outcome Catalog::WriteUsedNow() {
     const std::string path = UsedPath();
     IniFile& file = Open(path);
     for (std::size_t i = 0; i < used_.size(); ++i) {
@@ -434,6 +571,8 @@ Outcome Catalog::DropGame(uint32_t gameId) {
     if (it == games_.end()) {
         return Outcome::Missing("no game " + std::to_string(gameId));
     }
+    // A batch still owes this game's tool file its changes; they go in before the game does.
+    FlushPending(GameToolsPath(gameId));
     games_.erase(it);
     // Written also when the last game went, so the removal lasts.
     return WriteGames();
@@ -525,10 +664,10 @@ Outcome Catalog::WriteInstalledKey(const std::string& path, std::string_view ind
     // tool.
     IniFile& file = Open(path);
     const uint32_t n = ItemCount(file, index);
+    const IniFile::SectionId ids = file.FindSection(index);
     for (uint32_t i = 1; i <= n; ++i) {
-        const std::string key = std::to_string(i);
-        if (file.HasKey(index, key) && file.GetInt(index, key, 0) == toolId) {
-            file.Set("INSTALLED", key, installed ? "1" : "0");
+        if (file.HasKey(ids, i) && file.GetInt(ids, i, 0) == toolId) {
+            file.Set("INSTALLED", std::to_string(i), installed ? "1" : "0");
             break;
         }
     }
@@ -655,14 +794,16 @@ Outcome Catalog::SetGameDirectory(uint32_t gameId, std::string_view programPath)
     return Finish(path);
 }
 
+// The list writers never touch "GAMEDIR", so a batch's pending writes need not go first.
 std::string Catalog::GameDirectoryForRun(uint32_t gameId) const {
     IniFile scratch;
-    return Read(GameConfigPath(), scratch).GetString("GAMEDIR", std::to_string(gameId), "", 399);
+    return ReadCached(GameConfigPath(), scratch)
+        .GetString("GAMEDIR", std::to_string(gameId), "", 399);
 }
 
 std::string Catalog::GameDirectoryForOpen(uint32_t gameId) const {
     IniFile scratch;
-    return Read(GameConfigPath(), scratch)
+    return ReadCached(GameConfigPath(), scratch)
         .GetString("GAMEDIR", std::to_string(gameId), kMissingText, kTextLimit);
 }
 

@@ -123,24 +123,41 @@ class Catalog {
     };
 
   private:
+    struct ToolSections;
+
     IniFile& Open(const std::string& path);
-    const IniFile& Read(const std::string& path, IniFile& scratch) const;
+    const IniFile& Read(const std::string& path, IniFile& scratch);
+    const IniFile& ReadCached(const std::string& path, IniFile& scratch) const;
     Outcome Finish(const std::string& path);
+    void FlushPending(const std::string& path);
+    void FlushAllPending();
     Outcome SaveOpenFiles();
+    Outcome WriteGamesNow();
+    Outcome WriteToolsNow(uint32_t gameId);
+    Outcome WriteUsedNow();
     ToolList* TargetList(uint32_t gameId);
     Outcome WriteThenRaise(Outcome written, uint32_t stamp);
     std::size_t LoadGameTools(uint32_t gameId, CNetGame& game, const IniFile& gameConfig);
-    CGameTool ReadTool(const IniFile& file, std::string_view index, std::size_t i) const;
+    CGameTool ReadTool(const IniFile& file, const ToolSections& sections, uint32_t i) const;
     Outcome WriteInstalledKey(const std::string& path, std::string_view index, uint32_t toolId,
                               bool installed);
     void UpdateUsedEntry(const CGameTool& record, ItemChange& change);
 
     std::string dir_;
+    std::string defaultC_;
+    std::string defaultD_;
+    std::string defaultE_;
     GameList games_;
     ToolList generalTools_;
     ToolList used_;
     int batchDepth_ = 0;
     std::map<std::string, IniFile> open_;  // documents held by the running batch
+    // Lists a running batch writes to their files once, when it ends or before anything
+    // else reads or writes those files: the game id of each tool file (0 for the general
+    // tools), and the games and used lists.
+    std::map<std::string, uint32_t> pendingTools_;
+    bool pendingGames_ = false;
+    bool pendingUsed_ = false;
 };
 
 }  // namespace catalog

@@ -89,33 +89,83 @@ std::string Utf8Path(const fs::path& path) {
 }
 
 bool FileExists(const std::string& path) {
+#ifdef _WIN32
     std::error_code ec;
     return fs::is_regular_file(NativePath(path), ec);
+#else
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+#endif
 }
 
-ReadStatus ReadFileBytes(const std::string& path, std::string& bytes, std::string& error) {
+namespace {
+
+#ifdef _WIN32
+using NativeStat = struct _stat64;
+int StatOpenFile(std::FILE* f, NativeStat& st) {
+    return _fstat64(_fileno(f), &st);
+}
+#else
+using NativeStat = struct stat;
+int StatOpenFile(std::FILE* f, NativeStat& st) {
+    return fstat(fileno(f), &st);
+}
+#endif
+
+FileVersion VersionFrom(const NativeStat& st) {
+#ifdef _WIN32
+    return {true, static_cast<uint64_t>(st.st_size), static_cast<int64_t>(st.st_mtime), 0};
+#else
+    return {true, static_cast<uint64_t>(st.st_size),
+            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<uint64_t>(st.st_ino)};
+#endif
+}
+
+bool IsRegular(const NativeStat& st) {
+#ifdef _WIN32
+    return (st.st_mode & _S_IFREG) != 0;
+#else
+    return S_ISREG(st.st_mode);
+#endif
+}
+
+}  // namespace
+
+FileVersion VersionOf(const std::string& path) {
+    NativeStat st;
+#ifdef _WIN32
+    int rc = _wstat64(NativePath(path).c_str(), &st);
+#else
+    int rc = stat(path.c_str(), &st);
+#endif
+    return rc == 0 ? VersionFrom(st) : FileVersion{};
+}
+
+ReadStatus ReadFileBytes(const std::string& path, std::string& bytes, std::string& error,
+                         FileVersion* version) {
     bytes.clear();
-    std::error_code ec;
-    fs::path native = NativePath(path);
-    auto status = fs::status(native, ec);
-    if (!fs::exists(status)) {
-        return ReadStatus::Missing;
-    }
-    if (!fs::is_regular_file(status)) {
-        error = path + " is not a file";
-        return ReadStatus::Failed;
-    }
     FileHandle f = OpenFile(path, "rb");
     if (!f) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return ReadStatus::Missing;
+        }
         error = "cannot open " + path + ": " + ErrnoText();
         return ReadStatus::Failed;
     }
-    auto size = fs::file_size(native, ec);
-    if (!ec) {
-        bytes.reserve(static_cast<std::size_t>(size));
+    NativeStat st;
+    if (StatOpenFile(f.get(), st) != 0 || !IsRegular(st)) {
+        error = path + " is not a file";
+        return ReadStatus::Failed;
     }
+    if (version != nullptr) {
+        *version = VersionFrom(st);
+    }
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t n = std::fread(bytes.data(), 1, bytes.size(), f.get());
+    bytes.resize(n);
+    // The file may have grown since fstat.
     char buffer[65536];
-    std::size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
         bytes.append(buffer, n);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -18,10 +19,22 @@ std::string Utf8Path(const std::filesystem::path& path);
 
 bool FileExists(const std::string& path);
 
+// Identifies one version of a file: every atomic save renames a new file into place, so a
+// save by another writer changes it.
+struct FileVersion {
+    bool exists = false;
+    uint64_t size = 0;
+    int64_t modified = 0;  // nanoseconds where the system keeps them
+    uint64_t inode = 0;    // 0 where the system has none
+    bool operator==(const FileVersion&) const = default;
+};
+FileVersion VersionOf(const std::string& path);
+
 enum class ReadStatus { Ok, Missing, Failed };
-// All bytes of a file. Missing: there is no such file; Failed: it is there but unreadable
-// (`error` says why).
-ReadStatus ReadFileBytes(const std::string& path, std::string& bytes, std::string& error);
+// All bytes of a file, and the version they were read from. Missing: there is no such file;
+// Failed: it is there but unreadable (`error` says why).
+ReadStatus ReadFileBytes(const std::string& path, std::string& bytes, std::string& error,
+                         FileVersion* version = nullptr);
 
 // Replaces the file with `bytes` so that it is either the old or the new file, never a mix:
 // the bytes go to a temporary file in the same directory, which is flushed to disk and then

@@ -1,18 +1,15 @@
 #include "catalog/IniFile.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <cstring>
 #include <deque>
+#include <memory_resource>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
 
 #include "catalog/FileSystem.h"
 #include "platform/CodePage.h"
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
 namespace catalog {
 namespace {
@@ -45,7 +42,7 @@ struct CaseInsensitiveEqual {
     }
 };
 using NameIndex =
-    std::unordered_map<std::string_view, uint32_t, CaseInsensitiveHash, CaseInsensitiveEqual>;
+    std::pmr::unordered_map<std::string_view, uint32_t, CaseInsensitiveHash, CaseInsensitiveEqual>;
 
 inline bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -63,6 +60,23 @@ std::string_view Trim(std::string_view s) {
     return s.substr(b, e - b);
 }
 
+// A key written as a plain decimal number ("1", "250"; not "01" or "+1"), as the numbered
+// keys of the catalog files are; nine digits at most, so it fits with room to spare.
+bool NumberKey(std::string_view key, uint32_t& number) {
+    if (key.empty() || key.size() > 9 || (key[0] == '0' && key.size() > 1)) {
+        return false;
+    }
+    uint32_t n = 0;
+    for (char c : key) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        n = n * 10 + static_cast<uint32_t>(c - '0');
+    }
+    number = n;
+    return true;
+}
+
 // One line of the document, without its line ending. For a key line, the key is
 // text[keyBegin, keyBegin + keyLength) and the raw value follows the '=' at `equals`.
 struct Line {
@@ -74,9 +88,8 @@ struct Line {
     std::string_view Key() const { return text.substr(keyBegin, keyLength); }
     std::string_view Value() const {
         std::string_view v = text.substr(equals + 1);
-        auto nul = v.find('\0');
-        if (nul != std::string_view::npos) {
-            v = v.substr(0, nul);
+        if (const void* nul = std::memchr(v.data(), '\0', v.size())) {
+            v = v.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - v.data()));
         }
         v = Trim(v);
         if (v.size() >= 2 && v.front() == '"' && v.back() == '"') {
@@ -96,11 +109,12 @@ Line ParseKeyLine(std::string_view text) {
     if (b == text.size() || text[b] == ';' || text[b] == '[') {
         return line;
     }
-    auto eq = text.find('=', b);
-    if (eq == std::string_view::npos) {
+    const void* eq = std::memchr(text.data() + b, '=', text.size() - b);
+    if (eq == nullptr) {
         return line;
     }
-    std::size_t e = eq;
+    std::size_t e = static_cast<std::size_t>(static_cast<const char*>(eq) - text.data());
+    line.equals = static_cast<uint32_t>(e);
     while (e > b && IsBlank(text[e - 1])) {
         --e;
     }
@@ -109,17 +123,19 @@ Line ParseKeyLine(std::string_view text) {
     }
     line.keyBegin = static_cast<uint32_t>(b);
     line.keyLength = static_cast<uint32_t>(e - b);
-    line.equals = static_cast<uint32_t>(eq);
     return line;
 }
 
-// The section name of a "[name]" line, or nothing when the line is no section header.
+// The section name of a "[name]" line, or false when the line is no section header.
 bool SectionName(std::string_view text, std::string_view& name) {
-    std::string_view t = Trim(text);
-    if (t.empty() || t.front() != '[') {
+    std::size_t b = 0;
+    while (b < text.size() && IsBlank(text[b])) {
+        ++b;
+    }
+    if (b == text.size() || text[b] != '[') {
         return false;
     }
-    t.remove_prefix(1);
+    std::string_view t = text.substr(b + 1);
     auto close = t.find(']');
     name = Trim(close == std::string_view::npos ? t : t.substr(0, close));
     return true;
@@ -129,6 +145,18 @@ bool IsValidUtf8(std::string_view s) {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const auto* end = p + s.size();
     while (p < end) {
+        // Plain ASCII eight bytes at a time.
+        while (end - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            if ((word & 0x8080808080808080ull) != 0) {
+                break;
+            }
+            p += 8;
+        }
+        if (p == end) {
+            break;
+        }
         if (*p < 0x80) {
             ++p;
             continue;
@@ -169,40 +197,60 @@ std::mutex& SaveMutex() {
 
 }  // namespace
 
-// Identifies one version of a file on disk, so Save can tell whether another writer
-// replaced it since it was loaded (every save renames a new file into place).
-struct FileStamp {
-    bool exists = false;
-    uint64_t size = 0;
-    int64_t modified = 0;
-    uint64_t inode = 0;
-    bool operator==(const FileStamp&) const = default;
-
-    static FileStamp Of(const std::string& path) {
-        FileStamp stamp;
-#ifdef _WIN32
-        struct _stat64 st;
-        if (_wstat64(NativePath(path).c_str(), &st) == 0) {
-            stamp = {true, static_cast<uint64_t>(st.st_size), st.st_mtime, 0};
-        }
-#else
-        struct stat st;
-        if (stat(path.c_str(), &st) == 0) {
-            stamp = {true, static_cast<uint64_t>(st.st_size),
-                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-                     static_cast<uint64_t>(st.st_ino)};
-        }
-#endif
-        return stamp;
-    }
-};
-
+// The parsed lines and indexes of a document live in one arena that is released as a whole,
+// so loading a large catalog does not allocate and free per line.
 struct IniFile::Document {
+    // Keys are found through `numbered` when they are plain numbers in a dense range (the
+    // catalog files' "1" ... "n"), through `named` otherwise.
     struct Section {
+        Section(std::string_view n, std::string_view h, std::pmr::memory_resource* arena)
+            : name(n), header(h), lines(arena), numbered(arena), named(arena) {}
         std::string_view name;
         std::string_view header;  // the "[name]" line as it stands
-        std::vector<Line> lines;
-        NameIndex keys;  // first occurrence of each key -> index into lines
+        std::pmr::vector<Line> lines;
+        std::pmr::vector<uint32_t> numbered;  // number -> line index + 1; 0 when absent
+        NameIndex named;                      // other keys -> line index
+        bool namedHasNumbers = false;
+
+        const Line* Find(uint32_t number) const {
+            if (number < numbered.size() && numbered[number] != 0) {
+                return &lines[numbered[number] - 1];
+            }
+            return namedHasNumbers ? FindNamed(std::to_string(number)) : nullptr;
+        }
+        const Line* Find(std::string_view key) const {
+            uint32_t number;
+            return NumberKey(key, number) ? Find(number) : FindNamed(key);
+        }
+        const Line* FindNamed(std::string_view key) const {
+            auto it = named.find(key);
+            return it == named.end() ? nullptr : &lines[it->second];
+        }
+        // Makes line `index` findable by its key unless an earlier line has the same key.
+        void Index(uint32_t index) {
+            std::string_view key = lines[index].Key();
+            uint32_t number;
+            if (NumberKey(key, number)) {
+                if (number < numbered.size()) {
+                    if (numbered[number] == 0 && !(namedHasNumbers && FindNamed(key))) {
+                        numbered[number] = index + 1;
+                    }
+                    return;
+                }
+                // Grow the table for keys that continue a dense run; a stray large number
+                // goes to the name index instead of making the table huge.
+                if (number <= 2 * numbered.size() + 64) {
+                    if (namedHasNumbers && FindNamed(key)) {
+                        return;
+                    }
+                    numbered.resize(number + 1, 0);
+                    numbered[number] = index + 1;
+                    return;
+                }
+                namedHasNumbers = true;
+            }
+            named.emplace(key, index);
+        }
     };
     struct Change {
         std::string section;
@@ -210,17 +258,34 @@ struct IniFile::Document {
         std::string value;
     };
 
+    explicit Document(std::size_t expectedBytes = 0)
+        : arena(std::max<std::size_t>(expectedBytes, 1024)),
+          preamble(&arena),
+          sectionIndex(&arena) {}
+
+    std::pmr::monotonic_buffer_resource arena;
     std::string text;               // the decoded file; lines point into it
     std::deque<std::string> owned;  // lines added or changed since; stable addresses
     bool crlf = true;
-    std::vector<Line> preamble;  // lines before the first section
+    std::pmr::vector<Line> preamble;  // lines before the first section
     std::vector<Section> sections;
     NameIndex sectionIndex;       // first occurrence of each section -> index into sections
-    std::vector<Change> journal;  // keys set since the last load or save, in first-set order
+    std::vector<Change> journal;  // keys changed since the last load or save, in that order
     std::unordered_map<std::string, std::size_t> journalIndex;
-    FileStamp stamp;
+    FileVersion version;
     uint32_t largestNumberKey = 0;
 
+    const Section* Find(SectionId id) const {
+        return id < sections.size() ? &sections[id] : nullptr;
+    }
+    SectionId FindId(std::string_view name) const {
+        auto it = sectionIndex.find(name);
+        return it == sectionIndex.end() ? kNoSection : it->second;
+    }
+    std::string_view Own(std::string line) {
+        owned.push_back(std::move(line));
+        return owned.back();
+    }
     void NoteKey(std::string_view key) {
         if (key.empty() || key.size() > 10 || key.front() < '0' || key.front() > '9') {
             return;
@@ -235,23 +300,6 @@ struct IniFile::Document {
         largestNumberKey = static_cast<uint32_t>(
             std::max<uint64_t>(largestNumberKey, std::min<uint64_t>(n, UINT32_MAX)));
     }
-
-    const Section* Find(std::string_view section) const {
-        auto it = sectionIndex.find(section);
-        return it == sectionIndex.end() ? nullptr : &sections[it->second];
-    }
-    const Line* Find(std::string_view section, std::string_view key) const {
-        const Section* s = Find(section);
-        if (s == nullptr) {
-            return nullptr;
-        }
-        auto it = s->keys.find(key);
-        return it == s->keys.end() ? nullptr : &s->lines[it->second];
-    }
-    std::string_view Own(std::string line) {
-        owned.push_back(std::move(line));
-        return owned.back();
-    }
 };
 
 IniFile::IniFile(std::string path) : path_(std::move(path)), doc_(std::make_unique<Document>()) {}
@@ -262,32 +310,34 @@ IniFile::~IniFile() = default;
 IniFile IniFile::Load(std::string path) {
     std::string bytes;
     std::string error;
-    FileStamp stamp = FileStamp::Of(path);
-    ReadStatus status = ReadFileBytes(path, bytes, error);
-    IniFile file = Parse(std::move(path), bytes);
+    FileVersion version;
+    ReadStatus status = ReadFileBytes(path, bytes, error, &version);
+    IniFile file = Parse(std::move(path), std::move(bytes));
     file.exists_ = status == ReadStatus::Ok;
     file.readFailed_ = status == ReadStatus::Failed;
-    file.doc_->stamp = stamp;
+    file.doc_->version = version;
     return file;
 }
 
-IniFile IniFile::Parse(std::string path, std::string_view bytes) {
+IniFile IniFile::Parse(std::string path, std::string bytes) {
     IniFile file(std::move(path));
+    file.doc_ = std::make_unique<Document>(bytes.size());
     std::string text;
     auto starts = [&bytes](std::string_view prefix) {
-        return bytes.substr(0, prefix.size()) == prefix;
+        return std::string_view(bytes).substr(0, prefix.size()) == prefix;
     };
     if (starts("\xFF\xFE")) {
         file.encoding_ = IniEncoding::Utf16LE;
-        if (!platform::ConvertToUtf8(bytes.substr(2), "UTF-16LE", text)) {
-            text.assign(bytes.substr(2));
+        if (!platform::ConvertToUtf8(std::string_view(bytes).substr(2), "UTF-16LE", text)) {
+            text.assign(bytes, 2);
         }
     } else if (starts("\xEF\xBB\xBF")) {
         file.encoding_ = IniEncoding::Utf8Bom;
-        text.assign(bytes.substr(3));
+        bytes.erase(0, 3);
+        text = std::move(bytes);
     } else if (IsValidUtf8(bytes)) {
         file.encoding_ = IniEncoding::Utf8;
-        text.assign(bytes);
+        text = std::move(bytes);
     } else {
         file.encoding_ = IniEncoding::Ansi;
         if (!platform::ConvertToUtf8(bytes, platform::AnsiCodePage(), text)) {
@@ -305,50 +355,63 @@ void IniFile::ParseText(std::string text) {
     auto firstNewline = all.find('\n');
     d.crlf = firstNewline == std::string_view::npos ||
              (firstNewline > 0 && all[firstNewline - 1] == '\r');
-    std::vector<Line>* lines = &d.preamble;
     Document::Section* section = nullptr;
     std::size_t pos = 0;
     while (pos < all.size()) {
-        auto nl = all.find('\n', pos);
-        std::size_t end = nl == std::string_view::npos ? all.size() : nl;
-        std::string_view text = all.substr(pos, end - pos);
-        if (!text.empty() && text.back() == '\r') {
-            text.remove_suffix(1);
+        const void* nl = std::memchr(all.data() + pos, '\n', all.size() - pos);
+        std::size_t end = nl == nullptr
+                              ? all.size()
+                              : static_cast<std::size_t>(static_cast<const char*>(nl) - all.data());
+        std::string_view line = all.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
         }
         pos = end + 1;
         std::string_view name;
-        if (SectionName(text, name)) {
-            d.sections.push_back({name, text, {}, {}});
+        if (SectionName(line, name)) {
+            d.sections.emplace_back(name, line, &d.arena);
             section = &d.sections.back();
-            lines = &section->lines;
             d.sectionIndex.emplace(name, static_cast<uint32_t>(d.sections.size() - 1));
             continue;
         }
-        Line line = ParseKeyLine(text);
-        if (section != nullptr && line.keyLength != 0) {
-            section->keys.emplace(line.Key(), static_cast<uint32_t>(lines->size()));
-            d.NoteKey(line.Key());
+        Line parsed = ParseKeyLine(line);
+        if (section == nullptr) {
+            d.preamble.push_back(parsed);
+            continue;
         }
-        lines->push_back(line);
+        section->lines.push_back(parsed);
+        if (parsed.keyLength != 0) {
+            section->Index(static_cast<uint32_t>(section->lines.size() - 1));
+            d.NoteKey(parsed.Key());
+        }
     }
 }
 
+IniFile::SectionId IniFile::FindSection(std::string_view section) const {
+    return doc_->FindId(section);
+}
+
 bool IniFile::HasSection(std::string_view section) const {
-    return doc_->Find(section) != nullptr;
+    return FindSection(section) != kNoSection;
 }
 
 bool IniFile::HasKey(std::string_view section, std::string_view key) const {
-    return doc_->Find(section, key) != nullptr;
+    const Document::Section* s = doc_->Find(FindSection(section));
+    return s != nullptr && s->Find(key) != nullptr;
 }
 
-std::string IniFile::GetString(std::string_view section, std::string_view key,
-                               std::string_view fallback, std::size_t limit) const {
-    const Line* line = doc_->Find(section, key);
+bool IniFile::HasKey(SectionId section, uint32_t number) const {
+    const Document::Section* s = doc_->Find(section);
+    return s != nullptr && s->Find(number) != nullptr;
+}
+
+namespace {
+
+std::string TextOf(const Line* line, std::string_view fallback, std::size_t limit) {
     return CutToUtf16Units(line != nullptr ? line->Value() : fallback, limit);
 }
 
-uint32_t IniFile::GetInt(std::string_view section, std::string_view key, uint32_t fallback) const {
-    const Line* line = doc_->Find(section, key);
+uint32_t NumberOf(const Line* line, uint32_t fallback) {
     if (line == nullptr) {
         return fallback;
     }
@@ -362,11 +425,42 @@ uint32_t IniFile::GetInt(std::string_view section, std::string_view key, uint32_
     return n;
 }
 
+}  // namespace
+
+std::string IniFile::GetString(std::string_view section, std::string_view key,
+                               std::string_view fallback, std::size_t limit) const {
+    const Document::Section* s = doc_->Find(FindSection(section));
+    return TextOf(s != nullptr ? s->Find(key) : nullptr, fallback, limit);
+}
+
+std::string IniFile::GetString(SectionId section, uint32_t number, std::string_view fallback,
+                               std::size_t limit) const {
+    const Document::Section* s = doc_->Find(section);
+    return TextOf(s != nullptr ? s->Find(number) : nullptr, fallback, limit);
+}
+
+uint32_t IniFile::GetInt(std::string_view section, std::string_view key, uint32_t fallback) const {
+    return GetInt(FindSection(section), key, fallback);
+}
+
+uint32_t IniFile::GetInt(SectionId section, std::string_view key, uint32_t fallback) const {
+    const Document::Section* s = doc_->Find(section);
+    return NumberOf(s != nullptr ? s->Find(key) : nullptr, fallback);
+}
+
+uint32_t IniFile::GetInt(SectionId section, uint32_t number, uint32_t fallback) const {
+    const Document::Section* s = doc_->Find(section);
+    return NumberOf(s != nullptr ? s->Find(number) : nullptr, fallback);
+}
+
 uint32_t IniFile::LargestNumberKey() const {
     return doc_->largestNumberKey;
 }
 
 void IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+    if (!Apply(section, key, value)) {
+        return;
+    }
     Document& d = *doc_;
     std::string id;
     id.reserve(section.size() + key.size() + 1);
@@ -383,55 +477,57 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     } else {
         d.journal[it->second].value.assign(value);
     }
-    Apply(section, key, value);
 }
 
-void IniFile::Apply(std::string_view sectionName, std::string_view key, std::string_view value) {
+bool IniFile::Apply(std::string_view sectionName, std::string_view key, std::string_view value) {
     Document& d = *doc_;
-    auto found = d.sectionIndex.find(sectionName);
-    if (found == d.sectionIndex.end()) {
-        std::string_view header = d.Own("[" + std::string(sectionName) + "]");
-        d.sections.push_back({header.substr(1, sectionName.size()), header, {}, {}});
-        found = d.sectionIndex
-                    .emplace(d.sections.back().name, static_cast<uint32_t>(d.sections.size() - 1))
-                    .first;
+    SectionId id = d.FindId(sectionName);
+    if (id == kNoSection) {
+        std::string line;
+        line.reserve(sectionName.size() + 2);
+        line.append("[").append(sectionName).append("]");
+        std::string_view header = d.Own(std::move(line));
+        d.sections.emplace_back(header.substr(1, sectionName.size()), header, &d.arena);
+        id = d.sections.size() - 1;
+        d.sectionIndex.emplace(d.sections.back().name, static_cast<uint32_t>(id));
     }
-    Document::Section& section = d.sections[found->second];
-    auto keyIt = section.keys.find(key);
-    if (keyIt != section.keys.end()) {
-        Line& line = section.lines[keyIt->second];
+    Document::Section& section = d.sections[id];
+    if (const Line* found = section.Find(key)) {
+        Line& line = section.lines[static_cast<std::size_t>(found - section.lines.data())];
         std::string_view stored = line.Key();
         std::string_view text = line.text;
-        bool same = line.keyBegin == 0 && text.size() == stored.size() + 1 + value.size() &&
-                    text[stored.size()] == '=' && text.substr(stored.size() + 1) == value;
-        if (!same) {
-            std::string replaced;
-            replaced.reserve(stored.size() + 1 + value.size());
-            replaced.append(stored).append("=").append(value);
-            line.text = d.Own(std::move(replaced));
-            line.keyBegin = 0;
-            line.equals = line.keyLength;
+        if (line.keyBegin == 0 && text.size() == stored.size() + 1 + value.size() &&
+            text[stored.size()] == '=' && text.substr(stored.size() + 1) == value) {
+            return false;
         }
-        return;
+        std::string replaced;
+        replaced.reserve(stored.size() + 1 + value.size());
+        replaced.append(stored).append("=").append(value);
+        line.text = d.Own(std::move(replaced));
+        line.keyBegin = 0;
+        line.equals = line.keyLength;
+        return true;
     }
     std::string added;
     added.reserve(key.size() + 1 + value.size());
     added.append(key).append("=").append(value);
-    Line line = ParseKeyLine(d.Own(std::move(added)));
-    // A key line whose name ParseKeyLine would not take (empty, or starting with '[' or ';')
-    // still goes in, keyed by the name as given, so reads find what was written.
-    line.keyBegin = 0;
+    // Keyed by the name as given, even one the parser would not take as a key (empty, or
+    // starting with '[' or ';'), so reads find what was written.
+    Line line;
+    line.text = d.Own(std::move(added));
     line.keyLength = static_cast<uint32_t>(key.size());
     line.equals = static_cast<uint32_t>(key.size());
-    // After the last non-blank line of the section, ahead of the blank lines that separate it
-    // from the next one.
+    // After the last non-blank line of the section, ahead of the blank lines that separate
+    // it from the next one.
     std::size_t at = section.lines.size();
     while (at > 0 && Trim(section.lines[at - 1].text).empty()) {
         --at;
     }
     section.lines.insert(section.lines.begin() + static_cast<std::ptrdiff_t>(at), line);
-    section.keys.emplace(line.Key(), static_cast<uint32_t>(at));
-    d.NoteKey(line.Key());
+    // Only blank lines, which are never indexed, moved behind it.
+    section.Index(static_cast<uint32_t>(at));
+    d.NoteKey(key);
+    return true;
 }
 
 std::string IniFile::Serialize() const {
@@ -481,22 +577,24 @@ Outcome IniFile::Save() {
         return Outcome::Failed(path_ + " could not be read, so it is not overwritten");
     }
     std::lock_guard lock(SaveMutex());
-    if (!(FileStamp::Of(path_) == doc_->stamp)) {
-        // Another writer replaced the file since it was loaded: apply this document's keys
-        // to the current file instead of writing over that writer's keys.
+    if (!(VersionOf(path_) == doc_->version)) {
+        // Another writer replaced the file since it was loaded: apply this document's
+        // changes to the current file instead of writing over that writer's keys.
         IniFile current = Load(path_);
         if (current.readFailed_) {
             return Outcome::Failed(path_ + " could not be read, so it is not overwritten");
         }
         for (const Document::Change& change : doc_->journal) {
-            current.Set(change.section, change.key, change.value);
+            current.Apply(change.section, change.key, change.value);
         }
+        current.doc_->journal = std::move(doc_->journal);
+        current.doc_->journalIndex = std::move(doc_->journalIndex);
         *this = std::move(current);
     }
     Outcome outcome = WriteFileAtomically(path_, Serialize());
     if (outcome.ok()) {
         exists_ = true;
-        doc_->stamp = FileStamp::Of(path_);
+        doc_->version = VersionOf(path_);
         doc_->journal.clear();
         doc_->journalIndex.clear();
     }

@@ -24,7 +24,7 @@ enum class IniEncoding { Utf8, Utf8Bom, Utf16LE, Ansi };
 //   leading decimal digits (0 when there are none or for a negative value);
 // - Set changes one key and keeps every other line as it was.
 // Lines are written with the line ending the file used (CRLF for new files, as Windows
-// writes them). Lines starting with ';' or '#' are comments.
+// writes them). Lines starting with ';' are comments.
 // An IniFile is not shared between threads; Save and the one-key helpers below serialise
 // saves to the same path within the process.
 class IniFile {
@@ -36,7 +36,7 @@ class IniFile {
     // whose first Save creates the file.
     static IniFile Load(std::string path);
     // Parses bytes as if they had been read from `path`.
-    static IniFile Parse(std::string path, std::string_view bytes);
+    static IniFile Parse(std::string path, std::string bytes);
 
     const std::string& Path() const { return path_; }
     bool Exists() const { return exists_; }
@@ -52,6 +52,18 @@ class IniFile {
     // The leading decimal digits of the value as an unsigned 32-bit number (wrapping like
     // the platform reader); `fallback` when the key or the section is missing.
     uint32_t GetInt(std::string_view section, std::string_view key, uint32_t fallback) const;
+
+    // The same reads in a section looked up once, and with numbered keys ("1", "2", ...)
+    // given as numbers: the catalog loaders read thousands of them.
+    using SectionId = std::size_t;
+    static constexpr SectionId kNoSection = static_cast<SectionId>(-1);
+    SectionId FindSection(std::string_view section) const;
+    bool HasKey(SectionId section, uint32_t number) const;
+    std::string GetString(SectionId section, uint32_t number, std::string_view fallback,
+                          std::size_t limit) const;
+    uint32_t GetInt(SectionId section, uint32_t number, uint32_t fallback) const;
+    uint32_t GetInt(SectionId section, std::string_view key, uint32_t fallback) const;
+
     // The largest key made of decimal digits only, in any section (0 when there is none).
     // No item past it can have a key, so loaders never need to look further, whatever
     // "SIZE" claims.
@@ -59,9 +71,10 @@ class IniFile {
 
     // Sets one key: the first occurrence's value is replaced, else the key is added after
     // the last line of its section, else the section is added at the end of the document.
+    // Setting the value a key already has changes nothing.
     void Set(std::string_view section, std::string_view key, std::string_view value);
 
-    // True when Set was called since the last load or save.
+    // True when a Set since the last load or save changed the document.
     bool Dirty() const;
 
     // Writes the document to a temporary file beside it, flushes it and renames it over the
@@ -84,7 +97,7 @@ class IniFile {
     struct Document;
 
     void ParseText(std::string text);
-    void Apply(std::string_view section, std::string_view key, std::string_view value);
+    bool Apply(std::string_view section, std::string_view key, std::string_view value);
 
     std::string path_;
     bool exists_ = false;

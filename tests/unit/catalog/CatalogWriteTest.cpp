@@ -344,6 +344,29 @@ TEST_F(CatalogWrite, BatchSavesEachFileOnceAtTheEnd) {
     EXPECT_EQ(Value("usercfg.dat", "ravikver", "lasttime"), "30");
 }
 
+TEST_F(CatalogWrite, BatchKeepsTheOrderOfChangesToOneFile) {
+    WriteGames({{12, "甲"}, {34, "乙"}});
+    WriteTools("Normalcfg.dat", "NormalTool", {{1, 187, "a"}, {2, 187, "b"}});
+    cat.LoadAll();
+    {
+        Catalog::Batch batch(cat);
+        ASSERT_TRUE(cat.PutTool(12, Tool(120, 187, "t")).ok());
+        ASSERT_TRUE(cat.DropGame(12).ok()) << "the game goes after its tool change";
+        ASSERT_TRUE(cat.PutTool(0, Tool(3, 187, "c")).ok());
+        // A single-key write in the same batch sees the tool added just before.
+        CGameTool installed = Tool(3, 187, "c");
+        ASSERT_TRUE(cat.MarkInstalled(installed).outcome.ok());
+        ASSERT_TRUE(cat.AddUsed(Tool(3, 187, "c")).ok());
+        EXPECT_EQ(cat.LoadUsed(), 1u) << "a reload in the batch sees the batch's changes";
+        ASSERT_TRUE(batch.Commit().ok());
+    }
+    EXPECT_EQ(Value("GameTool/12.dat", "TOOL", "1"), "120");
+    EXPECT_EQ(Value("gamecfg.dat", "NETGAME", "1"), "34");
+    EXPECT_EQ(Value("Normalcfg.dat", "NormalTool", "3"), "3");
+    EXPECT_EQ(Value("Normalcfg.dat", "INSTALLED", "3"), "1");
+    EXPECT_EQ(Value("Usedcfg.dat", "TOOL", "1"), "3");
+}
+
 TEST_F(CatalogWrite, BatchCommitsWhenItGoesAway) {
     {
         Catalog::Batch batch(cat);

@@ -62,6 +62,41 @@ TEST(IniFileRead, TextFollowsProfileRules) {
     }
 }
 
+// Numbered keys ("1" ... "n") have an index of their own; the same rules hold for them.
+TEST(IniFileRead, NumberedKeysFollowTheSameRules) {
+    std::string dense = "[s]\n100=first hundred\n";
+    for (int i = 1; i <= 150; ++i) {
+        dense += std::to_string(i) + "=v" + std::to_string(i) + "\n";
+    }
+    struct Case {
+        const char* what;
+        std::string text;
+        uint32_t number;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"first occurrence wins", "[s]\n1=a\n2=b\n1=c\n", 1, "a"},
+        {"sparse large number", "[s]\n5000000=x\n1=y\n", 5000000, "x"},
+        {"dense after sparse", "[s]\n5000000=x\n1=y\n", 1, "y"},
+        {"leading zero is another key", "[s]\n01=zero\n", 1, "<d>"},
+        {"repeat of an early stray number", dense, 100, "first hundred"},
+        {"dense run", dense, 150, "v150"},
+        {"number past every key", dense, 151, "<d>"},
+        {"number zero", "[s]\n0=z\n", 0, "z"},
+    };
+    for (const auto& c : cases) {
+        IniFile file = IniFile::Parse("x.ini", c.text);
+        const std::string key = std::to_string(c.number);
+        EXPECT_EQ(file.GetString(file.FindSection("S"), c.number, "<d>", 259), c.expected)
+            << c.what;
+        EXPECT_EQ(file.GetString("s", key, "<d>", 259), c.expected) << c.what;
+        EXPECT_EQ(file.HasKey(file.FindSection("s"), c.number), c.expected != "<d>") << c.what;
+    }
+    IniFile none = IniFile::Parse("x.ini", "[s]\n1=a\n");
+    EXPECT_EQ(none.FindSection("t"), IniFile::kNoSection);
+    EXPECT_EQ(none.GetInt(IniFile::kNoSection, 1u, 9), 9u);
+}
+
 TEST(IniFileRead, NumbersTakeLeadingDigits) {
     const std::vector<std::pair<std::string, uint32_t>> cases = {
         {"42", 42}, {"  42  ", 42}, {"12abc", 12},
@@ -168,6 +203,10 @@ TEST(IniFileSave, NothingToSaveWritesNothing) {
     IniFile file = IniFile::Load(dir / "x.ini");
     EXPECT_TRUE(file.Save().ok());
     EXPECT_FALSE(std::filesystem::exists(dir / "x.ini"));
+    dir.Write("x.ini", "[s]\nk=v\n");
+    IniFile same = IniFile::Load(dir / "x.ini");
+    same.Set("S", "K", "v");
+    EXPECT_FALSE(same.Dirty()) << "the key already has that value";
 }
 
 TEST(IniFileSave, AnotherWritersKeysSurvive) {
@@ -261,6 +300,23 @@ TEST(IniFileBadInput, PathThatIsADirectoryIsNeverReplaced) {
     EXPECT_EQ(file.Save().code, catalog::Outcome::WriteFailed);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "x.ini"));
 }
+
+#ifndef _WIN32
+TEST(IniFileBadInput, UnreadableFileIsNeverReplaced) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root reads files without read permission";
+    }
+    TempDir dir;
+    dir.Write("x.ini", "[s]\nk=kept\n");
+    std::filesystem::permissions(dir / "x.ini", std::filesystem::perms::none);
+    IniFile file = IniFile::Load(dir / "x.ini");
+    EXPECT_EQ(file.GetString("s", "k", "d", 259), "d");
+    file.Set("s", "k", "v");
+    EXPECT_EQ(file.Save().code, catalog::Outcome::WriteFailed);
+    std::filesystem::permissions(dir / "x.ini", std::filesystem::perms::owner_all);
+    EXPECT_EQ(dir.Read("x.ini"), "[s]\nk=kept\n");
+}
+#endif
 
 TEST(IniFileBadInput, ParentThatIsAFileFailsTheSave) {
     TempDir dir;
