@@ -7,13 +7,14 @@ QString PngResourcePath(Png id) {
 }
 
 QImage LoadPngResource(Png id) {
+    // Decoded as stored: opaque images come out as RGB32, strips with alpha as ARGB32. A
+    // conversion here would, for the large backgrounds, run on Qt's worker threads for
+    // nothing.
     QImage image;
     if (!image.load(PngResourcePath(id), "PNG")) {
         return {};
     }
-    // Premultiplied pixels are what QPainter blends fastest; the conversion also detaches
-    // the pixels from the resource data.
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return image;
 }
 
 QIcon AppIcon() {

@@ -44,7 +44,7 @@ enum class Png : int {
 QString PngResourcePath(Png id);
 
 // Decodes the image from the resources; a null image when it is missing or undecodable.
-// The result owns its pixels.
+// The result owns its pixels; opaque images come as RGB32, images with alpha as ARGB32.
 QImage LoadPngResource(Png id);
 
 // The application's icon (window, taskbar and tray) in all its sizes.

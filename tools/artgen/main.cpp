@@ -59,6 +59,17 @@ bool ParseLine(const QString& line, Job& job, QString& error) {
     return true;
 }
 
+bool IsOpaque(const QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) != 255) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 bool Render(const Job& job, const QDir& sources, const QDir& outputs, QString& error) {
     QSvgRenderer renderer(sources.filePath(job.source));
     if (!renderer.isValid()) {
@@ -86,8 +97,10 @@ bool Render(const Job& job, const QDir& sources, const QDir& outputs, QString& e
     const QString path = outputs.filePath(job.output);
     QDir().mkpath(QFileInfo(path).absolutePath());
     const bool jpeg = path.endsWith(QLatin1String(".jpg"));
-    const QImage out = jpeg ? image.convertToFormat(QImage::Format_RGB32)
-                            : image.convertToFormat(QImage::Format_ARGB32);
+    // Opaque images are written without an alpha channel: the program then decodes them to
+    // RGB32, which it draws without blending and without converting.
+    const QImage out = jpeg || IsOpaque(image) ? image.convertToFormat(QImage::Format_RGB32)
+                                               : image.convertToFormat(QImage::Format_ARGB32);
     if (!out.save(path, jpeg ? "JPEG" : "PNG", job.quality)) {
         error = QStringLiteral("cannot write ") + path;
         return false;
