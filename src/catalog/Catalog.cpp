@@ -57,26 +57,6 @@ CGameTool FixedEntry(const CNetGame& game, uint32_t which, const char* caption, 
     return entry;
 }
 
-}  // namespace
-
-Catalog::Catalog(std::string programDir)
-    : dir_(std::move(programDir)),
-      defaultC_(Path("ToolIcon/defaultC.png")),
-      defaultD_(Path("ToolIcon/defaultD.png")),
-      defaultE_(Path("ToolIcon/defaultE.png")) {}
-
-std::string Catalog::Path(std::string_view relative) const {
-    std::string path;
-    path.reserve(dir_.size() + relative.size());
-    path.append(dir_);
-    for (char c : relative) {
-        path.push_back(c == '/' ? platform::kSeparator : c);
-    }
-    return path;
-}
-
-namespace {
-
 // Program directory + folder + separator + number + suffix, built in one go: the loaders
 // make one such path per record.
 std::string NumberedPath(const std::string& dir, std::string_view folder, uint32_t number,
@@ -95,6 +75,22 @@ std::string NumberedPath(const std::string& dir, std::string_view folder, uint32
 }
 
 }  // namespace
+
+Catalog::Catalog(std::string programDir)
+    : dir_(std::move(programDir)),
+      defaultC_(Path("ToolIcon/defaultC.png")),
+      defaultD_(Path("ToolIcon/defaultD.png")),
+      defaultE_(Path("ToolIcon/defaultE.png")) {}
+
+std::string Catalog::Path(std::string_view relative) const {
+    std::string path;
+    path.reserve(dir_.size() + relative.size());
+    path.append(dir_);
+    for (char c : relative) {
+        path.push_back(c == '/' ? platform::kSeparator : c);
+    }
+    return path;
+}
 
 std::string Catalog::GameConfigPath() const {
     return Path("gamecfg.dat");

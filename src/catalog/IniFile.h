@@ -32,8 +32,9 @@ class IniFile {
     // An empty document for `path`, as if the file did not exist.
     explicit IniFile(std::string path = {});
 
-    // Reads the file. A missing or unreadable file gives an empty document (Exists() false)
-    // whose first Save creates the file.
+    // Reads the file. A missing file gives an empty document (Exists() false) whose first
+    // Save creates the file; an unreadable one gives an empty document that Save refuses to
+    // write over.
     static IniFile Load(std::string path);
     // Parses bytes as if they had been read from `path`.
     static IniFile Parse(std::string path, std::string bytes);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 #include "TempDir.h"
 #include "catalog/IniFile.h"
@@ -126,6 +127,28 @@ TEST(UserSettings, UpdaterBookkeepingKeepsOtherKeys) {
     EXPECT_EQ(settings.PxTime(), "77");
     EXPECT_EQ(settings.LastTime(), 900u);
     EXPECT_EQ(settings.Autostart(), "1");
+}
+
+// The worker thread and the user interface thread write their own keys at the same time;
+// neither loses the other's.
+TEST(UserSettings, WritersOnTwoThreadsKeepEachOthersKeys) {
+    TempDir dir;
+    UserSettings settings(dir.dir());
+    auto writer = [&](const std::string& prefix) {
+        for (int i = 0; i < 40; ++i) {
+            EXPECT_TRUE(catalog::WriteProfileString(settings.FilePath(), "ravikver",
+                                                    prefix + std::to_string(i), "x")
+                            .ok());
+        }
+    };
+    std::thread worker(writer, "worker");
+    writer("ui");
+    worker.join();
+    catalog::IniFile file = catalog::IniFile::Load(settings.FilePath());
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_TRUE(file.HasKey("ravikver", "worker" + std::to_string(i))) << i;
+        EXPECT_TRUE(file.HasKey("ravikver", "ui" + std::to_string(i))) << i;
+    }
 }
 
 TEST(UserSettings, SaveFailureIsReported) {
