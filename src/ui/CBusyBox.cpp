@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QTimerEvent>
 
+#include "platform/Paths.h"
 #include "ui/UiFont.h"
 
 namespace ui {
@@ -10,17 +11,21 @@ namespace {
 
 const QPoint kStripPosition(17, 18);
 
-QImage LoadFile(const QString& path) {
+// The images ship beside the executable; a program directory given on the command line
+// (--data-dir) may hold its own copies, which win.
+QImage LoadFile(const QString& programDirectory, const QString& name) {
     QImage image;
-    image.load(path);
+    if (!image.load(programDirectory + name)) {
+        image.load(QString::fromStdString(platform::ExecutableDirectory()) + name);
+    }
     return image;
 }
 
 }  // namespace
 
 CBusyBox::CBusyBox(const QString& programDirectory, QWidget* parent)
-    : SkinnedWindow(LoadFile(programDirectory + QStringLiteral("waitbg.jpg")), NoOptions, parent),
-      strip_(LoadFile(programDirectory + QStringLiteral("waiticon.jpg"))) {
+    : SkinnedWindow(LoadFile(programDirectory, QStringLiteral("waitbg.jpg")), NoOptions, parent),
+      strip_(LoadFile(programDirectory, QStringLiteral("waiticon.jpg"))) {
     setWindowFlag(Qt::WindowDoesNotAcceptFocus);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("正在更新数据"));

@@ -9,8 +9,9 @@ namespace ui {
 
 // The busy box shown while the catalog is being updated: ten animation frames over a
 // background, and the text "正在更新数据，请稍等". Its images are the files "waiticon.jpg"
-// (ten 50 x 50 frames side by side) and "waitbg.jpg" (230 x 98) in the program directory; a
-// missing file leaves that picture out. It takes no input; its owner deletes it.
+// (ten 50 x 50 frames side by side) and "waitbg.jpg" (230 x 98) in the program directory,
+// else beside the executable; a missing file leaves that picture out. It takes no input; its
+// owner deletes it.
 class CBusyBox : public SkinnedWindow {
     Q_OBJECT
   public:
