@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+#include <cstdlib>
 #include <fstream>
 
 #include "TempDir.h"
@@ -34,6 +35,22 @@ class UrlRecorder {
     ~UrlRecorder() { platform::SetUrlOpener({}); }
     std::vector<std::string> urls;
 };
+
+// Pixels of `rect` in `image` that satisfy `test`.
+template <typename Test>
+int CountPixels(const QImage& image, const QRect& rect, Test test) {
+    int count = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            count += test(image.pixelColor(x, y)) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+bool IsTextBlack(const QColor& c) {
+    return c.red() < 60 && c.green() < 60 && c.blue() < 60;
+}
 
 TEST(AboutBoxTest, ShowsVersionAndLinkAtItsSize) {
     auto* about =
@@ -147,6 +164,11 @@ TEST(UpgradeReportTest, LayoutAndBothButtonsClose) {
         EXPECT_EQ(report.windowTitle(), QStringLiteral("Ravik升级报告"));
         EXPECT_EQ(report.CloseButton()->geometry(), QRect(335, 8, 20, 20));
         EXPECT_EQ(report.OkButton()->geometry(), QRect(280, 165, 100, 20));
+        // The message and the thanks are drawn in black on their two lines, nothing below.
+        const QImage shot = report.grab().toImage();
+        EXPECT_GT(CountPixels(shot, QRect(30, 110, 300, 16), IsTextBlack), 20);
+        EXPECT_GT(CountPixels(shot, QRect(30, 130, 300, 16), IsTextBlack), 20);
+        EXPECT_EQ(CountPixels(shot, QRect(30, 148, 240, 40), IsTextBlack), 0);
         QSignalSpy rejected(&report, &QDialog::rejected);
         ui::PngButton* button = which == 0 ? report.OkButton() : report.CloseButton();
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
@@ -211,9 +233,17 @@ TEST(BusyBoxTest, MissingImagesLeaveThemOutButKeepTheText) {
         EXPECT_EQ(box.Strip().isNull(), missing == 0);
         EXPECT_EQ(box.Background().isNull(), missing != 0);
         box.Advance();
-        // Painting without one of the images must still work and draw the text.
+        // Painting without one of the images still draws the text in its place.
         const QImage shot = box.grab().toImage();
-        EXPECT_EQ(shot.size(), QSize(230, 98));
+        ASSERT_EQ(shot.size(), QSize(230, 98));
+        const QColor ground = shot.pixelColor(220, 90);
+        const auto inked = [&ground](const QColor& c) {
+            return std::abs(c.red() - ground.red()) + std::abs(c.green() - ground.green()) +
+                       std::abs(c.blue() - ground.blue()) >
+                   24;
+        };
+        EXPECT_GT(CountPixels(shot, QRect(70, 36, 140, 16), inked), 20) << missing;
+        EXPECT_EQ(CountPixels(shot, QRect(70, 60, 140, 38), inked), 0) << missing;
     }
 }
 
