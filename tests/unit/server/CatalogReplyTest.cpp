@@ -183,6 +183,21 @@ TEST_F(CatalogReplyTest, GarbageRepliesChangeNothing) {
     }
 }
 
+TEST_F(CatalogReplyTest, SeparatorsInsideAFieldOnlyDisturbTheirOwnRecord) {
+    // A field separator in a title shifts the rest of that record by one field; a record
+    // separator in a description cuts the record into two parts too short to be read.
+    SyncFixture::Fields shifted = Game("7", std::string("a") + server::kFieldSeparator + "b");
+    SyncFixture::Fields cut = Tool("187", "0", "20309");
+    cut[7] = std::string("x") + server::kRecordSeparator + "y";
+    auto changes = Read(
+        Reply({Game("5", "first", "", "10"), shifted, cut, Tool("187", "0", "20301", "", "20")}));
+    EXPECT_EQ(changes.records, 3);
+    ASSERT_TRUE(Apply(changes).ok());
+    EXPECT_EQ(GameIds(), (std::vector<uint32_t>{5, 7}));
+    EXPECT_EQ(GeneralToolIds(), std::vector<uint32_t>{20301});
+    EXPECT_EQ(Setting("lasttime"), "20");
+}
+
 TEST_F(CatalogReplyTest, ACutReplyLeavesItsLastRecordForTheNextSync) {
     std::string reply = Reply({Game("1", "a", "", "10"), Tool("187", "0", "20301", "", "20")});
     // Cut inside the tool record, leaving exactly five of its fields: taken as it is, it
