@@ -1,0 +1,63 @@
+#pragma once
+
+#include <string>
+
+#include "ui/SkinnedWindow.h"
+
+class QCheckBox;
+class QRadioButton;
+
+namespace ui {
+
+class PngButton;
+
+// The settings window: start at logon, minimise the main window when a tool is run, what
+// the main window's close button does (hide to the tray or quit) and how updates are taken
+// (automatically or after asking). It shows the values of usercfg.dat [system] when it
+// opens; OK writes all four keys (and adds or removes the autostart entry) and closes, cancel
+// or Escape closes without writing anything. A modeless top-level window at the screen's
+// top-left corner that deletes itself when closed; any number may be open at once, and the
+// one saved last wins.
+class CDialogSet : public SkinnedWindow {
+    Q_OBJECT
+  public:
+    // `programDir` (with a trailing separator) holds usercfg.dat and the launcher program
+    // that the autostart entry starts.
+    explicit CDialogSet(std::string programDir, QWidget* parent = nullptr);
+
+    // The program the autostart entry starts: `programDir` + "Ravik_desk" (".exe" on
+    // Windows), whatever the running file is called.
+    static std::string LauncherProgram(const std::string& programDir);
+
+    QCheckBox* AutostartBox() const { return autostart_; }
+    QCheckBox* AutoMinBox() const { return autoMin_; }
+    QRadioButton* TrayRadio() const { return tray_; }
+    QRadioButton* ExitRadio() const { return exit_; }
+    QRadioButton* AutoUpdateRadio() const { return autoUpdate_; }
+    QRadioButton* PromptUpdateRadio() const { return promptUpdate_; }
+    PngButton* OkButton() const { return ok_; }
+    PngButton* CancelButton() const { return cancel_; }
+
+  public slots:
+    // What OK does: write the settings, then close.
+    void Save();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+  private:
+    void Load();
+
+    std::string programDir_;
+    QCheckBox* autostart_;
+    QCheckBox* autoMin_;
+    QRadioButton* tray_;
+    QRadioButton* exit_;
+    QRadioButton* autoUpdate_;
+    QRadioButton* promptUpdate_;
+    PngButton* ok_;
+    PngButton* cancel_;
+};
+
+}  // namespace ui

@@ -1,0 +1,98 @@
+#include "ui/CDlgComplain.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+#include "server/Reports.h"
+#include "server/ServerClient.h"
+#include "ui/SkinImages.h"
+#include "ui/UiFont.h"
+
+namespace ui {
+
+CDlgComplain::CDlgComplain(QWidget* parent)
+    : QDialog(parent),
+      cannotRun_(new QCheckBox(QStringLiteral("工具无法运行"), this)),
+      needsUpdate_(new QCheckBox(QStringLiteral("工具需要更新"), this)),
+      virusAlarm_(new QCheckBox(QStringLiteral("杀毒软件报毒"), this)),
+      submit_(new QPushButton(QStringLiteral("提交反馈"), this)) {
+    setWindowTitle(QStringLiteral("感谢您的反馈"));
+    setWindowIcon(AppIcon());
+    setFont(UiFont(12));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto* reasons = new QVBoxLayout;
+    reasons->setSpacing(8);
+    reasons->addWidget(cannotRun_);
+    reasons->addWidget(needsUpdate_);
+    reasons->addWidget(virusAlarm_);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(submit_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(36, 18, 18, 14);
+    layout->addLayout(reasons);
+    layout->addStretch();
+    layout->addLayout(row);
+    setFixedSize(280, 150);
+
+    submit_->setDefault(true);
+    connect(submit_, &QPushButton::clicked, this, &CDlgComplain::Submit);
+}
+
+QString CDlgComplain::ReasonText(bool cannotRun, bool needsUpdate, bool virusAlarm) {
+    QString text;
+    auto add = [&text](const QString& reason) {
+        if (!text.isEmpty()) {
+            text += QStringLiteral("，");
+        }
+        text += reason;
+    };
+    if (cannotRun) {
+        add(QStringLiteral("无法运行"));
+    }
+    if (needsUpdate) {
+        add(QStringLiteral("需要更新"));
+    }
+    if (virusAlarm) {
+        add(QStringLiteral("杀软报毒"));
+    }
+    return text;
+}
+
+void CDlgComplain::Submit() {
+    reason_ =
+        ReasonText(cannotRun_->isChecked(), needsUpdate_->isChecked(), virusAlarm_->isChecked());
+    if (!reason_.isEmpty()) {
+        QMessageBox::information(this, QGuiApplication::applicationDisplayName(),
+                                 QStringLiteral("感谢您的反馈，我们将及时更新数据"));
+    }
+    accept();
+}
+
+QString CDlgComplain::AskAndSend(const catalog::CGameTool& tool, const server::ClientConfig& config,
+                                 QWidget* parent) {
+    CDlgComplain form(parent);
+    form.exec();
+    const QString reason = form.Reason();
+    SendInBackground(config, tool.GAMEID, tool.id, reason);
+    return reason;
+}
+
+void CDlgComplain::SendInBackground(const server::ClientConfig& config, std::uint32_t gameId,
+                                    std::uint32_t itemId, const QString& reason) {
+    if (reason.isEmpty()) {
+        return;
+    }
+    QThreadPool::globalInstance()->start([config, gameId, itemId, text = reason.toStdString()] {
+        server::ServerClient client(config);
+        server::SendFeedback(client, gameId, itemId, text);
+    });
+}
+
+}  // namespace ui

@@ -1,0 +1,136 @@
+#include "ui/CWebBox.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "platform/Shell.h"
+#include "ui/PngButton.h"
+#include "ui/UiFont.h"
+
+namespace ui {
+namespace {
+
+// A page that keeps quiet about its scripts' errors: the pages shown in the boxes are not
+// ours, and their console chatter would only fill the user's logs.
+class QuietPage : public QWebEnginePage {
+  public:
+    using QWebEnginePage::QWebEnginePage;
+
+  protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                  const QString&) override {}
+};
+
+QPoint ScreenTopLeft() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->availableGeometry().topLeft() : QPoint(0, 0);
+}
+
+}  // namespace
+
+QString CWebBox::LoadingPageAddress(const QString& productUrl, const QString& target) {
+    QString base = productUrl;
+    while (base.endsWith(u'/')) {
+        base.chop(1);
+    }
+    QString query = target;
+    query.remove(QStringLiteral("http://"), Qt::CaseSensitive);
+    return base + QStringLiteral("/load/LoadingPage.htm?q=") + query;
+}
+
+QString CWebBox::ItemCaption(const catalog::GameList& games, const catalog::CGameTool& item) {
+    const QString title = QString::fromStdString(item.TITLE);
+    const catalog::CNetGame* game = catalog::FindGame(games, item.GAMEID);
+    if (game == nullptr) {
+        return title;
+    }
+    return QString::fromStdString(game->TITLE) + QStringLiteral("： ") + title;
+}
+
+CWebBox::CWebBox(const Layout& layout, const QString& title, const QString& target,
+                 const QString& productUrl, std::uint32_t itemId, WebBoxRegister* reg,
+                 QWidget* parent)
+    : SkinnedWindow(LoadPngResource(layout.background), Draggable | CutCorners, parent),
+      target_(target),
+      pageUrl_(LoadingPageAddress(productUrl, target), QUrl::TolerantMode),
+      itemId_(itemId),
+      register_(reg),
+      title_(new QLabel(this)),
+      minimise_(new PngButton(this)),
+      close_(new PngButton(this)),
+      view_(new QWebEngineView(this)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(AppIcon());
+    setGeometry(QRect(ScreenTopLeft(), layout.size));
+    // Boxes belong to no window; they must still go before the web engine shuts down.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &QObject::deleteLater);
+
+    // The title sits on the caption band beside the logo of the background image.
+    title_->setGeometry(32, 6, layout.minimise.x() - 40, 18);
+    title_->setFont(UiFont(12));
+    QPalette palette = title_->palette();
+    palette.setColor(QPalette::WindowText, layout.titleColour);
+    title_->setPalette(palette);
+    title_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    if (!title.isEmpty()) {
+        title_->setText(title);
+        setWindowTitle(title);
+    }
+
+    minimise_->SetImage(LoadPngResource(Png::MinimiseButton));
+    minimise_->move(layout.minimise);
+    minimise_->setToolTip(QStringLiteral("最小化"));
+    close_->SetImage(LoadPngResource(Png::CloseButton));
+    close_->move(layout.close);
+    close_->setToolTip(QStringLiteral("关闭"));
+    connect(minimise_, &PngButton::clicked, this, &CWebBox::showMinimized);
+    connect(close_, &PngButton::clicked, this, &CWebBox::close);
+
+    auto* page = new QuietPage(view_);
+    page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    // Links that want a window of their own go to the default browser, web addresses only.
+    connect(page, &QWebEnginePage::newWindowRequested, this,
+            [](QWebEngineNewWindowRequest& request) {
+                const QString address = CatalogWebAddress(request.requestedUrl().toString());
+                if (!address.isEmpty()) {
+                    platform::OpenUrl(address.toStdString());
+                }
+            });
+    view_->setPage(page);
+    view_->setGeometry(layout.page);
+    view_->load(pageUrl_);
+}
+
+void CWebBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    SkinnedWindow::keyPressEvent(event);
+}
+
+void CWebBox::reject() {
+    close();
+}
+
+void CWebBox::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
+    if (register_ != nullptr) {
+        register_->MarkClosed(itemId_);
+    }
+    emit webBoxClosed(itemId_);
+}
+
+}  // namespace ui

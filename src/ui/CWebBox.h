@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QColor>
+#include <QRect>
+#include <QString>
+#include <QUrl>
+#include <cstdint>
+
+#include "catalog/CGameTool.h"
+#include "catalog/CNetGame.h"
+#include "ui/SkinImages.h"
+#include "ui/SkinnedWindow.h"
+#include "ui/WebAddress.h"
+#include "ui/WebBoxRegister.h"
+
+class QLabel;
+class QWebEngineView;
+
+namespace ui {
+
+class PngButton;
+
+// Common part of the two web page boxes (CDiaBox, CDialogBigBox): a borderless, draggable,
+// top-level window with the cut-corner outline, a title over its caption band, minimise and
+// close buttons and an embedded web view. The page is always opened through the product web
+// server's loading page, which gets the target address as its query. Closing the box by any
+// way (close button, Escape, the window system) marks its item closed in the register, emits
+// webBoxClosed and deletes the box.
+class CWebBox : public SkinnedWindow {
+    Q_OBJECT
+  public:
+    // `productUrl` + "/load/LoadingPage.htm?q=" + `target` with every "http://" (lower case,
+    // exactly) removed from it; nothing else is encoded.
+    static QString LoadingPageAddress(const QString& productUrl, const QString& target);
+
+    // The caption of a catalog item's box: the title of the game the item belongs to, "： "
+    // and the item's title; the item's title alone when no game in `games` has its GAMEID.
+    static QString ItemCaption(const catalog::GameList& games, const catalog::CGameTool& item);
+
+    std::uint32_t ItemId() const { return itemId_; }
+    // The page the box was asked to show, and the loading-page address it navigated to.
+    QString Target() const { return target_; }
+    QUrl PageUrl() const { return pageUrl_; }
+
+    QWebEngineView* View() const { return view_; }
+    QLabel* TitleLabel() const { return title_; }
+    PngButton* MinimiseButton() const { return minimise_; }
+    PngButton* CloseButton() const { return close_; }
+
+    // Where a kind of box puts its parts.
+    struct Layout {
+        Png background;
+        QSize size;
+        QRect page;  // where the web view sits
+        QPoint minimise;
+        QPoint close;
+        QColor titleColour;
+    };
+
+  signals:
+    // The box is closing. For a catalog item's box the register already reads kClosed.
+    void webBoxClosed(std::uint32_t itemId);
+
+  protected:
+    // `reg` is the register the box reports its closing to; null for boxes that are not
+    // a catalog item's (introduction pages).
+    CWebBox(const Layout& layout, const QString& title, const QString& target,
+            const QString& productUrl, std::uint32_t itemId, WebBoxRegister* reg, QWidget* parent);
+
+    // Opens a catalog item's box of type Box unless the register says its box is open or
+    // `url` is not a web address (CatalogWebAddress); null then.
+    template <typename Box>
+    static Box* OpenRegistered(const catalog::CGameTool& item, const QString& caption,
+                               const QString& productUrl, WebBoxRegister& reg);
+
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+  private:
+    QString target_;
+    QUrl pageUrl_;
+    std::uint32_t itemId_;
+    WebBoxRegister* register_;
+    bool closed_ = false;
+    QLabel* title_;
+    PngButton* minimise_;
+    PngButton* close_;
+    QWebEngineView* view_;
+};
+
+template <typename Box>
+Box* CWebBox::OpenRegistered(const catalog::CGameTool& item, const QString& caption,
+                             const QString& productUrl, WebBoxRegister& reg) {
+    if (reg.IsOpen(item.id)) {
+        return nullptr;
+    }
+    const QString target = CatalogWebAddress(QString::fromStdString(item.URL));
+    if (target.isEmpty()) {
+        return nullptr;
+    }
+    auto* box = new Box(caption, target, item.id, productUrl, &reg);
+    box->show();
+    reg.MarkOpen(item.id);
+    return box;
+}
+
+}  // namespace ui

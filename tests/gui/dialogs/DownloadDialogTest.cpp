@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPointer>
+#include <QSignalSpy>
+#include <filesystem>
+#include <random>
+
+#include "DialogTestSupport.h"
+#include "LoopbackWebServer.h"
+#include "TempDir.h"
+#include "ZipBuilder.h"
+#include "ui/CDownToolDlg.h"
+#include "ui/PngButton.h"
+
+namespace {
+
+using dialogtest::LoopbackWebServer;
+using dialogtest::MessageBoxAnswerer;
+using dialogtest::WaitFor;
+using ui::CDownToolDlg;
+
+struct LineCase {
+    std::uint32_t first;
+    std::uint32_t second;
+    const char* speedLine;
+    const char* sizeLine;
+};
+
+TEST(DownloadDialogTextTest, LinesAreFormattedExactly) {
+    const LineCase cases[] = {
+        {0, 0, "速度：    0 KB/S  已完成  0 ％", "文件大小：     0 KB，已下载      0 KB"},
+        {7, 159, "速度：    7 KB/S  已完成 15 ％", "文件大小：     7 KB，已下载    159 KB"},
+        {1234, 999, "速度： 1234 KB/S  已完成 99 ％", "文件大小：  1234 KB，已下载    999 KB"},
+        // Wider numbers push the text along instead of being cut.
+        {12345, 1000, "速度： 12345 KB/S  已完成 100 ％", "文件大小： 12345 KB，已下载   1000 KB"},
+        {25345, 3567, "速度： 25345 KB/S  已完成 356 ％", "文件大小： 25345 KB，已下载   3567 KB"},
+        {1048576, 1048575, "速度： 1048576 KB/S  已完成 104857 ％",
+         "文件大小：1048576 KB，已下载 1048575 KB"},
+    };
+    for (const LineCase& c : cases) {
+        EXPECT_EQ(CDownToolDlg::SpeedLine(c.first, c.second), QString::fromUtf8(c.speedLine));
+        EXPECT_EQ(CDownToolDlg::SizeLine(c.first, c.second), QString::fromUtf8(c.sizeLine));
+    }
+}
+
+bool IsBlue(QColor c) {
+    return c.blue() > c.red() + 40;
+}
+bool IsGrey(QColor c) {
+    return c.red() == c.green() && c.green() == c.blue();
+}
+
+TEST(DownloadDialogTextTest, ProgressBarFillsItsShare) {
+    const struct {
+        std::uint32_t perMille;
+        int filled;  // pixels from the left
+    } cases[] = {{0, 0}, {1, 0}, {4, 1}, {500, 154}, {999, 307}, {1000, 308}, {1500, 308}};
+    for (const auto& c : cases) {
+        const QImage bar = CDownToolDlg::ProgressBar(c.perMille);
+        ASSERT_EQ(bar.size(), QSize(308, 23));
+        for (int y : {2, 10, 11, 21}) {
+            if (c.filled > 0) {
+                EXPECT_TRUE(IsBlue(bar.pixelColor(c.filled - 1, y))) << c.perMille << " y " << y;
+            }
+            if (c.filled < 308) {
+                EXPECT_TRUE(IsGrey(bar.pixelColor(c.filled, y))) << c.perMille << " y " << y;
+            }
+        }
+    }
+    // The upper half is the lighter blue, the trough runs from light to dark grey.
+    const QImage full = CDownToolDlg::ProgressBar(1000);
+    EXPECT_GT(full.pixelColor(100, 3).lightness(), full.pixelColor(100, 18).lightness());
+    const QImage empty = CDownToolDlg::ProgressBar(0);
+    EXPECT_GT(empty.pixelColor(100, 1).red(), empty.pixelColor(100, 21).red());
+}
+
+// A program directory, a loopback web server and a stand-in for the main window.
+class DownloadDialogTest : public testing::Test {
+  protected:
+    catalog::CGameTool Tool(std::uint32_t id, const std::string& path, const std::string& exe) {
+        catalog::CGameTool tool;
+        tool.id = id;
+        tool.TITLE = "测试工具" + std::to_string(id);
+        tool.TYPE = catalog::kTypeProgram;
+        tool.URL = server_.Url(path);
+        tool.EXENAME = exe;
+        return tool;
+    }
+
+    // Opens a download window over the main window and starts it.
+    QPointer<CDownToolDlg> Start(const catalog::CGameTool& tool) {
+        auto* dialog = new CDownToolDlg(dir_.dir(), &mainWindow_);
+        dialog->show();
+        dialog->StartDownload(tool);
+        return dialog;
+    }
+
+    std::filesystem::path InstallDir(std::uint32_t id) const {
+        return dir_.path() / "LocalGameTool" / std::to_string(id);
+    }
+    std::filesystem::path Archive(std::uint32_t id) const {
+        return dir_.path() / "ToolDownload" / (std::to_string(id) + ".zip");
+    }
+
+    TempDir dir_;
+    LoopbackWebServer server_;
+    QWidget mainWindow_;
+};
+
+std::string ToolArchive() {
+    ziptest::Item script = ziptest::File("Tool/run.sh", "#!/bin/sh\necho started > started.txt\n");
+    script.external = 0100755u << 16;
+    return ziptest::Build({ziptest::Dir("Tool/"), script, ziptest::File("Tool/readme.txt", "hi")});
+}
+
+// Random bytes, so that nothing along the way can shrink them.
+std::string Noise(std::size_t size) {
+    std::mt19937 random(7);
+    std::string bytes(size, '\0');
+    for (char& b : bytes) {
+        b = static_cast<char>(random());
+    }
+    return bytes;
+}
+
+TEST_F(DownloadDialogTest, TwoDownloadsAtOnceInstallStartAndClose) {
+    server_.Put("/tool.zip", ToolArchive());
+    MessageBoxAnswerer boxes(QMessageBox::Ok);
+    // One tool whose program starts, one whose program is missing from its archive.
+    const catalog::CGameTool runs = Tool(501, "/tool.zip", "run.sh");
+    const catalog::CGameTool missing = Tool(502, "/tool.zip", "absent.exe");
+    QPointer<CDownToolDlg> first = Start(runs);
+    QPointer<CDownToolDlg> second = Start(missing);
+    EXPECT_EQ(first->TitleLabel()->text(), QStringLiteral("正在下载：   测试工具501"));
+    EXPECT_TRUE(first->TitleLabel()->isVisible());
+    EXPECT_EQ(first->size(), QSize(360, 200));
+    EXPECT_EQ(first->CancelButton()->geometry(), QRect(335, 8, 20, 20));
+    QSignalSpy installedFirst(first.data(), &CDownToolDlg::toolInstalled);
+    QSignalSpy installedSecond(second.data(), &CDownToolDlg::toolInstalled);
+
+    ASSERT_TRUE(WaitFor([&] { return first.isNull() && second.isNull(); }));
+
+    ASSERT_EQ(installedFirst.count(), 1);
+    EXPECT_EQ(installedFirst[0][0].value<catalog::CGameTool>(), runs);
+    ASSERT_EQ(installedSecond.count(), 1);
+    EXPECT_EQ(installedSecond[0][0].value<catalog::CGameTool>(), missing);
+    for (std::uint32_t id : {501u, 502u}) {
+        EXPECT_TRUE(std::filesystem::exists(InstallDir(id) / "run.sh")) << id;
+        EXPECT_TRUE(std::filesystem::exists(InstallDir(id) / "readme.txt")) << id;
+        EXPECT_TRUE(std::filesystem::exists(Archive(id))) << id;
+    }
+    // The program ran in its own directory.
+    EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(InstallDir(501) / "started.txt"); }));
+    // Only the tool whose program is missing says so.
+    ASSERT_TRUE(WaitFor([&] { return !boxes.SeenBoxes().empty(); }));
+    ASSERT_EQ(boxes.SeenBoxes().size(), 1u);
+    EXPECT_EQ(boxes.SeenBoxes()[0].text, QStringLiteral("程序无法运行，请检查文件是否完整"));
+    EXPECT_EQ(boxes.SeenBoxes()[0].buttons, QMessageBox::Ok);
+}
+
+TEST_F(DownloadDialogTest, CancelMidwayStopsAndClosesWithoutInstalling) {
+    const std::string bytes = Noise(1024 * 1024);
+    server_.Put("/big.zip", bytes, LoopbackWebServer::Mode::Slow);
+    QPointer<CDownToolDlg> dialog = Start(Tool(503, "/big.zip", "run.sh"));
+    QSignalSpy installed(dialog.data(), &CDownToolDlg::toolInstalled);
+
+    // The first part has arrived and is on screen; the rest is held back by the server.
+    ASSERT_TRUE(WaitFor([&] { return dialog->Shown().receivedKB >= 64; }));
+    EXPECT_EQ(dialog->Shown().totalKB, 1024u);
+    EXPECT_TRUE(dialog->IsRefreshing());
+    EXPECT_EQ(dialog->SizeLabel()->text(),
+              CDownToolDlg::SizeLine(1024, dialog->Shown().receivedKB));
+    EXPECT_EQ(dialog->SpeedLabel()->text(),
+              CDownToolDlg::SpeedLine(dialog->Shown().speedKBps, dialog->Shown().perMille));
+    dialogtest::SaveScreenshot(dialog, QStringLiteral("download"));
+
+    QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton, {}, QPoint(9, 9));
+    // It is gone from the screen at once and goes away as soon as the worker has stopped.
+    EXPECT_FALSE(dialog.isNull() ? false : dialog->isVisible());
+    ASSERT_TRUE(WaitFor([&] { return dialog.isNull(); }));
+    server_.Release();
+
+    EXPECT_EQ(installed.count(), 0);
+    EXPECT_FALSE(std::filesystem::exists(InstallDir(503)));
+    // What had arrived stays in the download directory.
+    ASSERT_TRUE(std::filesystem::exists(Archive(503)));
+    EXPECT_LT(std::filesystem::file_size(Archive(503)), bytes.size());
+}
+
+TEST_F(DownloadDialogTest, FailureStaysOnScreenUntilCancelled) {
+    const std::string archive = ToolArchive();
+    server_.Put("/broken.zip", Noise(256 * 1024), LoopbackWebServer::Mode::Broken);
+    server_.Put("/page.zip", "<html>sorry</html>", LoopbackWebServer::Mode::Whole, "text/html");
+    const struct {
+        const char* name;
+        std::string path;
+        const char* status;
+    } cases[] = {
+        {"not found", "/missing.zip", "下载失败，请取消后重试"},
+        {"connection breaks off", "/broken.zip", "下载失败，请取消后重试"},
+        {"not an archive", "/page.zip", "安装失败，请取消后重试"},
+    };
+    std::uint32_t id = 510;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QPointer<CDownToolDlg> dialog = Start(Tool(++id, c.path, "run.sh"));
+        QSignalSpy installed(dialog.data(), &CDownToolDlg::toolInstalled);
+        ASSERT_TRUE(WaitFor([&] { return !dialog->StatusLabel()->text().isEmpty(); }));
+        EXPECT_EQ(dialog->StatusLabel()->text(), QString::fromUtf8(c.status));
+        EXPECT_FALSE(dialog->StatusLabel()->toolTip().isEmpty());
+        EXPECT_FALSE(dialog->IsRefreshing());
+
+        // Enter, Escape and the window system's close leave it where it is.
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QTest::keyClick(dialog, Qt::Key_Return);
+        dialog->close();
+        QTest::qWait(50);
+        ASSERT_FALSE(dialog.isNull());
+        EXPECT_TRUE(dialog->isVisible());
+
+        QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton, {}, QPoint(9, 9));
+        ASSERT_TRUE(WaitFor([&] { return dialog.isNull(); }));
+        EXPECT_EQ(installed.count(), 0);
+        EXPECT_FALSE(std::filesystem::exists(InstallDir(id) / "run.sh"));
+    }
+}
+
+TEST_F(DownloadDialogTest, ClosingTheMainWindowStopsARunningDownload) {
+    server_.Put("/big.zip", Noise(512 * 1024), LoopbackWebServer::Mode::Slow);
+    auto* mainWindow = new QWidget;
+    auto* dialog = new CDownToolDlg(dir_.dir(), mainWindow);
+    dialog->show();
+    dialog->StartDownload(Tool(520, "/big.zip", "run.sh"));
+    ASSERT_TRUE(WaitFor([&] { return dialog->Shown().receivedKB > 0; }));
+    // The window goes with its parent and takes its worker down with it.
+    delete mainWindow;
+    server_.Release();
+    EXPECT_FALSE(std::filesystem::exists(InstallDir(520)));
+}
+
+}  // namespace

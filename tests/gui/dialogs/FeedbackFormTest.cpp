@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include "DialogTestSupport.h"
+#include "server/Frame.h"
+#include "ui/CDlgComplain.h"
+
+namespace {
+
+using dialogtest::MessageBoxAnswerer;
+using dialogtest::WaitFor;
+using ui::CDlgComplain;
+
+TEST(FeedbackReasonTest, ReasonsInOrderWithFullWidthCommas) {
+    const struct {
+        bool cannotRun, needsUpdate, virusAlarm;
+        const char* text;
+    } cases[] = {
+        {false, false, false, ""},
+        {true, false, false, "无法运行"},
+        {false, true, false, "需要更新"},
+        {false, false, true, "杀软报毒"},
+        {true, true, false, "无法运行，需要更新"},
+        {true, false, true, "无法运行，杀软报毒"},
+        {false, true, true, "需要更新，杀软报毒"},
+        {true, true, true, "无法运行，需要更新，杀软报毒"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CDlgComplain::ReasonText(c.cannotRun, c.needsUpdate, c.virusAlarm),
+                  QString::fromUtf8(c.text));
+    }
+    // The comma is U+FF0C, not an ASCII comma.
+    EXPECT_EQ(CDlgComplain::ReasonText(true, true, false).at(4), QChar(0xFF0C));
+}
+
+// Ticks the given boxes of the form that is about to run modally, then submits it or
+// closes it without submitting.
+void FillInWhenShown(std::vector<bool> ticks, bool submit, bool screenshot = false) {
+    QTimer::singleShot(0, [ticks, submit, screenshot] {
+        auto* form = qobject_cast<CDlgComplain*>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        QCheckBox* boxes[] = {form->CannotRunBox(), form->NeedsUpdateBox(), form->VirusAlarmBox()};
+        for (int i = 0; i < 3; ++i) {
+            boxes[i]->setChecked(ticks[i]);
+        }
+        if (screenshot) {
+            dialogtest::SaveScreenshot(form, QStringLiteral("feedback"));
+        }
+        if (submit) {
+            form->SubmitButton()->click();
+        } else {
+            form->close();
+        }
+    });
+}
+
+TEST(FeedbackFormTest, SubmitThanksOnlyWhenSomethingWasTicked) {
+    const struct {
+        const char* name;
+        std::vector<bool> ticks;
+        bool submit;
+        const char* reason;
+    } cases[] = {
+        {"two reasons", {false, true, true}, true, "需要更新，杀软报毒"},
+        {"nothing ticked", {false, false, false}, true, ""},
+        {"closed without submitting", {true, true, true}, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MessageBoxAnswerer boxes(QMessageBox::Ok);
+        CDlgComplain form;
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("感谢您的反馈"));
+        FillInWhenShown(c.ticks, c.submit);
+        form.exec();
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_EQ(form.Reason(), QString::fromUtf8(c.reason));
+        if (*c.reason != '\0') {
+            ASSERT_EQ(boxes.SeenBoxes().size(), 1u);
+            EXPECT_EQ(boxes.SeenBoxes()[0].text,
+                      QStringLiteral("感谢您的反馈，我们将及时更新数据"));
+            EXPECT_EQ(boxes.SeenBoxes()[0].buttons, QMessageBox::Ok);
+        } else {
+            EXPECT_TRUE(boxes.SeenBoxes().empty());
+        }
+    }
+}
+
+// A stand-in for the data server on the UI thread: it collects what each connection sends
+// and answers only when told to.
+class FeedbackListener {
+  public:
+    FeedbackListener() {
+        server_.listen(QHostAddress::LocalHost);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                sockets_.push_back(socket);
+                received_.emplace_back();
+                const std::size_t index = received_.size() - 1;
+                QObject::connect(socket, &QTcpSocket::readyRead, [this, socket, index] {
+                    received_[index] += socket->readAll().toStdString();
+                });
+            }
+        });
+    }
+    server::ClientConfig Config() const {
+        server::ClientConfig config;
+        config.host = "127.0.0.1";
+        config.port = server_.serverPort();
+        return config;
+    }
+    // The frames received so far, decoded; a frame counts once its end mark is in.
+    std::vector<std::string> Frames() const {
+        std::vector<std::string> frames;
+        for (const std::string& bytes : received_) {
+            if (bytes.find(server::kEndMark) != std::string::npos) {
+                frames.push_back(server::DecodeReply(bytes));
+            }
+        }
+        return frames;
+    }
+    bool AllConnected() const {
+        for (const QTcpSocket* socket : sockets_) {
+            if (socket->state() != QAbstractSocket::ConnectedState) {
+                return false;
+            }
+        }
+        return true;
+    }
+    void AnswerAll() {
+        for (QTcpSocket* socket : sockets_) {
+            socket->write("ok", 3);
+            socket->disconnectFromHost();
+        }
+    }
+
+  private:
+    QTcpServer server_;
+    std::vector<QTcpSocket*> sockets_;
+    std::vector<std::string> received_;
+};
+
+TEST(FeedbackFormTest, SubmittedReasonReachesTheServerOffTheUiThread) {
+    FeedbackListener listener;
+    MessageBoxAnswerer boxes(QMessageBox::Ok);
+    catalog::CGameTool tool;
+    tool.id = 1234511;
+    tool.GAMEID = 12345;
+
+    FillInWhenShown({true, true, true}, true, true);
+    const QString reason = CDlgComplain::AskAndSend(tool, listener.Config());
+    EXPECT_EQ(reason, QStringLiteral("无法运行，需要更新，杀软报毒"));
+
+    // The frame arrives while the sender still waits for the answer, which the UI thread has
+    // not given yet: the sending runs on another thread.
+    ASSERT_TRUE(WaitFor([&] { return listener.Frames().size() == 1; }));
+    EXPECT_TRUE(listener.AllConnected());
+    const std::string frame = listener.Frames()[0];
+    const std::vector<std::string> fields = server::SplitFields(frame, server::kFieldSeparator);
+    ASSERT_EQ(fields.size(), 9u) << frame;
+    EXPECT_EQ(fields[0], "^4");
+    EXPECT_EQ(fields[5], "12345");
+    EXPECT_EQ(fields[6], "1234511");
+    EXPECT_EQ(fields[7], "无法运行，需要更新，杀软报毒");
+    EXPECT_EQ(fields[8], "~");
+    listener.AnswerAll();
+}
+
+TEST(FeedbackFormTest, NothingIsSentWithoutAReason) {
+    FeedbackListener listener;
+    catalog::CGameTool tool;
+    tool.id = 77;
+    for (bool submit : {true, false}) {
+        FillInWhenShown({!submit, !submit, false}, submit);
+        EXPECT_TRUE(CDlgComplain::AskAndSend(tool, listener.Config()).isEmpty());
+    }
+    // A last report with a reason shows that the server was there and got only that one.
+    MessageBoxAnswerer boxes(QMessageBox::Ok);
+    FillInWhenShown({false, false, true}, true);
+    CDlgComplain::AskAndSend(tool, listener.Config());
+    ASSERT_TRUE(WaitFor([&] { return listener.Frames().size() == 1; }));
+    EXPECT_NE(listener.Frames()[0].find("杀软报毒"), std::string::npos);
+    QTest::qWait(100);
+    EXPECT_EQ(listener.Frames().size(), 1u);
+    listener.AnswerAll();
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QRadioButton>
+#include <QScreen>
+#include <cstdlib>
+
+#include "DialogTestSupport.h"
+#include "TempDir.h"
+#include "catalog/UserSettings.h"
+#include "platform/Autostart.h"
+#include "ui/CDialogSet.h"
+#include "ui/PngButton.h"
+
+namespace {
+
+using ui::CDialogSet;
+
+// A program directory and an autostart location of its own.
+class SettingsDialogTest : public testing::Test {
+  protected:
+    SettingsDialogTest() { setenv("XDG_CONFIG_HOME", (config_ / "config").c_str(), 1); }
+    ~SettingsDialogTest() override { unsetenv("XDG_CONFIG_HOME"); }
+
+    QPointer<CDialogSet> Open() {
+        auto* dialog = new CDialogSet(dir_.dir());
+        dialog->show();
+        return dialog;
+    }
+    static void Click(ui::PngButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
+    }
+    std::string Key(const char* key) const {
+        catalog::UserSettings settings(dir_.dir());
+        if (std::string(key) == "autostart") {
+            return settings.Autostart();
+        }
+        if (std::string(key) == "automin") {
+            return settings.AutoMinForDialog();
+        }
+        if (std::string(key) == "exit") {
+            return settings.ExitForDialog();
+        }
+        return settings.AutoUpdate();
+    }
+
+    TempDir dir_;
+    TempDir config_;
+};
+
+TEST_F(SettingsDialogTest, ShowsTheStoredValues) {
+    const struct {
+        const char* name;
+        const char* file;  // usercfg.dat; null: no file
+        bool autostart, automin, tray, autoupdate;
+    } cases[] = {
+        {"no file", nullptr, false, false, false, false},
+        {"no system section", "[ravikver]\nversion=1.0\n", false, false, false, false},
+        {"all on", "[system]\nautostart=1\nautomin=1\nexit=1\nautoupdate=1\n", true, true, true,
+         true},
+        {"all off", "[system]\nautostart=0\nautomin=0\nexit=0\nautoupdate=0\n", false, false, false,
+         false},
+        {"only 1 is on", "[SYSTEM]\nAutoStart=yes\nautomin=2\nexit= 1 \nautoupdate=11\n", false,
+         false, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(dir_.path() / "usercfg.dat");
+        if (c.file != nullptr) {
+            dir_.Write("usercfg.dat", c.file);
+        }
+        QPointer<CDialogSet> dialog = Open();
+        EXPECT_EQ(dialog->AutostartBox()->isChecked(), c.autostart);
+        EXPECT_EQ(dialog->AutoMinBox()->isChecked(), c.automin);
+        EXPECT_EQ(dialog->TrayRadio()->isChecked(), c.tray);
+        EXPECT_EQ(dialog->ExitRadio()->isChecked(), !c.tray);
+        EXPECT_EQ(dialog->AutoUpdateRadio()->isChecked(), c.autoupdate);
+        EXPECT_EQ(dialog->PromptUpdateRadio()->isChecked(), !c.autoupdate);
+        Click(dialog->CancelButton());
+        ASSERT_TRUE(dialogtest::WaitFor([&] { return dialog.isNull(); }));
+    }
+}
+
+TEST_F(SettingsDialogTest, LayoutAtTheScreensTopLeft) {
+    QPointer<CDialogSet> dialog = Open();
+    dialogtest::SaveScreenshot(dialog, QStringLiteral("settings"));
+    EXPECT_EQ(
+        dialog->geometry(),
+        QRect(QGuiApplication::primaryScreen()->availableGeometry().topLeft(), QSize(340, 330)));
+    EXPECT_EQ(dialog->OkButton()->geometry(), QRect(80, 264, 60, 20));
+    EXPECT_EQ(dialog->CancelButton()->geometry(), QRect(211, 264, 60, 20));
+    EXPECT_FALSE(dialog->mask().isEmpty());
+    // The choices sit inside the window, clear of each other and of the buttons.
+    const QWidget* choices[] = {dialog->AutostartBox(),    dialog->AutoMinBox(),
+                                dialog->TrayRadio(),       dialog->ExitRadio(),
+                                dialog->AutoUpdateRadio(), dialog->PromptUpdateRadio(),
+                                dialog->OkButton(),        dialog->CancelButton()};
+    for (const QWidget* a : choices) {
+        EXPECT_TRUE(dialog->rect().contains(a->geometry())) << a->geometry().x();
+        for (const QWidget* b : choices) {
+            EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()));
+        }
+    }
+    dialog->close();
+}
+
+TEST_F(SettingsDialogTest, OkWritesAllFourKeysAndTheAutostartEntry) {
+    // Saving unchanged defaults still writes every key, and removing an entry that does not
+    // exist is fine.
+    QPointer<CDialogSet> dialog = Open();
+    Click(dialog->OkButton());
+    ASSERT_TRUE(dialogtest::WaitFor([&] { return dialog.isNull(); }));
+    for (const char* key : {"autostart", "automin", "exit", "autoupdate"}) {
+        EXPECT_EQ(Key(key), "0") << key;
+    }
+    EXPECT_EQ(platform::AutostartProgram(), "");
+
+    dialog = Open();
+    dialog->AutostartBox()->click();
+    dialog->AutoMinBox()->click();
+    dialog->TrayRadio()->click();
+    dialog->AutoUpdateRadio()->click();
+    Click(dialog->OkButton());
+    ASSERT_TRUE(dialogtest::WaitFor([&] { return dialog.isNull(); }));
+    for (const char* key : {"autostart", "automin", "exit", "autoupdate"}) {
+        EXPECT_EQ(Key(key), "1") << key;
+    }
+    EXPECT_EQ(platform::AutostartProgram(), dir_.dir() + "Ravik_desk");
+    EXPECT_EQ(CDialogSet::LauncherProgram(dir_.dir()), dir_.dir() + "Ravik_desk");
+
+    // A new window shows what was saved; clearing autostart removes the entry again.
+    dialog = Open();
+    EXPECT_TRUE(dialog->AutostartBox()->isChecked());
+    EXPECT_TRUE(dialog->TrayRadio()->isChecked());
+    dialog->AutostartBox()->click();
+    Click(dialog->OkButton());
+    ASSERT_TRUE(dialogtest::WaitFor([&] { return dialog.isNull(); }));
+    EXPECT_EQ(Key("autostart"), "0");
+    EXPECT_EQ(Key("automin"), "1");
+    EXPECT_EQ(platform::AutostartProgram(), "");
+}
+
+TEST_F(SettingsDialogTest, CancelAndEscapeWriteNothing) {
+    const std::string before = "[system]\r\nautostart=0\r\n; kept as it is\r\n";
+    for (bool escape : {false, true}) {
+        dir_.Write("usercfg.dat", before);
+        QPointer<CDialogSet> dialog = Open();
+        dialog->AutostartBox()->click();
+        dialog->TrayRadio()->click();
+        if (escape) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        } else {
+            Click(dialog->CancelButton());
+        }
+        ASSERT_TRUE(dialogtest::WaitFor([&] { return dialog.isNull(); })) << escape;
+        EXPECT_EQ(dir_.Read("usercfg.dat"), before) << escape;
+        EXPECT_EQ(platform::AutostartProgram(), "") << escape;
+    }
+}
+
+TEST_F(SettingsDialogTest, TwoWindowsAtOnceTheLastSavedWins) {
+    QPointer<CDialogSet> first = Open();
+    QPointer<CDialogSet> second = Open();
+    first->AutostartBox()->click();
+    first->AutoUpdateRadio()->click();
+    second->AutoMinBox()->click();
+    Click(first->OkButton());
+    ASSERT_TRUE(dialogtest::WaitFor([&] { return first.isNull(); }));
+    ASSERT_FALSE(second.isNull());
+    EXPECT_EQ(Key("autostart"), "1");
+    EXPECT_NE(platform::AutostartProgram(), "");
+
+    Click(second->OkButton());
+    ASSERT_TRUE(dialogtest::WaitFor([&] { return second.isNull(); }));
+    EXPECT_EQ(Key("autostart"), "0");
+    EXPECT_EQ(Key("automin"), "1");
+    EXPECT_EQ(Key("autoupdate"), "0");
+    EXPECT_EQ(platform::AutostartProgram(), "");
+}
+
+}  // namespace

@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QWebEngineView>
+
+#include "DialogTestSupport.h"
+#include "platform/Shell.h"
+#include "ui/CDiaBox.h"
+#include "ui/CDialogBigBox.h"
+#include "ui/PngButton.h"
+
+namespace {
+
+using dialogtest::WaitFor;
+using ui::CDiaBox;
+using ui::CDialogBigBox;
+using ui::CWebBox;
+using ui::WebBoxRegister;
+
+// A small web server on the UI thread for the web views: one request per connection. It
+// takes request targets as browsers send them, also with a second '?' in the query (the
+// loading page gets the target's own query inside its query), which stricter server
+// libraries refuse.
+class PageServer {
+  public:
+    PageServer() {
+        server_.listen(QHostAddress::LocalHost);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, [this, socket] { Read(socket); });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    void Put(const std::string& path, const std::string& html) { pages_[path] = html; }
+    std::string Base() const { return "http://127.0.0.1:" + std::to_string(Port()); }
+    std::string Url(const std::string& path) const { return Base() + path; }
+    int Port() const { return server_.serverPort(); }
+    const std::vector<std::string>& Requests() const { return requests_; }
+
+  private:
+    void Read(QTcpSocket* socket) {
+        QByteArray& head = heads_[socket];
+        head += socket->readAll();
+        if (!head.contains("\r\n\r\n")) {
+            return;
+        }
+        const QList<QByteArray> line = head.left(head.indexOf("\r\n")).split(' ');
+        heads_.erase(socket);
+        const std::string target = line.size() > 1 ? line[1].toStdString() : std::string();
+        requests_.push_back(target);
+        auto page = pages_.find(target.substr(0, target.find('?')));
+        const bool found = page != pages_.end();
+        const std::string body = found ? page->second : "<html>not found</html>";
+        const std::string reply =
+            std::string(found ? "HTTP/1.0 200 OK" : "HTTP/1.0 404 Not Found") +
+            "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+        socket->write(reply.data(), static_cast<qint64>(reply.size()));
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer server_;
+    std::map<std::string, std::string> pages_;
+    std::map<QTcpSocket*, QByteArray> heads_;
+    std::vector<std::string> requests_;
+};
+
+// The product web server's loading page as the tests serve it: it opens the address it was
+// given, as the real one does.
+const char* const kLoadingPage = R"(<html><head><meta charset="utf-8"><script>
+var q = decodeURIComponent(location.search.substring(3));
+location.replace(q.indexOf("://") < 0 ? "http://" + q : q);
+</script></head><body>Loading</body></html>)";
+
+const char* const kTargetPage = R"(<html><head><meta charset="utf-8"><title>攻略</title></head>
+<body style="font-family: 'WenQuanYi Micro Hei'; margin: 24px; background: #f4f8fc">
+<h2 style="color: #114470">仙境传说 新手攻略</h2>
+<p>第一章：选择职业。剑士、法师、弓箭手各有所长。</p>
+<p>第二章：组队与副本。</p></body></html>)";
+
+class WebBoxTest : public testing::Test {
+  protected:
+    WebBoxTest() {
+        server_.Put("/load/LoadingPage.htm", kLoadingPage);
+        server_.Put("/guide.htm", kTargetPage);
+        server_.Put("/rv_intro.php", kTargetPage);
+    }
+
+    catalog::CGameTool Item(std::uint32_t id, std::uint32_t type) const {
+        catalog::CGameTool item;
+        item.id = id;
+        item.TITLE = "新手攻略";
+        item.TYPE = type;
+        item.URL = server_.Url("/guide.htm");
+        return item;
+    }
+    QString Product() const { return QString::fromStdString(server_.Base()); }
+
+    // Waits until the box shows the target page, behind the loading page.
+    static bool ShowsTarget(CWebBox* box) {
+        return WaitFor([box] { return box->View()->url().path() == QStringLiteral("/guide.htm"); });
+    }
+
+    ~WebBoxTest() override {
+        // Boxes closed by a test go away before the next one starts.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    PageServer server_;
+    WebBoxRegister register_;
+};
+
+TEST_F(WebBoxTest, SmallBoxOpensThePageThroughTheLoadingPage) {
+    QPointer<CDiaBox> box =
+        CDiaBox::OpenForItem(Item(301, catalog::kTypeSmallWebBox),
+                             QStringLiteral("仙境传说： 新手攻略"), Product(), register_);
+    ASSERT_FALSE(box.isNull());
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->size(), QSize(575, 438));
+    EXPECT_EQ(box->View()->geometry(), QRect(2, 30, 570, 400));
+    EXPECT_EQ(box->TitleLabel()->text(), QStringLiteral("仙境传说： 新手攻略"));
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("仙境传说： 新手攻略"));
+    EXPECT_FALSE(box->mask().isEmpty());
+    EXPECT_TRUE(register_.IsOpen(301));
+
+    const std::string query =
+        "/load/LoadingPage.htm?q=127.0.0.1:" + std::to_string(server_.Port()) + "/guide.htm";
+    EXPECT_EQ(box->PageUrl().toString(), Product() + QString::fromStdString(query));
+    ASSERT_TRUE(ShowsTarget(box));
+    const std::vector<std::string> requests = server_.Requests();
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(requests[0], query);
+    EXPECT_EQ(requests[1], "/guide.htm");
+    // Let the page paint before it is pictured.
+    QTest::qWait(300);
+    dialogtest::SaveScreenshot(box, QStringLiteral("webbox"));
+    box->close();
+}
+
+TEST_F(WebBoxTest, BigBoxLayout) {
+    QPointer<CDialogBigBox> box = CDialogBigBox::OpenForItem(
+        Item(302, catalog::kTypeLargeWebBox), QStringLiteral("新手攻略"), Product(), register_);
+    ASSERT_FALSE(box.isNull());
+    EXPECT_EQ(box->size(), QSize(1017, 730));
+    EXPECT_EQ(box->View()->geometry(), QRect(2, 30, 1012, 693));
+    EXPECT_EQ(box->MinimiseButton()->pos(), QPoint(970, 8));
+    EXPECT_EQ(box->CloseButton()->pos(), QPoint(990, 8));
+    EXPECT_EQ(box->TitleLabel()->palette().color(QPalette::WindowText), QColor(250, 250, 250));
+    ASSERT_TRUE(ShowsTarget(box));
+    box->close();
+}
+
+TEST_F(WebBoxTest, OneBoxPerItemUntilItIsClosed) {
+    const struct {
+        const char* name;
+        std::function<void(CWebBox*)> close;
+    } ways[] = {
+        {"close button",
+         [](CWebBox* box) {
+             QTest::mouseClick(box->CloseButton(), Qt::LeftButton, {}, QPoint(9, 9));
+         }},
+        {"Escape", [](CWebBox* box) { QTest::keyClick(box, Qt::Key_Escape); }},
+        {"window system", [](CWebBox* box) { box->close(); }},
+    };
+    const catalog::CGameTool item = Item(303, catalog::kTypeSmallWebBox);
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        QPointer<CDiaBox> box = CDiaBox::OpenForItem(item, "a", Product(), register_);
+        ASSERT_FALSE(box.isNull());
+        // While it is open, running the item again opens nothing, also as a big box.
+        EXPECT_EQ(CDiaBox::OpenForItem(item, "a", Product(), register_), nullptr);
+        EXPECT_EQ(CDialogBigBox::OpenForItem(item, "a", Product(), register_), nullptr);
+
+        QSignalSpy closed(box.data(), &CWebBox::webBoxClosed);
+        way.close(box);
+        ASSERT_TRUE(WaitFor([&] { return box.isNull(); }));
+        ASSERT_EQ(closed.count(), 1);
+        EXPECT_EQ(closed[0][0].toUInt(), 303u);
+        EXPECT_EQ(register_.State(303), WebBoxRegister::kClosed);
+    }
+    // After closing, the item opens a new box.
+    QPointer<CDiaBox> again = CDiaBox::OpenForItem(item, "a", Product(), register_);
+    ASSERT_FALSE(again.isNull());
+    again->close();
+}
+
+TEST_F(WebBoxTest, MinimiseButtonMinimises) {
+    QPointer<CDiaBox> box =
+        CDiaBox::OpenForItem(Item(304, catalog::kTypeSmallWebBox), "a", Product(), register_);
+    ASSERT_FALSE(box.isNull());
+    QTest::mouseClick(box->MinimiseButton(), Qt::LeftButton, {}, QPoint(9, 9));
+    EXPECT_TRUE(box->isMinimized());
+    EXPECT_TRUE(register_.IsOpen(304));
+    box->close();
+}
+
+TEST_F(WebBoxTest, AddressThatIsNotAWebAddressOpensNothing) {
+    catalog::CGameTool item = Item(305, catalog::kTypeSmallWebBox);
+    for (const char* url : {"file:///etc/passwd", "javascript:alert(1)", ""}) {
+        item.URL = url;
+        EXPECT_EQ(CDiaBox::OpenForItem(item, "a", Product(), register_), nullptr) << url;
+        EXPECT_EQ(CDialogBigBox::OpenForItem(item, "a", Product(), register_), nullptr) << url;
+        EXPECT_FALSE(register_.IsOpen(305)) << url;
+    }
+}
+
+TEST_F(WebBoxTest, IntroductionPagesStayOutOfTheRegister) {
+    QPointer<CDiaBox> first =
+        CDiaBox::OpenIntroduction(QStringLiteral("新手攻略"), 306, Product(), Product());
+    QPointer<CDiaBox> second =
+        CDiaBox::OpenIntroduction(QStringLiteral("新手攻略"), 306, Product(), Product());
+    ASSERT_FALSE(first.isNull());
+    ASSERT_FALSE(second.isNull());
+    EXPECT_NE(first.data(), second.data());
+    EXPECT_EQ(first->Target(), QString::fromStdString(server_.Url("/rv_intro.php?aid=306")));
+    ASSERT_TRUE(
+        WaitFor([&] { return first->View()->url().path() == QStringLiteral("/rv_intro.php"); }));
+    first->close();
+    second->close();
+    ASSERT_TRUE(WaitFor([&] { return first.isNull() && second.isNull(); }));
+    EXPECT_FALSE(WebBoxRegister::Process().IsOpen(306));
+    EXPECT_NE(WebBoxRegister::Process().State(306), WebBoxRegister::kClosed);
+}
+
+TEST_F(WebBoxTest, LinksThatWantANewWindowGoToTheDefaultBrowser) {
+    // Catches what would go to the default browser.
+    struct UrlRecorder {
+        UrlRecorder() {
+            platform::SetUrlOpener([this](const std::string& url) {
+                urls.push_back(url);
+                return true;
+            });
+        }
+        ~UrlRecorder() { platform::SetUrlOpener({}); }
+        std::vector<std::string> urls;
+    } browser;
+    server_.Put("/links.htm",
+                "<html><body style='margin:0'><a target='_blank' href='/guide.htm' "
+                "style='display:block;width:300px;height:200px'>x</a></body></html>");
+    catalog::CGameTool item = Item(307, catalog::kTypeSmallWebBox);
+    item.URL = server_.Url("/links.htm");
+    QPointer<CDiaBox> box = CDiaBox::OpenForItem(item, "a", Product(), register_);
+    ASSERT_FALSE(box.isNull());
+    // The user clicks the link once its page is there.
+    bool linksShown = false;
+    QObject::connect(box->View(), &QWebEngineView::loadFinished, [&linksShown, &box](bool ok) {
+        linksShown = ok && box->View()->url().path() == QStringLiteral("/links.htm");
+    });
+    ASSERT_TRUE(WaitFor([&] { return linksShown; }));
+    QWidget* input = box->View()->focusProxy();
+    ASSERT_NE(input, nullptr);
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(50, 50));
+    ASSERT_TRUE(WaitFor([&] { return !browser.urls.empty(); }));
+    EXPECT_EQ(browser.urls, std::vector<std::string>{server_.Url("/guide.htm")});
+    box->close();
+}
+
+}  // namespace
