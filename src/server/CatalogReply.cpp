@@ -18,8 +18,6 @@ constexpr std::size_t kRemovalRecordFields = 5;
 constexpr std::size_t kFirstRecordOffset = 3;
 constexpr std::size_t kRankingEntries = 50;
 constexpr std::size_t kRankingSlots = 100;
-// An icon whose file name part is this long or longer is not fetched.
-constexpr std::size_t kIconNameLimit = 20;
 // New and changed games go to the end of the list.
 constexpr std::size_t kAppendPosition = 1000;
 
@@ -48,29 +46,6 @@ int32_t ReadSigned(const std::string& text) {
     return static_cast<int32_t>(value);
 }
 
-// The decimal digits at the start of the text, wrapping like the profile reader does, so
-// stamps compare the way lasttime is read back.
-uint32_t LeadingDigits(std::string_view text) {
-    uint32_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            break;
-        }
-        value = value * 10 + static_cast<uint32_t>(c - '0');
-    }
-    return value;
-}
-
-// The part after the last "/", or the whole text.
-std::string_view LastPart(std::string_view address) {
-    auto slash = address.rfind('/');
-    return slash == std::string_view::npos ? address : address.substr(slash + 1);
-}
-
-std::string IconPath(const std::string& programDir, const char* folder, uint32_t id) {
-    return programDir + folder + platform::kSeparator + std::to_string(id) + ".png";
-}
-
 // A list of ids in a removal record: nothing when shorter than 5 characters, one id when
 // exactly 5 characters long or without a comma, else every piece between commas that
 // starts with a digit.
@@ -80,14 +55,14 @@ std::vector<uint32_t> RemovalIds(std::string_view text) {
         return ids;
     }
     if (text.size() == 5 || text.find(',') == std::string_view::npos) {
-        ids.push_back(LeadingDigits(text));
+        ids.push_back(LeadingNumber(text));
         return ids;
     }
     for (const auto& piece : SplitFields(text, ',')) {
         // The empty piece after a trailing comma names no id; read as 0 it would remove a
         // stored record whose id happens to be 0.
         if (!piece.empty() && piece[0] >= '0' && piece[0] <= '9') {
-            ids.push_back(LeadingDigits(piece));
+            ids.push_back(LeadingNumber(piece));
         }
     }
     return ids;
@@ -107,8 +82,8 @@ void TakeFullRecord(const std::string* d, const CatalogReplyContext& context, Sy
         game.SITE = d[11];
         game.SHOWWEB = d[12];
         game.TIME = ReadUnsigned(d[14]);
-        if (!game.PNG.empty() && Utf16Length(LastPart(game.PNG)) < kIconNameLimit) {
-            out.icons.push_back({game.PNG, IconPath(context.programDir, "GameIcon", game.id)});
+        if (!game.PNG.empty() && IsFetchableIconAddress(game.PNG)) {
+            out.icons.push_back({game.PNG, GameIconFile(context.programDir, game.id)});
         }
         out.changes.emplace_back(PutGameChange{std::move(game), kAppendPosition});
         return;
@@ -128,7 +103,7 @@ void TakeFullRecord(const std::string* d, const CatalogReplyContext& context, Sy
     if (catalog::HasOwnIcon(tool.TYPE) && !tool.PNGURL.empty()) {
         // Named after the id as a number: the loaders look for exactly that name, and a
         // text from the network never becomes part of a path.
-        out.icons.push_back({tool.PNGURL, IconPath(context.programDir, "ToolIcon", tool.id)});
+        out.icons.push_back({tool.PNGURL, ToolIconFile(context.programDir, tool.id)});
     }
     uint32_t gameId = tool.GAMEID;
     out.changes.emplace_back(PutToolChange{gameId, std::move(tool)});
@@ -143,10 +118,24 @@ void TakeRemovalRecord(const std::string* d, const CatalogReplyContext& context,
             out.changes.emplace_back(DropGameChange{id});
         }
     }
-    out.changes.emplace_back(RaiseLastTimeChange{LeadingDigits(d[3])});
+    out.changes.emplace_back(RaiseLastTimeChange{LeadingNumber(d[3])});
 }
 
 }  // namespace
+
+bool IsFetchableIconAddress(std::string_view address) {
+    auto slash = address.rfind('/');
+    std::string_view name = slash == std::string_view::npos ? address : address.substr(slash + 1);
+    return Utf16Length(name) < 20;
+}
+
+std::string GameIconFile(const std::string& programDir, uint32_t gameId) {
+    return programDir + "GameIcon" + platform::kSeparator + std::to_string(gameId) + ".png";
+}
+
+std::string ToolIconFile(const std::string& programDir, uint32_t toolId) {
+    return programDir + "ToolIcon" + platform::kSeparator + std::to_string(toolId) + ".png";
+}
 
 int ApplyCatalogReply(std::string_view reply, bool cut, const CatalogReplyContext& context,
                       SyncChanges& out) {
@@ -197,8 +186,8 @@ bool ApplyRankingReply(std::string_view reply, SyncChanges& out) {
         if (comma == std::string::npos) {
             continue;
         }
-        uint32_t gameId = LeadingDigits(std::string_view(entry).substr(0, comma));
-        uint32_t position = LeadingDigits(std::string_view(entry).substr(comma + 1));
+        uint32_t gameId = LeadingNumber(std::string_view(entry).substr(0, comma));
+        uint32_t position = LeadingNumber(std::string_view(entry).substr(comma + 1));
         if (gameId < 1 || position < 1 || position >= kRankingSlots || taken[position]) {
             continue;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,14 @@ struct CatalogReplyContext {
     std::string programDir;  // with a trailing separator; icon files go below it
     std::string removalMarker = "8053";
 };
+
+// An icon is fetched only when the part of its address after the last "/" (the whole address
+// when there is none) is shorter than 20 characters.
+bool IsFetchableIconAddress(std::string_view address);
+
+// Where the icons of a game and of a tool go below the program directory.
+std::string GameIconFile(const std::string& programDir, uint32_t gameId);
+std::string ToolIconFile(const std::string& programDir, uint32_t toolId);
 
 // Turns the reply to the catalog query into changes appended to `out`: game records (TYPE
 // "186") and tool records become puts (with icon fetches for games whose icon name is short

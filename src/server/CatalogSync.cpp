@@ -1,5 +1,6 @@
 #include "server/CatalogSync.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -7,9 +8,7 @@
 #include "catalog/IniFile.h"
 #include "catalog/UserSettings.h"
 #include "install/HttpDownload.h"
-#include "platform/Paths.h"
 #include "server/CatalogReply.h"
-#include "server/Frame.h"
 
 namespace server {
 
@@ -19,7 +18,6 @@ namespace {
 constexpr std::chrono::seconds kIconConnectTimeout{10};
 constexpr std::chrono::seconds kIconStallTimeout{15};
 constexpr int kIconRetries = 1;
-constexpr std::size_t kIconNameLimit = 20;
 
 bool IsSet(const std::atomic<bool>* flag) {
     return flag != nullptr && flag->load();
@@ -51,18 +49,16 @@ int FetchIcons(const std::vector<IconFetch>& icons, const std::atomic<bool>* can
 std::vector<IconFetch> MissingGameIcons(const std::string& programDir) {
     std::vector<IconFetch> icons;
     catalog::IniFile games = catalog::IniFile::Load(programDir + "gamecfg.dat");
-    uint32_t count = games.GetInt("NETGAME", "SIZE", 0);
+    // Never past the last numbered key, so a damaged SIZE cannot make this spin.
+    uint32_t count = std::min(games.GetInt("NETGAME", "SIZE", 0), games.LargestNumberKey());
     for (uint32_t i = 1; i <= count; ++i) {
         std::string key = std::to_string(i);
         uint32_t id = games.GetInt("NETGAME", key, 0);
         std::string address = games.GetString("PNG", key, "", 259);
-        auto slash = address.rfind('/');
-        std::string name = slash == std::string::npos ? address : address.substr(slash + 1);
-        if (id == 0 || address.empty() || Utf16Length(name) >= kIconNameLimit) {
+        if (id == 0 || address.empty() || !IsFetchableIconAddress(address)) {
             continue;
         }
-        std::string path =
-            programDir + "GameIcon" + platform::kSeparator + std::to_string(id) + ".png";
+        std::string path = GameIconFile(programDir, id);
         std::error_code ec;
         if (!std::filesystem::exists(std::filesystem::u8path(path), ec)) {
             icons.push_back({address, path});

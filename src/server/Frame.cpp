@@ -93,6 +93,17 @@ std::string DecodeReply(std::string_view bytes) {
     return platform::AnsiToUtf8(bytes);
 }
 
+uint32_t LeadingNumber(std::string_view text) {
+    uint32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    return value;
+}
+
 std::vector<std::string> SplitFields(std::string_view text, char separator) {
     std::vector<std::string> fields;
     for (;;) {

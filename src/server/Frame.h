@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -38,6 +39,11 @@ std::string EncodeFrame(std::string_view frame);
 // A reply's text: the received bytes up to the first zero byte (all of them when none is
 // zero), converted from the ANSI code page. Invalid sequences become U+FFFD.
 std::string DecodeReply(std::string_view bytes);
+
+// The decimal digits at the start of a text as an unsigned 32-bit number (0 when there are
+// none), wrapping as the profile reader does, so stamps and ids compare the way lasttime is
+// read back.
+uint32_t LeadingNumber(std::string_view text);
 
 // Splits `text` at every `separator`. Empty parts are kept, a text ending in the separator
 // yields an empty last part and the empty text yields one empty part.

@@ -1,6 +1,7 @@
 #include "FrameServer.h"
 
 #include <chrono>
+#include <exception>
 
 namespace dataserver {
 
@@ -69,7 +70,12 @@ void FrameServer::Work() {
             connection = std::move(queue_.front());
             queue_.pop_front();
         }
-        Handle(std::move(connection));
+        // One bad connection must not take the server down.
+        try {
+            Handle(std::move(connection));
+        } catch (const std::exception& e) {
+            log_(std::string("a connection failed: ") + e.what());
+        }
     }
 }
 

@@ -21,17 +21,6 @@ using server::kRecordSeparator;
 // the two zero bytes.
 constexpr std::size_t kCatalogReplyOverhead = 64;
 
-uint32_t LeadingDigits(std::string_view text) {
-    uint32_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            break;
-        }
-        value = value * 10 + static_cast<uint32_t>(c - '0');
-    }
-    return value;
-}
-
 // A number the client wrote with "%d".
 bool ParseInteger(const std::string& text, int64_t& value) {
     std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
@@ -152,7 +141,7 @@ std::string RequestHandler::Answer(std::string_view bytes, const std::string& pe
     std::vector<std::string> fields =
         server::SplitFields(std::string_view(text).substr(0, text.size() - 1), kFieldSeparator);
     const std::string& length = fields[1];
-    if (length.size() < 10 ||
+    if (length.size() < 10 || length.size() > 19 ||
         !std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         problem = "bad length field";
         return {};
@@ -222,8 +211,8 @@ std::string RequestHandler::Answer(std::string_view bytes, const std::string& pe
 
 std::string RequestHandler::VersionReply(const std::string& sertime) {
     VersionData version = store_.CurrentVersion();
-    bool newer =
-        !version.sertime.empty() && LeadingDigits(version.sertime) > LeadingDigits(sertime);
+    bool newer = !version.sertime.empty() &&
+                 server::LeadingNumber(version.sertime) > server::LeadingNumber(sertime);
     if (!newer) {
         return Reply('1', {"0", "0"});
     }
@@ -246,7 +235,7 @@ std::string RequestHandler::RankingReply(const std::string& pxtime) {
 }
 
 std::string RequestHandler::CatalogReply(const std::string& lasttime) {
-    CatalogChanges changes = store_.ChangesAfter(LeadingDigits(lasttime));
+    CatalogChanges changes = store_.ChangesAfter(server::LeadingNumber(lasttime));
     std::map<uint32_t, uint32_t> gameTimes;
     for (const GameRecord& g : changes.games) {
         gameTimes[g.id] = g.time;

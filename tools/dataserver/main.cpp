@@ -137,6 +137,10 @@ int main(int argc, char** argv) {
         if (!web.set_mount_point("/", options.www)) {
             return Fail("--www " + options.www + " is not a directory");
         }
+        // The launcher opens pages by the names a dynamic web server gives them
+        // (/desk/jc.shtml, /rv_intro.php?aid=...); here they are static pages.
+        web.set_file_extension_and_mimetype_mapping("shtml", "text/html");
+        web.set_file_extension_and_mimetype_mapping("php", "text/html");
         httpPort = options.httpPort == 0 ? web.bind_to_any_port(options.httpHost)
                    : web.bind_to_port(options.httpHost, options.httpPort) ? options.httpPort
                                                                           : -1;

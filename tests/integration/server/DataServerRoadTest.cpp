@@ -46,6 +46,7 @@ TEST(DataServerRoad, MalformedFramesAreAnsweredWithNothingAndLogged) {
         {"no trailing separator", Bars("^2|0000000030|m|i|2011-09-19 08:05:03|0~") + zeros},
         {"too few fields", Bars("^9|0000000017|m|i~") + zeros},
         {"length not digits", Bars("^9|00000000xx|m|i|0~") + zeros},
+        {"length beyond any number", Bars("^9|" + std::string(25, '9') + "|m|i|0~") + zeros},
         {"run report id not a number",
          server::EncodeFrame(
              server::BuildMessage(server::Message::RunReport, "m", "i", {"abc", "0", "187", "t"}))},
