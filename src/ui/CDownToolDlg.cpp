@@ -57,6 +57,8 @@ CDownToolDlg::CDownToolDlg(std::string programDir, QWidget* parent)
     SizeAndCentre(QSize(360, 200));
 
     title_->hide();
+    // The failure line shows its reason as a tool tip, so it takes the mouse itself.
+    status_->setAttribute(Qt::WA_TransparentForMouseEvents, false);
     speed_->setText(SpeedLine(0, 0));
     size_->setText(SizeLine(0, 0));
 
