@@ -284,6 +284,7 @@ std::size_t Catalog::LoadGames() {
     // The lists are about to be replaced from the files: a batch's changes go in first.
     FlushAllPending();
     games_ = GameList();
+    waitingGames_ = GameList();
     IniFile scratch;
     const IniFile& file = Read(GameConfigPath(), scratch);
     const uint32_t n = ItemCount(file, kGameIndex);
@@ -301,7 +302,8 @@ std::size_t Catalog::LoadGames() {
         CNetGame game;
         game.id = file.GetInt(index, i, 0);
         game.icon = GameIconPath(game.id);
-        if (!FileExists(game.icon)) {
+        const bool listed = FileExists(game.icon);
+        if (!listed && game.id == 0) {
             continue;
         }
         game.TITLE = Text(file, title, i);
@@ -312,6 +314,10 @@ std::size_t Catalog::LoadGames() {
         game.SITE = Text(file, site, i);
         game.PNG = Text(file, png, i);
         game.TIME = file.GetInt(time, i, 0);
+        if (!listed) {
+            waitingGames_.push_back(std::move(game));
+            continue;
+        }
         LoadGameTools(game.id, game, file);
         games_.push_back(std::move(game));
     }
@@ -426,8 +432,20 @@ Outcome Catalog::WriteGames() {
 Outcome Catalog::WriteGamesNow() {
     const std::string path = GameConfigPath();
     IniFile& file = Open(path);
-    for (std::size_t i = 0; i < games_.size(); ++i) {
-        const CNetGame& g = games_[i];
+    // The listed games in their order, then the games still waiting for their icon (unless
+    // the list has taken them in since).
+    std::vector<const CNetGame*> written;
+    written.reserve(games_.size() + waitingGames_.size());
+    for (const CNetGame& g : games_) {
+        written.push_back(&g);
+    }
+    for (const CNetGame& g : waitingGames_) {
+        if (FindGame(games_, g.id) == nullptr) {
+            written.push_back(&g);
+        }
+    }
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const CNetGame& g = *written[i];
         const std::string key = std::to_string(i + 1);
         file.Set(kGameIndex, key, std::to_string(g.id));
         file.Set("TITLE", key, g.TITLE);
@@ -440,7 +458,7 @@ Outcome Catalog::WriteGamesNow() {
         file.Set("DIR", key, g.DIR);
         file.Set("PNG", key, g.PNG);
     }
-    file.Set(kGameIndex, "SIZE", std::to_string(games_.size()));
+    file.Set(kGameIndex, "SIZE", std::to_string(written.size()));
     return Finish(path);
 }
 
@@ -559,6 +577,14 @@ Outcome Catalog::PutGame(const CNetGame& game, std::size_t position) {
 }
 
 Outcome Catalog::DropGame(uint32_t gameId) {
+    auto waiting = std::find_if(waitingGames_.begin(), waitingGames_.end(),
+                                [gameId](const CNetGame& g) { return g.id == gameId; });
+    if (waiting != waitingGames_.end()) {
+        waitingGames_.erase(waiting);
+        if (FindGame(games_, gameId) == nullptr) {
+            return WriteGames();
+        }
+    }
     if (games_.empty()) {
         return Outcome::Ok();
     }

@@ -148,6 +148,10 @@ class Catalog {
     std::string defaultD_;
     std::string defaultE_;
     GameList games_;
+    // Games of gamecfg.dat that are not listed because their icon file is missing yet. They
+    // stay in the file when the games list is written, so a failed icon fetch never loses a
+    // game: it is listed once the icon arrives.
+    GameList waitingGames_;
     ToolList generalTools_;
     ToolList used_;
     int batchDepth_ = 0;

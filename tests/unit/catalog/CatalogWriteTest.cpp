@@ -290,6 +290,31 @@ TEST_F(CatalogWrite, DroppingTheLastItemIsWritten) {
     EXPECT_TRUE(cat.DropTool(0, 1).ok());
 }
 
+// A game whose icon has not arrived yet is not listed, but writing the games list must not
+// lose it: one failed icon fetch would otherwise remove the game for good.
+TEST_F(CatalogWrite, GameWaitingForItsIconStaysInTheFile) {
+    WriteGames({{1, "a"}, {2, "等图标", false}, {3, "c"}});
+    cat.LoadGames();
+    ASSERT_EQ(cat.Games().size(), 2u);
+    dir.Write("GameIcon/9.png", "png");
+    ASSERT_TRUE(cat.PutGame(Game(9, "新"), 1000).ok());
+    EXPECT_EQ(Value("gamecfg.dat", "NETGAME", "SIZE"), "4");
+    EXPECT_EQ(Value("gamecfg.dat", "NETGAME", "4"), "2");
+    EXPECT_EQ(Value("gamecfg.dat", "TITLE", "4"), "等图标");
+
+    dir.Write("GameIcon/2.png", "png");
+    Catalog reloaded(dir.dir());
+    reloaded.LoadGames();
+    ASSERT_EQ(reloaded.Games().size(), 4u);
+    EXPECT_EQ(reloaded.Games()[3].TITLE, "等图标");
+
+    // The data server removing the waiting game removes it from the file.
+    std::filesystem::remove(P("GameIcon/2.png"));
+    reloaded.LoadGames();
+    ASSERT_TRUE(reloaded.DropGame(2).ok());
+    EXPECT_EQ(Value("gamecfg.dat", "NETGAME", "SIZE"), "3");
+}
+
 TEST_F(CatalogWrite, DropGameOfUnknownId) {
     WriteGames({{12, "甲"}, {34, "乙"}});
     cat.LoadGames();
