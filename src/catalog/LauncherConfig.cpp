@@ -12,6 +12,51 @@ namespace {
 
 constexpr std::size_t kValueLimit = 1024;
 
+// An installation puts the launcher in <prefix>/bin and its default data files here.
+constexpr char kInstalledDataDir[] = "../share/ravik";
+constexpr char kUserDirName[] = "Ravik";
+
+// $XDG_DATA_HOME, or ~/.local/share; a relative XDG_DATA_HOME is ignored, as the XDG base
+// directory rules ask. Empty without either.
+std::filesystem::path UserDataHome() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && NativePath(xdg).is_absolute()) {
+        return NativePath(xdg);
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') {
+        return NativePath(home) / ".local" / "share";
+    }
+    return {};
+}
+
+// Copies each file below `from` that `to` lacks. A file is copied under a temporary name and
+// renamed into place, so an interrupted copy is never taken for a complete one. Failures are
+// skipped: a missing default icon only leaves a tile without its picture.
+void CopyMissingFiles(const std::filesystem::path& from, const std::filesystem::path& to) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code fileError;
+        if (!it->is_regular_file(fileError)) {
+            continue;
+        }
+        const fs::path target = to / it->path().lexically_relative(from);
+        if (fs::exists(target, fileError)) {
+            continue;
+        }
+        fs::path partial = target;
+        partial += ".part";
+        fs::create_directories(target.parent_path(), fileError);
+        if (fs::copy_file(it->path(), partial, fs::copy_options::overwrite_existing, fileError)) {
+            fs::rename(partial, target, fileError);
+        }
+        if (fileError) {
+            fs::remove(partial, fileError);
+        }
+    }
+}
+
 std::string WithoutTrailingSlash(std::string url) {
     while (!url.empty() && url.back() == '/') {
         url.pop_back();
@@ -47,13 +92,34 @@ std::string ProgramDirectory(const std::string& dataDirOption) {
         dir = home != nullptr ? home : "";
     }
     if (dir.empty()) {
-        return platform::ExecutableDirectory();
+        return DefaultProgramDirectory(platform::ExecutableDirectory());
     }
     // Icons and tool directories are handed to other programs as full paths, so a relative
     // directory is made absolute once, here.
     std::error_code ec;
     std::filesystem::path absolute = std::filesystem::absolute(NativePath(dir), ec);
     return platform::WithTrailingSeparator(ec ? dir : Utf8Path(absolute));
+}
+
+std::string DefaultProgramDirectory(const std::string& executableDir) {
+    namespace fs = std::filesystem;
+    if (executableDir.empty()) {
+        return executableDir;
+    }
+    std::error_code ec;
+    const fs::path dataDir = (NativePath(executableDir) / kInstalledDataDir).lexically_normal();
+    const bool installed =
+        !platform::IsWritableDirectory(executableDir) || fs::is_directory(dataDir, ec);
+    const fs::path userHome = UserDataHome();
+    if (!installed || userHome.empty()) {
+        return executableDir;
+    }
+    const fs::path userDir = userHome / kUserDirName;
+    fs::create_directories(userDir, ec);
+    if (fs::is_directory(dataDir, ec)) {
+        CopyMissingFiles(dataDir, userDir);
+    }
+    return platform::WithTrailingSeparator(Utf8Path(userDir));
 }
 
 }  // namespace catalog

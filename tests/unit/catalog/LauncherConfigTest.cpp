@@ -61,3 +61,121 @@ TEST(ProgramDirectory, OptionThenEnvironmentThenExecutable) {
 #endif
 
 }  // namespace
+
+#ifndef _WIN32
+namespace {
+
+// Sets (or, with nullptr, removes) an environment variable for one scope.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        old_ = had_ ? old : "";
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (had_) {
+            setenv(name_, old_.c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+// A prefix with bin/ for the executable and, when installed, share/ravik with default files;
+// a home directory and an XDG data directory beside it.
+struct InstallTree {
+    TempDir root;
+    std::string bin = root / "prefix/bin/";
+    std::string xdg = root / "xdg";
+    std::string home = root / "home";
+
+    explicit InstallTree(bool withDataDir) {
+        std::filesystem::create_directories(bin);
+        std::filesystem::create_directories(xdg);
+        std::filesystem::create_directories(home);
+        if (withDataDir) {
+            root.Write("prefix/share/ravik/ToolIcon/defaultC.png", "C");
+            root.Write("prefix/share/ravik/ToolIcon/defaultD.png", "D");
+            root.Write("prefix/share/ravik/waitbg.jpg", "W");
+        }
+    }
+};
+
+TEST(DefaultProgramDirectory, PortableBesideTheExecutableInstalledPerUser) {
+    struct Case {
+        const char* what;
+        bool dataDir;       // share/ravik beside bin/
+        bool exeDirExists;  // a missing directory is not writable
+        const char* xdg;    // "abs", "rel" or nullptr (unset)
+        bool hasHome;
+        const char* expected;  // "exe", "xdg" or "home"
+    };
+    const Case cases[] = {
+        {"portable copy", false, true, "abs", true, "exe"},
+        {"installed, XDG_DATA_HOME set", true, true, "abs", true, "xdg"},
+        {"installed, relative XDG_DATA_HOME ignored", true, true, "rel", true, "home"},
+        {"installed, XDG_DATA_HOME unset", true, true, nullptr, true, "home"},
+        {"executable directory not writable", false, false, "abs", true, "xdg"},
+        {"installed without any home", true, true, nullptr, false, "exe"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstallTree tree(c.dataDir);
+        std::string exeDir = c.exeDirExists ? tree.bin : tree.root / "prefix/missing/";
+        ScopedEnv xdg("XDG_DATA_HOME", c.xdg == nullptr              ? nullptr
+                                       : std::string(c.xdg) == "abs" ? tree.xdg.c_str()
+                                                                     : "relative/data");
+        ScopedEnv home("HOME", c.hasHome ? tree.home.c_str() : nullptr);
+
+        const std::string expected = std::string(c.expected) == "exe" ? exeDir
+                                     : std::string(c.expected) == "xdg"
+                                         ? tree.xdg + "/Ravik/"
+                                         : tree.home + "/.local/share/Ravik/";
+        EXPECT_EQ(catalog::DefaultProgramDirectory(exeDir), expected);
+        if (std::string(c.expected) != "exe") {
+            EXPECT_TRUE(std::filesystem::is_directory(expected));
+            EXPECT_EQ(std::filesystem::exists(expected + "ToolIcon/defaultC.png"), c.dataDir);
+        }
+        if (std::string(c.expected) != "xdg") {
+            EXPECT_FALSE(std::filesystem::exists(tree.xdg + "/Ravik"));
+        }
+    }
+}
+
+TEST(DefaultProgramDirectory, SeedingAddsMissingFilesAndKeepsTheUsers) {
+    InstallTree tree(true);
+    ScopedEnv xdg("XDG_DATA_HOME", tree.xdg.c_str());
+    tree.root.Write("xdg/Ravik/ToolIcon/defaultC.png", "mine");
+    tree.root.Write("xdg/Ravik/gamecfg.dat", "[NETGAME]\n");
+
+    const std::string dir = catalog::DefaultProgramDirectory(tree.bin);
+    ASSERT_EQ(dir, tree.xdg + "/Ravik/");
+    EXPECT_EQ(tree.root.Read("xdg/Ravik/ToolIcon/defaultC.png"), "mine");
+    EXPECT_EQ(tree.root.Read("xdg/Ravik/ToolIcon/defaultD.png"), "D");
+    EXPECT_EQ(tree.root.Read("xdg/Ravik/waitbg.jpg"), "W");
+    EXPECT_EQ(tree.root.Read("xdg/Ravik/gamecfg.dat"), "[NETGAME]\n");
+    EXPECT_FALSE(std::filesystem::exists(dir + "ToolIcon/defaultD.png.part"));
+
+    // A default file the user deleted comes back at the next start; changed ones stay.
+    std::filesystem::remove(dir + "waitbg.jpg");
+    tree.root.Write("xdg/Ravik/ToolIcon/defaultD.png", "changed");
+    EXPECT_EQ(catalog::DefaultProgramDirectory(tree.bin), dir);
+    EXPECT_EQ(tree.root.Read("xdg/Ravik/waitbg.jpg"), "W");
+    EXPECT_EQ(tree.root.Read("xdg/Ravik/ToolIcon/defaultD.png"), "changed");
+}
+
+}  // namespace
+#endif
