@@ -118,8 +118,11 @@ const QImage& CShowBox::Icon() {
     if (!icon_) {
         // Read the file completely and let go of it at once, so that an installer may
         // replace it while the tile lives.
-        QImageReader reader(iconFile_);
-        QImage image = reader.read();
+        QImage image;
+        if (!iconFile_.isEmpty()) {
+            QImageReader reader(iconFile_);
+            image = reader.read();
+        }
         icon_ =
             image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
@@ -208,11 +211,6 @@ void CShowBox::contextMenuEvent(QContextMenuEvent* event) {
     }
     menu_ = new QMenu(this);
     menu_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(menu_, &QObject::destroyed, this, [this, menu = menu_] {
-        if (menu_ == menu) {
-            menu_ = nullptr;
-        }
-    });
     for (TileCommand command : entries) {
         QAction* action = menu_->addAction(TileCommandText(command));
         // Queued: the command may replace this tile's view while the menu still closes.

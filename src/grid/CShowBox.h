@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+#include <QMenu>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <optional>
@@ -9,8 +11,6 @@
 #include "catalog/CGameTool.h"
 #include "catalog/CNetGame.h"
 #include "grid/TileMenu.h"
-
-class QMenu;
 
 namespace ui {
 class PngButton;
@@ -62,7 +62,7 @@ class CShowBox : public QWidget {
     // gameDirectorySet) when a path was stored. Cancelling stores and sends nothing.
     bool ChooseGameDirectory();
     // The context menu open on the tile, if any.
-    QMenu* OpenMenu() const { return menu_; }
+    QMenu* OpenMenu() const { return menu_.data(); }
 
   signals:
     void activated(uint32_t itemId);         // double click, before the next two
@@ -100,7 +100,7 @@ class CShowBox : public QWidget {
     bool deleteMark_ = false;
     bool hovered_ = false;
     ui::PngButton* deleteButton_;
-    QMenu* menu_ = nullptr;
+    QPointer<QMenu> menu_;
 };
 
 }  // namespace grid

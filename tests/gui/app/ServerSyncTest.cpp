@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QTest>
 #include <memory>
 
+#include "DataServer.h"
 #include "ProgramFixture.h"
 #include "app/BusyIndicator.h"
 #include "app/CRavikDlg.h"
@@ -17,53 +16,23 @@ namespace {
 
 using catalog::ViewKind;
 
-// A reference data server on loopback ports of its own, with three new games whose icons
-// it serves over HTTP.
-class DataServer {
-  public:
-    DataServer() {
-        for (const char* id : {"5001", "5002", "5003"}) {
-            files_.Write(std::string("www/icons/") + id + ".png",
-                         ProgramFixture::Png(QColor(40, 160, 90)));
-        }
-        files_.Write("seed.json", R"({"games": [
-            {"id": 5001, "TITLE": "新游戏一", "INFO": "一", "PNG": "{{http}}/icons/5001.png", "TIME": 100},
-            {"id": 5002, "TITLE": "新游戏二", "INFO": "二", "PNG": "{{http}}/icons/5002.png", "TIME": 101},
-            {"id": 5003, "TITLE": "新游戏三", "INFO": "三", "PNG": "{{http}}/icons/5003.png", "TIME": 102}
-        ]})");
-        process_.start(QStringLiteral(RAVIK_DATASERVER_PROGRAM),
-                       {"--listen", "127.0.0.1:0", "--http", "127.0.0.1:0", "--www",
-                        QString::fromStdString(files_ / "www"), "--db",
-                        QString::fromStdString(files_ / "data.db"), "--seed",
-                        QString::fromStdString(files_ / "seed.json"), "--port-file",
-                        QString::fromStdString(files_ / "ports")});
-    }
-    ~DataServer() {
-        process_.kill();
-        process_.waitForFinished(10000);
-    }
-
-    // The data server's port once it listens; 0 until then.
-    int Port() const {
-        const std::string ports = files_.Read("ports");
-        const auto at = ports.find("tcp ");
-        return at == std::string::npos ? 0 : std::atoi(ports.c_str() + at + 4);
-    }
-
-  private:
-    TempDir files_;
-    QProcess process_;
-};
-
 TEST(ServerSyncTest, ARebuildAfterASyncLandsOnTheOnlineTabPageOne) {
-    DataServer server;
+    // Three new games whose icons the server's HTTP service has.
+    DataServer server(R"({"games": [
+        {"id": 5001, "TITLE": "新游戏一", "INFO": "一", "PNG": "{{http}}/icons/5001.png", "TIME": 100},
+        {"id": 5002, "TITLE": "新游戏二", "INFO": "二", "PNG": "{{http}}/icons/5002.png", "TIME": 101},
+        {"id": 5003, "TITLE": "新游戏三", "INFO": "三", "PNG": "{{http}}/icons/5003.png", "TIME": 102}
+    ]})");
+    for (const char* id : {"5001", "5002", "5003"}) {
+        server.WriteFile(std::string("icons/") + id + ".png",
+                         ProgramFixture::Png(QColor(40, 160, 90)));
+    }
     QTRY_VERIFY_WITH_TIMEOUT(server.Port() > 0, 30000);
 
     ProgramFixture dir;
     dir.WriteGeneralTools(30);
     dir.WriteUsed({{20001, 187, "工具1"}});
-    dir.Write("launcher.ini",
-              "[server]\nhost=127.0.0.1\nport=" + std::to_string(server.Port()) + "\n");
+    dir.Write("launcher.ini", server.LauncherIni());
     TempDir config;
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path().string()));
 

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+
+#include "DataServer.h"
+#include "ProgramFixture.h"
+#include "app/BusyIndicator.h"
+#include "app/CRavikDlg.h"
+#include "app/MainMenu.h"
+#include "app/ServerLink.h"
+#include "catalog/IniFile.h"
+#include "ui/PngButton.h"
+
+namespace {
+
+using app::CRavikDlg;
+
+// "检查更新" from the settings menu, against a data server on loopback.
+class UpdateCheckTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config_.path().string()));
+    }
+
+    CRavikDlg& Open(int port) {
+        dir_.Write("launcher.ini", "[server]\nhost=127.0.0.1\nport=" + std::to_string(port) + "\n");
+        app::DeskOptions options = app::DeskOptions::For(dir_.dir());
+        options.startServerWorker = false;
+        window_ = std::make_unique<CRavikDlg>(options);
+        window_->Start();
+        window_->show();
+        return *window_;
+    }
+
+    void ChooseCheckUpdate() {
+        window_->Button(CRavikDlg::SettingsButton)->click();
+        QMenu* menu = window_->Menu().Menu();
+        ASSERT_NE(menu, nullptr);
+        menu->actions().at(2)->trigger();
+        menu->close();
+    }
+
+    // The message box on screen, if any.
+    static QMessageBox* Box() {
+        return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    }
+
+    // Answers the message boxes as they come. A box runs its own event loop on top of the
+    // test's, so it can only be answered from inside that loop: a timer looks for it.
+    class Answerer {
+      public:
+        explicit Answerer(QMessageBox::StandardButton answer) {
+            QObject::connect(&timer_, &QTimer::timeout, [this, answer] {
+                if (QMessageBox* box = Box()) {
+                    texts << box->text();
+                    box->button(answer)->click();
+                }
+            });
+            timer_.start(20);
+        }
+        QStringList texts;
+
+      private:
+        QTimer timer_;
+    };
+
+    ProgramFixture dir_;
+    TempDir config_;
+    std::unique_ptr<CRavikDlg> window_;
+};
+
+TEST_F(UpdateCheckTest, TheWindowWaitsWithoutFreezingWhileTheServerIsSlow) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    CRavikDlg& window = Open(silent.serverPort());
+    ChooseCheckUpdate();
+
+    // The check runs beside the UI thread: the window shows that it waits while this
+    // thread goes on handling events.
+    EXPECT_TRUE(window.Server().CheckingForUpdates());
+    EXPECT_FALSE(window.isEnabled());
+    EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
+    QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), 30000);
+    EXPECT_FALSE(window.grab().isNull());
+    EXPECT_FALSE(window.isEnabled());
+
+    // The server hangs up without an answer: nothing to tell, the window is back.
+    delete silent.nextPendingConnection();
+    QTRY_VERIFY_WITH_TIMEOUT(window.isEnabled(), 30000);
+    EXPECT_FALSE(window.Server().CheckingForUpdates());
+    EXPECT_EQ(Box(), nullptr);
+}
+
+TEST_F(UpdateCheckTest, SaysSoWhenTheVersionIsCurrent) {
+    DataServer server(R"({"games": []})");
+    QTRY_VERIFY_WITH_TIMEOUT(server.Port() > 0, 30000);
+    CRavikDlg& window = Open(server.Port());
+    Answerer answerer(QMessageBox::Ok);
+    ChooseCheckUpdate();
+    QTRY_VERIFY_WITH_TIMEOUT(!answerer.texts.isEmpty() && window.isEnabled(), 30000);
+    EXPECT_EQ(answerer.texts, QStringList{QStringLiteral("当前已经是最新版本!")});
+}
+
+struct NewerCase {
+    const char* name;
+    QMessageBox::StandardButton answer;
+    bool ends;
+};
+
+void PrintTo(const NewerCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class NewerVersionTest : public UpdateCheckTest, public testing::WithParamInterface<NewerCase> {};
+
+TEST_P(NewerVersionTest, HandsOverToTheUpdaterOnlyWhenTheUserAgrees) {
+    const NewerCase& c = GetParam();
+    DataServer server(R"({"games": [], "version": {"version": "2.0", "sertime": "200",
+                          "clientadd": "{{http}}/Ravik_desk_2.0.zip"}})");
+    QTRY_VERIFY_WITH_TIMEOUT(server.Port() > 0, 30000);
+    dir_.Write("usercfg.dat", "[ravikver]\nversion=1.0\nsertime=100\n");
+    // An updater that only leaves a mark that it ran.
+    dir_.Write("Rv_Update", "#!/bin/sh\necho ran > \"$1/updater-ran\"\n");
+    std::filesystem::permissions(dir_ / "Rv_Update", std::filesystem::perms::owner_all);
+    CRavikDlg& window = Open(server.Port());
+    QSignalSpy finished(&window, &QDialog::finished);
+
+    Answerer answerer(c.answer);
+    ChooseCheckUpdate();
+    QTRY_VERIFY_WITH_TIMEOUT(!answerer.texts.isEmpty(), 30000);
+    EXPECT_EQ(answerer.texts, QStringList{QStringLiteral("发现服务器有新版本，是否升级")});
+
+    if (c.ends) {
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+        const catalog::IniFile update = catalog::IniFile::Load(dir_ / "update.ini");
+        EXPECT_EQ(update.GetString("ravikver", "version", "", 119), "2.0");
+        const catalog::IniFile settings = catalog::IniFile::Load(dir_ / "usercfg.dat");
+        EXPECT_EQ(settings.GetString("ravikver", "old", "", 119), "1");
+        EXPECT_EQ(settings.GetString("ravikver", "oldversion", "", 119), "1.0");
+        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(dir_ / "updater-ran"), 30000);
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(window.isEnabled(), 30000);
+        EXPECT_EQ(finished.count(), 0);
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "update.ini"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, NewerVersionTest,
+                         testing::Values(NewerCase{"Ok", QMessageBox::Ok, true},
+                                         NewerCase{"Cancel", QMessageBox::Cancel, false}),
+                         [](const testing::TestParamInfo<NewerCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace
