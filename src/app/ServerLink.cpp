@@ -54,11 +54,6 @@ void ServerLink::Tick() {
     }
 }
 
-int ServerLink::RunningWorkers() const {
-    return static_cast<int>(std::count_if(workers_.begin(), workers_.end(),
-                                          [](const auto& w) { return !w->Finished(); }));
-}
-
 void ServerLink::PruneFinishedWorkers() {
     std::erase_if(workers_, [](const auto& w) { return w->Finished(); });
 }

@@ -42,8 +42,7 @@ class ServerLink : public QObject, private server::StartupListener {
     // What the timer does: a new worker while the server has not answered.
     void Tick();
     bool HasReachedServer() const { return serverReached_.load(); }
-    // Workers started and not yet finished, and all workers ever started.
-    int RunningWorkers() const;
+    // How many workers were started so far.
     int WorkersStarted() const { return workersStarted_; }
     QTimer& Timer() { return timer_; }
 
@@ -51,8 +50,6 @@ class ServerLink : public QObject, private server::StartupListener {
     // a time. updateCheckFinished comes when it is over.
     void CheckForUpdates();
     bool CheckingForUpdates() const { return checkThread_.joinable() && !checkDone_.load(); }
-
-    UiPrompt& Prompt() { return prompt_; }
 
   signals:
     // The catalogs are about to change; with `busyBox` the busy box is wanted.
