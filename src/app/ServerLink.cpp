@@ -1,7 +1,5 @@
 #include "app/ServerLink.h"
 
-#include <algorithm>
-
 #include "catalog/Catalog.h"
 #include "server/ServerClient.h"
 #include "server/SyncApply.h"
