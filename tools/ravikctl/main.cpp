@@ -6,7 +6,7 @@
 #include <string>
 
 #include "Command.h"
-#include "platform/Paths.h"
+#include "catalog/LauncherConfig.h"
 #include "platform/Sockets.h"
 
 namespace {
@@ -74,11 +74,9 @@ int main(int argc, char** argv) {
         std::cerr << "ravikctl: unknown command \"" << argv[i] << "\"\n";
         return Usage();
     }
-    if (dataDir.empty()) {
-        const char* home = std::getenv("RAVIK_HOME");
-        dataDir = home != nullptr && *home != '\0' ? home : platform::ExecutableDirectory();
-    }
-    context.programDir = platform::WithTrailingSeparator(dataDir);
+    // The launcher's own rule (--data-dir, RAVIK_HOME, beside the executable or, installed,
+    // per user), so both always work on the same files.
+    context.programDir = catalog::ProgramDirectory(dataDir);
     context.args.assign(argv + i + 1, argv + argc);
     platform::InitSocketLibrary();
     return found->second.fn(context);
