@@ -9,6 +9,7 @@
 #include "app/CatalogCommands.h"
 #include "app/MainMenu.h"
 #include "app/PageBar.h"
+#include "app/RunHandler.h"
 #include "app/ServerLink.h"
 #include "app/TrayHandler.h"
 #include "grid/CShowBox.h"
@@ -16,6 +17,9 @@
 #include "platform/Autostart.h"
 #include "platform/Processes.h"
 #include "server/VersionCheck.h"
+#include "ui/CDiaBox.h"
+#include "ui/CDialogSet.h"
+#include "ui/CDlgComplain.h"
 #include "ui/CDlgUpInfo.h"
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
@@ -82,8 +86,10 @@ CRavikDlg::CRavikDlg(DeskOptions options, QWidget* parent)
     busy_ = new BusyIndicator(this, QString::fromStdString(options_.programDir));
     menu_ = new MainMenu(this, options_.launcher, settings_);
     commands_ = new CatalogCommands(*this, catalog_);
+    runner_ = new RunHandler(*this, ui::WebBoxRegister::Process());
     server_ = std::make_unique<ServerLink>(options_.server, options_.programDir, catalog_);
     ConnectServer();
+    ConnectRequests();
 
     connect(tray_, &TrayHandler::aboutRequested, menu_, &MainMenu::ShowAbout);
     connect(tray_, &TrayHandler::exitRequested, this, &CRavikDlg::EndProgram);
@@ -157,6 +163,24 @@ void CRavikDlg::ConnectServer() {
             [this] { busy_->SetWaiting(true); });
     connect(server_.get(), &ServerLink::updateCheckFinished, busy_,
             [this] { busy_->SetWaiting(false); });
+}
+
+void CRavikDlg::ConnectRequests() {
+    connect(this, &CRavikDlg::runRequested, runner_, &RunHandler::Run);
+    connect(this, &CRavikDlg::settingsRequested, this, [this] {
+        // Any number may be open; each deletes itself when closed.
+        (new ui::CDialogSet(options_.programDir, this))->show();
+    });
+    connect(this, &CRavikDlg::describeRequested, this, [this](grid::CShowBox* tile) {
+        ui::CDiaBox::OpenIntroduction(tile->Title(), tile->ItemId(),
+                                      QString::fromStdString(options_.launcher.productUrl),
+                                      context_.downloadUrl);
+    });
+    connect(this, &CRavikDlg::feedbackRequested, this, [this](grid::CShowBox* tile) {
+        // The form is modal: the tile may go while it is open, so it works on a copy.
+        const catalog::CGameTool tool = tile->ToolRecord();
+        ui::CDlgComplain::AskAndSend(tool, options_.server, this);
+    });
 }
 
 ui::PngButton* CRavikDlg::Button(Control id) const {

@@ -28,6 +28,7 @@ class BusyIndicator;
 class CatalogCommands;
 class MainMenu;
 class PageBar;
+class RunHandler;
 class ServerLink;
 class TrayHandler;
 
@@ -38,8 +39,10 @@ class TrayHandler;
 //
 // It keeps the tabs and their grids consistent and delegates the rest: the settings menu and
 // pages (MainMenu), the tray (TrayHandler), the data server (ServerLink), the busy state
-// (BusyIndicator) and the catalog commands of the tiles (CatalogCommands). Running an item,
-// feedback, descriptions and the settings dialog leave through signals.
+// (BusyIndicator), the catalog commands of the tiles (CatalogCommands) and running an item
+// (RunHandler). The tiles' requests and the settings menu entry are also signals, connected
+// at construction to the handler, the settings window, the description box and the
+// feedback form.
 class CRavikDlg : public ui::SkinnedWindow {
     Q_OBJECT
   public:
@@ -105,6 +108,7 @@ class CRavikDlg : public ui::SkinnedWindow {
     ServerLink& Server() const { return *server_; }
     MainMenu& Menu() const { return *menu_; }
     CatalogCommands& Commands() const { return *commands_; }
+    RunHandler& Runner() const { return *runner_; }
     catalog::Catalog& Catalog() { return catalog_; }
     catalog::UserSettings& Settings() { return settings_; }
     const DeskOptions& Options() const { return options_; }
@@ -138,6 +142,7 @@ class CRavikDlg : public ui::SkinnedWindow {
     void SetManageImage(bool back);
     void SetLabel(const QString& text);
     void ConnectServer();
+    void ConnectRequests();
 
     DeskOptions options_;
     catalog::Catalog catalog_;
@@ -156,6 +161,7 @@ class CRavikDlg : public ui::SkinnedWindow {
     BusyIndicator* busy_ = nullptr;
     MainMenu* menu_ = nullptr;
     CatalogCommands* commands_ = nullptr;
+    RunHandler* runner_ = nullptr;
     std::unique_ptr<ServerLink> server_;
 };
 

@@ -43,6 +43,14 @@ bool UiPrompt::AskOnUiThread(std::function<bool()> ask) {
     QMetaObject::invokeMethod(
         this,
         [this, answer, ask = std::move(ask)] {
+            // A question still queued when the program began to end is not put any more:
+            // its worker already has its "Cancel".
+            {
+                std::lock_guard lock(mutex_);
+                if (shutDown_) {
+                    return;
+                }
+            }
             const bool value = ask();
             {
                 std::lock_guard lock(mutex_);

@@ -58,16 +58,6 @@ QString WrapToWidth(const QString& text, const QFont& font, int width) {
     return lines.join(QLatin1Char('\n'));
 }
 
-// The folder part of a program path: everything up to and including its last separator.
-std::string FolderOf(const std::string& path) {
-#ifdef _WIN32
-    const auto cut = path.find_last_of("\\/");
-#else
-    const auto cut = path.find_last_of('/');
-#endif
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 }  // namespace
 
 CShowBox::CShowBox(const GridContext& context, QWidget* parent)
@@ -260,7 +250,7 @@ void CShowBox::OpenDirectory() const {
     if (context_.catalog == nullptr) {
         return;
     }
-    const std::string folder = FolderOf(context_.catalog->GameDirectoryForOpen(tool_.GAMEID));
+    const std::string folder = ProgramFolder(context_.catalog->GameDirectoryForOpen(tool_.GAMEID));
     if (!folder.empty()) {
         platform::OpenUrl(folder);
     }

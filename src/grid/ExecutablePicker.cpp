@@ -62,4 +62,13 @@ void SetExecutablePicker(std::function<QString()> picker) {
     Override() = std::move(picker);
 }
 
+std::string ProgramFolder(const std::string& programPath) {
+#ifdef _WIN32
+    const auto cut = programPath.find_last_of("\\/");
+#else
+    const auto cut = programPath.find_last_of('/');
+#endif
+    return cut == std::string::npos ? std::string() : programPath.substr(0, cut + 1);
+}
+
 }  // namespace grid

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <string>
 
 namespace grid {
 
@@ -12,5 +13,9 @@ QString PickExecutable();
 
 // Replaces the dialog, for tests; an empty function restores it.
 void SetExecutablePicker(std::function<QString()> picker);
+
+// The folder part of a program path: everything up to and including its last separator
+// (either slash on Windows); empty for a bare file name. Programs start from there.
+std::string ProgramFolder(const std::string& programPath);
 
 }  // namespace grid

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ class ProgramFixture : public TempDir {
         std::string title;
         uint32_t gameId = 0;
         int installed = 0;
+        // Without one, "http://tools.test/<id>".
+        std::optional<std::string> url = std::nullopt;
     };
 
     // `count` games with ids first, first + 1, ... titled "游戏<n>" (n from 1), each with an
@@ -40,6 +43,8 @@ class ProgramFixture : public TempDir {
             sections["TITLE"].push_back("游戏" + std::to_string(n + 1));
             sections["INFO"].push_back("游戏" + std::to_string(n + 1) + "的介绍");
             sections["SHOWWEB"].push_back("http://games.test/" + id);
+            sections["DOWNURL"].push_back("http://games.test/" + id + "/down");
+            sections["SITE"].push_back("http://games.test/" + id + "/site");
             Write("GameIcon/" + id + ".png", Png(QColor(200, 60, 60)));
         }
         Write("gamecfg.dat", Ini("NETGAME", sections, ids.size()));
@@ -105,7 +110,8 @@ class ProgramFixture : public TempDir {
             sections["TYPE"].push_back(std::to_string(tool.type));
             sections["GAMEID"].push_back(std::to_string(tool.gameId));
             sections["INSTALLED"].push_back(std::to_string(tool.installed));
-            sections["URL"].push_back("http://tools.test/" + std::to_string(tool.id));
+            sections["URL"].push_back(
+                tool.url.value_or("http://tools.test/" + std::to_string(tool.id)));
             sections["EXENAME"].push_back("tool.exe");
         }
         return Ini(index, sections, tools.size());

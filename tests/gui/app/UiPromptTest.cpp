@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <atomic>
 #include <thread>
 
 #include "DialogTestSupport.h"
+#include "app/UiPrompt.h"
 #include "server/VersionCheck.h"
-#include "ui/QtUserPrompt.h"
 
 namespace {
 
@@ -30,7 +29,7 @@ const PromptCase kCases[] = {
     {"tell", false, server::kUpToDateText, QMessageBox::Ok, true, QMessageBox::Ok},
 };
 
-bool Prompt(ui::QtUserPrompt& prompt, const PromptCase& c) {
+bool Prompt(app::UiPrompt& prompt, const PromptCase& c) {
     if (c.confirm) {
         return prompt.Confirm(c.text);
     }
@@ -41,14 +40,14 @@ bool Prompt(ui::QtUserPrompt& prompt, const PromptCase& c) {
 void ExpectBox(const MessageBoxAnswerer& boxes, const PromptCase& c) {
     ASSERT_EQ(boxes.SeenBoxes().size(), 1u);
     EXPECT_EQ(boxes.SeenBoxes()[0].text, QString::fromUtf8(c.text));
-    EXPECT_EQ(boxes.SeenBoxes()[0].title, QGuiApplication::applicationDisplayName());
+    EXPECT_EQ(boxes.SeenBoxes()[0].title, QStringLiteral("Ravik游戏桌面"));
     EXPECT_EQ(boxes.SeenBoxes()[0].buttons, c.buttons);
 }
 
-TEST(QtUserPromptTest, AWorkersQuestionIsAskedOnTheUiThreadAndWaitsForTheAnswer) {
+TEST(UiPromptTest, AWorkersQuestionIsAskedOnTheUiThreadAndWaitsForTheAnswer) {
     for (const PromptCase& c : kCases) {
         SCOPED_TRACE(c.name);
-        ui::QtUserPrompt prompt;
+        app::UiPrompt prompt;
         MessageBoxAnswerer boxes(c.answer);
         std::atomic<bool> done{false};
         bool result = !c.result;
@@ -63,14 +62,37 @@ TEST(QtUserPromptTest, AWorkersQuestionIsAskedOnTheUiThreadAndWaitsForTheAnswer)
     }
 }
 
-TEST(QtUserPromptTest, AskedOnTheUiThreadItselfAnswersDirectly) {
+TEST(UiPromptTest, AskedOnTheUiThreadItselfAnswersDirectly) {
     for (const PromptCase& c : kCases) {
         SCOPED_TRACE(c.name);
-        ui::QtUserPrompt prompt;
+        app::UiPrompt prompt;
         MessageBoxAnswerer boxes(c.answer);
         EXPECT_EQ(Prompt(prompt, c), c.result);
         ExpectBox(boxes, c);
     }
+}
+
+TEST(UiPromptTest, AtShutdownAWaitingWorkerAndLaterQuestionsGetCancel) {
+    app::UiPrompt prompt;
+    std::atomic<bool> done{false};
+    bool waiting = true;
+    // Nobody answers: the UI thread does not run its loop until the worker has asked.
+    std::thread worker([&] {
+        waiting = prompt.Confirm(server::kAskUpdateText);
+        done = true;
+    });
+    prompt.Shutdown();
+    worker.join();
+    EXPECT_TRUE(done.load());
+    EXPECT_FALSE(waiting);
+    bool later = true;
+    std::thread after([&] { later = prompt.Confirm(server::kAskUpdateText); });
+    after.join();
+    EXPECT_FALSE(later);
+    // A question that was queued before the shutdown is not put afterwards.
+    MessageBoxAnswerer boxes(QMessageBox::Cancel);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(boxes.SeenBoxes().empty());
 }
 
 }  // namespace

@@ -1,0 +1,193 @@
+#include "app/RunHandler.h"
+
+#include <QThreadPool>
+
+#include "app/CRavikDlg.h"
+#include "app/CatalogCommands.h"
+#include "grid/CShowBox.h"
+#include "grid/CShowView.h"
+#include "grid/ExecutablePicker.h"
+#include "install/ToolInstall.h"
+#include "platform/Shell.h"
+#include "server/Reports.h"
+#include "ui/CDiaBox.h"
+#include "ui/CDialogBigBox.h"
+#include "ui/CDownToolDlg.h"
+#include "ui/WebAddress.h"
+
+namespace app {
+namespace {
+
+// Ids of the fixed entries of games from 10000 up; smaller games' entries are ordinary
+// used entries here (their download entry is kept, their start entry keeps its title).
+constexpr uint32_t kLargeFixedEntryBound = 1000000;
+
+bool StartWithPlatform(const std::string& program, const std::string& workingDir, bool hidden) {
+    return platform::StartProgram(program, {}, workingDir, hidden);
+}
+
+}  // namespace
+
+RunHandler::RunHandler(CRavikDlg& window, ui::WebBoxRegister& reg)
+    : QObject(&window), window_(window), register_(reg) {
+    SetProgramStarter({});
+    SetReportSender({});
+}
+
+void RunHandler::SetProgramStarter(ProgramStarter starter) {
+    starter_ = starter ? std::move(starter) : ProgramStarter(StartWithPlatform);
+}
+
+void RunHandler::SetReportSender(ReportSender sender) {
+    if (sender) {
+        reporter_ = std::move(sender);
+        return;
+    }
+    // The report owns copies of the configuration and the record, so it may outlive the
+    // tile and the window; the application waits for the pool when it ends.
+    reporter_ = [config = window_.Options().server](const catalog::CGameTool& tool) {
+        QThreadPool::globalInstance()->start(
+            [config, tool] { server::SendRunReport(config, tool); });
+    };
+}
+
+void RunHandler::Run(grid::CShowBox* tile) {
+    if (tile == nullptr || !tile->IsTool()) {
+        return;
+    }
+    // The record is copied first: starting a game may rebuild tiles, and a dialog may run
+    // its own event loop, while the tile is gone.
+    const catalog::CGameTool tool = tile->ToolRecord();
+    reporter_(tool);
+    const RunResult result = Dispatch(tool, tile);
+    if (result.started && window_.Settings().AutoMinForRun() == "1") {
+        window_.Minimise();
+    }
+    if (result.addToMyList) {
+        AddToMyList(tool);
+    }
+}
+
+RunHandler::RunResult RunHandler::Dispatch(const catalog::CGameTool& tool,
+                                           QPointer<grid::CShowBox> tile) {
+    switch (tool.TYPE) {
+        case catalog::kTypeSmallWebBox:
+            return OpenWebBox(tool, false);
+        case catalog::kTypeLargeWebBox:
+            return OpenWebBox(tool, true);
+        case catalog::kTypeBrowser:
+            return OpenInBrowser(tool);
+        default:
+            break;
+    }
+    switch (tool.id % 100) {
+        case catalog::kStartEntry:
+            return StartGame(tool, tile);
+        case catalog::kDownloadEntry:
+        case catalog::kSiteEntry:
+        case catalog::kInfoEntry:
+            return OpenInBrowser(tool);
+        default:
+            return StartTool(tool);
+    }
+}
+
+RunHandler::RunResult RunHandler::OpenWebBox(const catalog::CGameTool& tool, bool large) {
+    // A second run while the item's box is open opens nothing new.
+    if (register_.IsOpen(tool.id)) {
+        return {};
+    }
+    const QString caption = ui::CWebBox::ItemCaption(window_.Catalog().Games(), tool);
+    const QString productUrl = QString::fromStdString(window_.Options().launcher.productUrl);
+    ui::CWebBox* box = large ? static_cast<ui::CWebBox*>(ui::CDialogBigBox::OpenForItem(
+                                   tool, caption, productUrl, register_))
+                             : ui::CDiaBox::OpenForItem(tool, caption, productUrl, register_);
+    return {true, box != nullptr};
+}
+
+RunHandler::RunResult RunHandler::OpenInBrowser(const catalog::CGameTool& tool) {
+    // Only web addresses go to the browser: a catalog entry must not start a local program.
+    const QString address = ui::CatalogWebAddress(QString::fromStdString(tool.URL));
+    if (!address.isEmpty()) {
+        platform::OpenUrl(address.toStdString());
+    }
+    return {};
+}
+
+RunHandler::RunResult RunHandler::StartGame(const catalog::CGameTool& tool,
+                                            QPointer<grid::CShowBox> tile) {
+    catalog::Catalog& catalog = window_.Catalog();
+    std::string program = catalog.GameDirectoryForRun(tool.GAMEID);
+    if (!program.empty()) {
+        // A program stored earlier is started without looking at the result.
+        StartProgram(program, true);
+        return {true, true};
+    }
+    // The user is asked for the game's program; the tile stores it and tells the window.
+    if (tile.isNull() || !tile->ChooseGameDirectory()) {
+        return {false, false};
+    }
+    program = catalog.GameDirectoryForRun(tool.GAMEID);
+    if (program.empty()) {
+        return {false, false};
+    }
+    if (!StartProgram(program, true)) {
+        prompt_.Tell(kCannotStartGame);
+        return {false, false};
+    }
+    return {true, true};
+}
+
+RunHandler::RunResult RunHandler::StartTool(const catalog::CGameTool& tool) {
+    if (tool.INSTALLED != 0) {
+        StartProgram(
+            install::ToolProgramPath(window_.Catalog().ProgramDir(), tool.id, tool.EXENAME), false);
+        return {true, true};
+    }
+    if (tool.URL.empty()) {
+        return {};
+    }
+    auto* dialog = new ui::CDownToolDlg(window_.Catalog().ProgramDir(), &window_);
+    connect(dialog, &ui::CDownToolDlg::toolInstalled, &window_.Commands(),
+            &CatalogCommands::ToolInstalled);
+    dialog->show();
+    dialog->StartDownload(tool);
+    return {true, true};
+}
+
+bool RunHandler::StartProgram(const std::string& program, bool hidden) {
+    return starter_(program, grid::ProgramFolder(program), hidden);
+}
+
+void RunHandler::AddToMyList(const catalog::CGameTool& tool) {
+    // A big game's download entry is a link, not something the user has "used".
+    if (tool.id > kLargeFixedEntryBound && tool.id % 100 == catalog::kDownloadEntry) {
+        return;
+    }
+    catalog::Catalog& catalog = window_.Catalog();
+    if (catalog::FindTool(catalog.Used(), tool.id)) {
+        return;
+    }
+    // The catalog's record is the full one; the tile's copy stands in when the catalog no
+    // longer has the item (it changed while the item was being run).
+    catalog::CGameTool entry = tool;
+    if (auto found = catalog::FindTool(catalog.GeneralTools(), tool.id)) {
+        entry = *found.record;
+    } else if (const grid::CShowView* online = window_.View(catalog::ViewKind::OnlineGames)) {
+        const catalog::CNetGame* game = catalog::FindGame(catalog.Games(), online->EnteredGameId());
+        if (game != nullptr && game->display) {
+            if (auto shown = catalog::FindTool(*game->display, tool.id)) {
+                entry = *shown.record;
+            }
+        }
+    }
+    if (entry.id > kLargeFixedEntryBound && entry.id % 100 == catalog::kStartEntry) {
+        if (const catalog::CNetGame* game = catalog::FindGame(catalog.Games(), entry.GAMEID)) {
+            entry.TITLE = game->TITLE;
+        }
+    }
+    catalog.AddUsed(entry);
+    window_.RebuildMyView();
+}
+
+}  // namespace app
