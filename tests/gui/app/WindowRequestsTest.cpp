@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include "DialogTestSupport.h"
+#include "RunFixture.h"
+#include "server/Frame.h"
+#include "ui/CDialogSet.h"
+#include "ui/CDlgComplain.h"
+#include "ui/PngButton.h"
+
+namespace {
+
+using catalog::ViewKind;
+using dialogtest::MessageBoxAnswerer;
+using dialogtest::WaitFor;
+
+using WindowRequestsTest = RunFixture;
+
+std::vector<ui::CDialogSet*> OpenSettingsWindows() {
+    std::vector<ui::CDialogSet*> open;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<ui::CDialogSet*>(widget); dialog && dialog->isVisible()) {
+            open.push_back(dialog);
+        }
+    }
+    return open;
+}
+
+TEST_F(WindowRequestsTest, EverySettingsRequestOpensAnotherSettingsWindow) {
+    dir_.Write("usercfg.dat", "[system]\nautomin=1\n");
+    Open();
+    const std::string settings = dir_.Read("usercfg.dat");
+    emit window_->settingsRequested();
+    emit window_->settingsRequested();
+    const std::vector<ui::CDialogSet*> open = OpenSettingsWindows();
+    ASSERT_EQ(open.size(), 2u);
+    EXPECT_TRUE(open[0]->AutoMinBox()->isChecked());
+    // Cancel writes nothing and the window goes away.
+    QPointer<ui::CDialogSet> first = open[0];
+    first->CancelButton()->click();
+    EXPECT_TRUE(WaitFor([&] { return first.isNull(); }));
+    EXPECT_EQ(OpenSettingsWindows().size(), 1u);
+    EXPECT_EQ(dir_.Read("usercfg.dat"), settings);
+    window_.reset();
+    EXPECT_TRUE(OpenSettingsWindows().empty());
+}
+
+TEST_F(WindowRequestsTest, FeedbackFromATileReachesTheDataServer) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    std::string received;
+    QTcpSocket* peer = nullptr;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        peer = server.nextPendingConnection();
+        QObject::connect(peer, &QTcpSocket::readyRead,
+                         [&] { received += peer->readAll().toStdString(); });
+    });
+    dir_.Write("launcher.ini",
+               "[server]\nhost=127.0.0.1\nport=" + std::to_string(server.serverPort()) + "\n");
+    dir_.WriteGames({1001});
+    dir_.WriteGameTools(1001, {{5001, 187, "补丁", 1001, 1}});
+    dir_.WriteGeneralTools({});
+    Open();
+    MessageBoxAnswerer boxes(QMessageBox::Ok);
+    bool formSeen = false;
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<ui::CDlgComplain*>(QApplication::activeModalWidget());
+        if (form == nullptr) {
+            return;
+        }
+        formSeen = form->parentWidget() == window_.get();
+        form->CannotRunBox()->setChecked(true);
+        form->VirusAlarmBox()->setChecked(true);
+        form->SubmitButton()->click();
+    });
+    Tile(ViewKind::OnlineGames, 5001, 1001)->RunCommand(grid::TileCommand::Feedback);
+    EXPECT_TRUE(formSeen);
+    ASSERT_TRUE(WaitFor([&] { return received.find(server::kEndMark) != std::string::npos; }));
+    const std::vector<std::string> fields =
+        server::SplitFields(server::DecodeReply(received), server::kFieldSeparator);
+    ASSERT_EQ(fields.size(), 9u);
+    EXPECT_EQ(fields[0], "^4");
+    EXPECT_EQ(fields[5], "1001");
+    EXPECT_EQ(fields[6], "5001");
+    EXPECT_EQ(fields[7], "无法运行，杀软报毒");
+    peer->write("ok", 3);
+    peer->disconnectFromHost();
+}
+
+}  // namespace
