@@ -122,4 +122,17 @@ std::string DefaultProgramDirectory(const std::string& executableDir) {
     return platform::WithTrailingSeparator(Utf8Path(userDir));
 }
 
+std::string LauncherProgramFile(const std::string& programDir) {
+#ifdef _WIN32
+    const std::string portable = programDir + "Ravik_desk.exe";
+#else
+    const std::string portable = programDir + "Ravik_desk";
+#endif
+    if (FileExists(portable)) {
+        return portable;
+    }
+    const std::string running = platform::ExecutablePath();
+    return running.empty() ? portable : running;
+}
+
 }  // namespace catalog

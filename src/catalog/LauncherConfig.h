@@ -34,4 +34,9 @@ std::string ProgramDirectory(const std::string& dataDirOption);
 // directory is used.
 std::string DefaultProgramDirectory(const std::string& executableDir);
 
+// The launcher program the autostart entry names: the one in the program directory (a
+// portable copy), else the running executable (an installed launcher keeps its program
+// directory per user, where no program file lies).
+std::string LauncherProgramFile(const std::string& programDir);
+
 }  // namespace catalog

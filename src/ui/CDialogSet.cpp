@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include "catalog/LauncherConfig.h"
 #include "catalog/UserSettings.h"
 #include "platform/Autostart.h"
 #include "ui/PngButton.h"
@@ -68,14 +69,6 @@ CDialogSet::CDialogSet(std::string programDir, QWidget* parent)
     Load();
 }
 
-std::string CDialogSet::LauncherProgram(const std::string& programDir) {
-#ifdef _WIN32
-    return programDir + "Ravik_desk.exe";
-#else
-    return programDir + "Ravik_desk";
-#endif
-}
-
 void CDialogSet::Load() {
     const catalog::UserSettings settings(programDir_);
     autostart_->setChecked(settings.Autostart() == "1");
@@ -89,7 +82,7 @@ void CDialogSet::Save() {
     // stores; a failure of one does not keep the other from being written.
     catalog::UserSettings settings(programDir_);
     if (autostart_->isChecked()) {
-        platform::SetAutostart(LauncherProgram(programDir_));
+        platform::SetAutostart(catalog::LauncherProgramFile(programDir_));
     } else {
         platform::RemoveAutostart();
     }

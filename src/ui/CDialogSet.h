@@ -25,10 +25,6 @@ class CDialogSet : public SkinnedWindow {
     // that the autostart entry starts.
     explicit CDialogSet(std::string programDir, QWidget* parent = nullptr);
 
-    // The program the autostart entry starts: `programDir` + "Ravik_desk" (".exe" on
-    // Windows), whatever the running file is called.
-    static std::string LauncherProgram(const std::string& programDir);
-
     QCheckBox* AutostartBox() const { return autostart_; }
     QCheckBox* AutoMinBox() const { return autoMin_; }
     QRadioButton* TrayRadio() const { return tray_; }

@@ -179,3 +179,10 @@ TEST(DefaultProgramDirectory, SeedingAddsMissingFilesAndKeepsTheUsers) {
 
 }  // namespace
 #endif
+
+TEST(LauncherProgramFile, PortableCopyElseTheRunningProgram) {
+    TempDir dir;
+    EXPECT_EQ(catalog::LauncherProgramFile(dir.dir()), platform::ExecutablePath());
+    dir.Write("Ravik_desk", "launcher");
+    EXPECT_EQ(catalog::LauncherProgramFile(dir.dir()), dir.dir() + "Ravik_desk");
+}
