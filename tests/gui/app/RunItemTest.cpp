@@ -3,6 +3,9 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThreadPool>
 #include <filesystem>
 #include <random>
 
@@ -12,6 +15,7 @@
 #include "ZipBuilder.h"
 #include "app/CatalogCommands.h"
 #include "grid/ExecutablePicker.h"
+#include "server/Frame.h"
 #include "ui/CDownToolDlg.h"
 
 namespace {
@@ -268,6 +272,42 @@ TEST_F(RunItemTest, AnItemAlreadyListedLeavesTheMyListAndItsPage) {
     EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "27"), "20005");
     EXPECT_EQ(my->CurrentPage(), 1u);
     EXPECT_EQ(my->ItemCount(), 27u);
+}
+
+TEST_F(RunItemTest, TheRunReportOutlivesTheWindowThatStartedIt) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    std::string received;
+    QTcpSocket* peer = nullptr;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        peer = server.nextPendingConnection();
+        QObject::connect(peer, &QTcpSocket::readyRead,
+                         [&] { received += peer->readAll().toStdString(); });
+    });
+    dir_.Write("launcher.ini",
+               "[server]\nhost=127.0.0.1\nport=" + std::to_string(server.serverPort()) + "\n");
+    dir_.WriteGames({1001});
+    dir_.WriteGameTools(1001, {{5001, 189, "论坛", 1001}});
+    dir_.WriteGeneralTools({});
+    Open();
+    window_->Runner().SetReportSender({});
+    Run(ViewKind::OnlineGames, 5001, 1001);
+    // The tile and the window go while the report is on its way.
+    window_.reset();
+
+    ASSERT_TRUE(WaitFor([&] { return received.find(server::kEndMark) != std::string::npos; }));
+    const std::vector<std::string> fields =
+        server::SplitFields(server::DecodeReply(received), server::kFieldSeparator);
+    ASSERT_GE(fields.size(), 7u) << received;
+    EXPECT_EQ(fields[0], "^8");
+    EXPECT_EQ(fields[4], "5001");
+    EXPECT_EQ(fields[5], "1001");
+    EXPECT_EQ(fields[6], "189");
+    peer->write("ok", 3);
+    peer->disconnectFromHost();
+    // The answer goes out through this thread's event loop before the report is waited for.
+    ASSERT_TRUE(WaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 struct PickCase {
