@@ -12,6 +12,7 @@
 #include "app/RunHandler.h"
 #include "app/ServerLink.h"
 #include "app/TrayHandler.h"
+#include "catalog/LauncherConfig.h"
 #include "grid/CShowBox.h"
 #include "grid/CShowView.h"
 #include "platform/Autostart.h"
@@ -27,13 +28,6 @@
 
 namespace app {
 namespace {
-
-// The program file the autostart entry names, whatever the running file is called.
-#ifdef _WIN32
-constexpr char kProgramFileName[] = "Ravik_desk.exe";
-#else
-constexpr char kProgramFileName[] = "Ravik_desk";
-#endif
 
 const QRect kLabelRect(30, 78, 120, 16);
 const QColor kLabelText(255, 255, 255);
@@ -214,7 +208,7 @@ void CRavikDlg::Start() {
 
 void CRavikDlg::ApplyAutostart() {
     if (settings_.Autostart() == "1") {
-        platform::SetAutostart(options_.programDir + kProgramFileName);
+        platform::SetAutostart(catalog::LauncherProgramFile(options_.programDir));
         settings_.SetAutostart(true);
     } else {
         platform::RemoveAutostart();

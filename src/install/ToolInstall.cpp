@@ -33,6 +33,11 @@ std::string ToolInstallDirectory(const std::string& programDir, std::uint32_t to
 
 std::string ToolProgramPath(const std::string& programDir, std::uint32_t toolId,
                             const std::string& exeName) {
+    // The name comes from the catalog: it may only name a file inside the tool's folder, so a
+    // catalog entry can never start a program elsewhere on the machine.
+    if (ZipArchive::EscapesBase(exeName)) {
+        return {};
+    }
     std::string name = exeName;
 #ifndef _WIN32
     std::replace(name.begin(), name.end(), '\\', '/');

@@ -21,7 +21,8 @@ std::string ToolArchivePath(const std::string& programDir, std::uint32_t toolId)
 // separator).
 std::string ToolInstallDirectory(const std::string& programDir, std::uint32_t toolId);
 // The tool's program: install directory + separator + `exeName` (backslashes in `exeName`
-// become the native separator).
+// become the native separator). Empty when `exeName` is absolute or has a ".." component,
+// which would leave the tool's folder; starting the empty path fails.
 std::string ToolProgramPath(const std::string& programDir, std::uint32_t toolId,
                             const std::string& exeName);
 

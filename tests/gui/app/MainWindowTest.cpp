@@ -521,6 +521,7 @@ TEST_P(AutostartTest, TheStartUpAppliesTheStoredChoice) {
         dir_.Write("usercfg.dat", std::string("[system]\nautostart=") + c.stored + "\n");
     }
     platform::SetAutostart("/somewhere/else/Ravik_desk");
+    dir_.Write("Ravik_desk", "portable launcher");
     Open();
     EXPECT_EQ(platform::AutostartProgram(), c.entry ? dir_.dir() + "Ravik_desk" : "");
     EXPECT_EQ(Setting("usercfg.dat", "system", "autostart"), c.written);

@@ -60,6 +60,11 @@ TEST(ToolPaths, AreBuiltOnTheProgramDirectory) {
     EXPECT_EQ(install::ToolInstallDirectory("/p/", 123), "/p/LocalGameTool/123");
     EXPECT_EQ(install::ToolProgramPath("/p/", 123, "bin\\run.exe"),
               "/p/LocalGameTool/123/bin/run.exe");
+    // A program name from the catalog never leads out of the tool's folder.
+    for (const char* escaping :
+         {"../../bin/sh", "..\\x.exe", "/bin/sh", "C:\\Windows\\x.exe", "a/../../b"}) {
+        EXPECT_EQ(install::ToolProgramPath("/p/", 123, escaping), "") << escaping;
+    }
 }
 
 TEST_F(ToolInstallTest, StripsTheFirstComponentOfEveryName) {
