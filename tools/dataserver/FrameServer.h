@@ -1,15 +1,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
+#include "ConnectionPool.h"
 #include "RequestHandler.h"
 #include "server/Socket.h"
 
@@ -23,29 +19,23 @@ class FrameServer {
     using LogFn = std::function<void(const std::string&)>;
 
     FrameServer(RequestHandler& handler, LogFn log, std::size_t workers = 8);
-    ~FrameServer();
     FrameServer(const FrameServer&) = delete;
     FrameServer& operator=(const FrameServer&) = delete;
 
-    bool Listen(const std::string& host, int port);
-    int Port() const { return listener_.LocalPort(); }
-    const std::string& Error() const { return listener_.Error(); }
+    bool Listen(const std::string& host, int port) { return pool_.Listen(host, port); }
+    int Port() const { return pool_.Port(); }
+    const std::string& Error() const { return pool_.Error(); }
 
     // Accepts until `stop` is set.
-    void Serve(const std::atomic<bool>& stop);
+    void Serve(const std::atomic<bool>& stop) { pool_.Serve(stop); }
 
   private:
-    void Work();
     void Handle(server::Socket connection);
 
     RequestHandler& handler_;
     LogFn log_;
-    server::Socket listener_;
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<server::Socket> queue_;
-    bool stopping_ = false;
-    std::vector<std::thread> workers_;
+    // Last, so its workers stop before the members they use go away.
+    ConnectionPool pool_;
 };
 
 }  // namespace dataserver

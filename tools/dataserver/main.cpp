@@ -1,14 +1,13 @@
 // ravik-dataserver: the reference data server. It answers the launcher's requests from a
 // SQLite database, stores the reports it receives and, on request, serves a directory of
 // static files (icons, tool archives, web pages) over HTTP.
-#include <httplib.h>
-
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,6 +15,7 @@
 #include "DataStore.h"
 #include "FrameServer.h"
 #include "RequestHandler.h"
+#include "StaticWebServer.h"
 #include "platform/Sockets.h"
 
 namespace {
@@ -130,25 +130,24 @@ int main(int argc, char** argv) {
         return Fail(store.Error());
     }
 
-    httplib::Server web;
-    std::thread webThread;
+    std::mutex logMutex;
+    auto log = [&logMutex](const std::string& line) {
+        std::lock_guard lock(logMutex);
+        std::cerr << "ravik-dataserver: " << line << std::endl;
+    };
+    std::unique_ptr<dataserver::StaticWebServer> web;
     int httpPort = 0;
     if (options.http) {
-        if (!web.set_mount_point("/", options.www)) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(options.www, ec)) {
             return Fail("--www " + options.www + " is not a directory");
         }
-        // The launcher opens pages by the names a dynamic web server gives them
-        // (/desk/jc.shtml, /rv_intro.php?aid=...); here they are static pages.
-        web.set_file_extension_and_mimetype_mapping("shtml", "text/html");
-        web.set_file_extension_and_mimetype_mapping("php", "text/html");
-        httpPort = options.httpPort == 0 ? web.bind_to_any_port(options.httpHost)
-                   : web.bind_to_port(options.httpHost, options.httpPort) ? options.httpPort
-                                                                          : -1;
-        if (httpPort <= 0) {
+        web = std::make_unique<dataserver::StaticWebServer>(options.www, log);
+        if (!web->Listen(options.httpHost, options.httpPort)) {
             return Fail("cannot listen for HTTP on " + options.httpHost + ":" +
-                        std::to_string(options.httpPort));
+                        std::to_string(options.httpPort) + ": " + web->Error());
         }
-        webThread = std::thread([&web] { web.listen_after_bind(); });
+        httpPort = web->Port();
     }
     std::string publicHost = options.httpHost == "0.0.0.0" || options.httpHost.empty()
                                  ? std::string("127.0.0.1")
@@ -160,11 +159,7 @@ int main(int argc, char** argv) {
         handlerOptions.httpBase = "http://" + publicHost + ":" + std::to_string(httpPort);
     }
     dataserver::RequestHandler handler(store, handlerOptions);
-    std::mutex logMutex;
-    dataserver::FrameServer frames(handler, [&logMutex](const std::string& line) {
-        std::lock_guard lock(logMutex);
-        std::cerr << "ravik-dataserver: " << line << std::endl;
-    });
+    dataserver::FrameServer frames(handler, log);
     int result = 0;
     if (!frames.Listen(options.listenHost, options.listenPort)) {
         result = Fail("cannot listen on " + options.listenHost + ":" +
@@ -182,12 +177,15 @@ int main(int argc, char** argv) {
             !WritePortFile(options.portFile, frames.Port(), httpPort)) {
             result = Fail("cannot write " + options.portFile);
         } else {
+            std::thread webThread;
+            if (web) {
+                webThread = std::thread([&web] { web->Serve(g_stop); });
+            }
             frames.Serve(g_stop);
+            if (webThread.joinable()) {
+                webThread.join();
+            }
         }
-    }
-    if (options.http) {
-        web.stop();
-        webThread.join();
     }
     return result;
 }

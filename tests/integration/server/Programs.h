@@ -67,16 +67,17 @@ inline ProgramRun RunProgram(const std::vector<std::string>& args, const std::st
 }
 
 // ravik-dataserver with its HTTP service on ephemeral loopback ports, on a database of its
-// own seeded from a fixture, serving the fixture's web directory. Ended by the destructor.
+// own seeded from a fixture, serving the fixture's web directory (or `www`). Ended by the
+// destructor.
 class DataServerProcess {
   public:
     // `db` is kept by the caller when a later server should find the same data.
-    DataServerProcess(const std::string& db, const std::string& seed) {
+    DataServerProcess(const std::string& db, const std::string& seed,
+                      const std::string& www = FIXTURE_DIR "/www") {
         std::filesystem::remove(work_.path() / "ports");
-        std::vector<std::string> args{DATASERVER_PATH,    "--listen",     "127.0.0.1:0",
-                                      "--http",           "127.0.0.1:0",  "--www",
-                                      FIXTURE_DIR "/www", "--db",         db,
-                                      "--port-file",      work_ / "ports"};
+        std::vector<std::string> args{
+            DATASERVER_PATH, "--listen", "127.0.0.1:0", "--http",       "127.0.0.1:0", "--www", www,
+            "--db",          db,         "--port-file", work_ / "ports"};
         if (!seed.empty()) {
             args.insert(args.end(), {"--seed", seed});
         }
@@ -111,6 +112,7 @@ class DataServerProcess {
     DataServerProcess& operator=(const DataServerProcess&) = delete;
 
     int Port() const { return port_; }
+    int HttpPort() const { return httpPort_; }
     std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
     std::string HttpBase() const { return "http://127.0.0.1:" + std::to_string(httpPort_); }
     // What the server logged so far.
