@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Programs.h"
+#include "RecordingStartupListener.h"
 #include "catalog/Catalog.h"
 #include "catalog/IniFile.h"
 #include "server/StartupWorker.h"
@@ -172,36 +173,6 @@ TEST_F(SyncRoad, ACatalogLargerThanOneReplyArrivesOverSeveralSyncs) {
 }
 
 // The window's road: the start-up worker hands its changes over, the owner applies them.
-class ApplyingListener : public server::StartupListener {
-  public:
-    void ServerReached() override { Note("reached"); }
-    void SyncBusy(bool busyBox) override { Note(busyBox ? "busy+box" : "busy"); }
-    void SyncChangesReady(server::SyncChanges changes) override {
-        std::lock_guard lock(mutex_);
-        events_.push_back("changes");
-        changes_ = std::move(changes);
-    }
-    void SyncUnchanged() override { Note("unchanged"); }
-    void UpdaterStarted() override { Note("updater"); }
-
-    std::vector<std::string> Events() {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-    server::SyncChanges Changes() {
-        std::lock_guard lock(mutex_);
-        return changes_;
-    }
-
-  private:
-    void Note(const std::string& event) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(event);
-    }
-    std::mutex mutex_;
-    std::vector<std::string> events_;
-    server::SyncChanges changes_;
-};
 
 class DecliningPrompt : public server::UserPrompt {
   public:
@@ -218,7 +189,7 @@ TEST_F(SyncRoad, StartupWorkerHandsTheChangesToTheCatalogsOwner) {
     server::ClientConfig config;
     config.host = "127.0.0.1";
     config.port = server.Port();
-    ApplyingListener listener;
+    RecordingStartupListener listener;
     DecliningPrompt prompt;
     server::StartupWorker worker(config, program.dir(), listener, prompt,
                                  {std::chrono::milliseconds(0), std::chrono::milliseconds(0)});

@@ -148,14 +148,7 @@ TEST_F(CatalogSyncTest, StoredGamesWithoutIconsGetThemFetched) {
 }
 
 TEST_F(CatalogSyncTest, UnreachableServerGivesNothing) {
-    int port;
-    {
-        server::Socket probe;
-        ASSERT_TRUE(probe.Listen("127.0.0.1", 0));
-        port = probe.LocalPort();
-    }
-    server::ClientConfig config;
-    config.port = port;
+    const server::ClientConfig config = UnreachableConfig();
     server::ServerClient client(config);
     bool busy = false;
     server::SyncRun run = server::SyncCatalogs(client, dir.dir(), [&](bool) { busy = true; });

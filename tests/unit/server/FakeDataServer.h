@@ -166,3 +166,16 @@ inline std::vector<std::string> FieldsOf(const std::string& request) {
     fields.erase(fields.begin(), fields.begin() + std::min<std::size_t>(2, fields.size()));
     return fields;
 }
+
+// A client configuration for a loopback port where nobody listens (it was bound a moment ago
+// and let go), so connecting fails at once.
+inline server::ClientConfig UnreachableConfig() {
+    server::Socket probe;
+    if (!probe.Listen("127.0.0.1", 0)) {
+        throw std::runtime_error("cannot bind a loopback port");
+    }
+    server::ClientConfig config;
+    config.host = "127.0.0.1";
+    config.port = probe.LocalPort();
+    return config;
+}

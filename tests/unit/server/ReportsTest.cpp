@@ -85,14 +85,7 @@ TEST_F(StartReportTest, AnsweredMeansMoreThanOneByte) {
 }
 
 TEST_F(StartReportTest, UnreachableServerLeavesFirstStartAlone) {
-    int port;
-    {
-        server::Socket probe;
-        ASSERT_TRUE(probe.Listen("127.0.0.1", 0));
-        port = probe.LocalPort();
-    }
-    server::ClientConfig config;
-    config.port = port;
+    const server::ClientConfig config = UnreachableConfig();
     server::ServerClient client(config, FixedIdentity());
     EXPECT_FALSE(server::SendStartReport(client, dir.dir()));
     EXPECT_EQ(FirstStart(), "<missing>");

@@ -89,14 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ServerClient, UnreachableServerIsNoReply) {
-    int port;
-    {
-        server::Socket probe;
-        ASSERT_TRUE(probe.Listen("127.0.0.1", 0));
-        port = probe.LocalPort();
-    }
-    server::ClientConfig config;
-    config.port = port;
+    const server::ClientConfig config = UnreachableConfig();
     server::ServerClient client(config, FixedIdentity());
     server::Connection connection = client.Connect();
     EXPECT_FALSE(connection.Connected());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FakeDataServer.h"
+#include "RecordingStartupListener.h"
 #include "SyncFixture.h"
 #include "server/StartupWorker.h"
 #include "server/VersionCheck.h"
@@ -14,38 +15,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// Keeps what the worker told, as the window would (the calls come from the worker's thread).
-class RecordingListener : public server::StartupListener {
-  public:
-    void ServerReached() override { Add("reached"); }
-    void SyncBusy(bool busyBox) override { Add(busyBox ? "busy+box" : "busy"); }
-    void SyncChangesReady(server::SyncChanges changes) override {
-        std::lock_guard lock(mutex_);
-        events_.push_back("changes");
-        changes_ = std::move(changes);
-    }
-    void SyncUnchanged() override { Add("unchanged"); }
-    void UpdaterStarted() override { Add("updater"); }
-
-    std::vector<std::string> Events() {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-    server::SyncChanges Changes() {
-        std::lock_guard lock(mutex_);
-        return changes_;
-    }
-
-  private:
-    void Add(const std::string& event) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(event);
-    }
-    std::mutex mutex_;
-    std::vector<std::string> events_;
-    server::SyncChanges changes_;
-};
 
 class SilentPrompt : public server::UserPrompt {
   public:
@@ -87,7 +56,7 @@ class StartupWorkerTest : public SyncFixture {
 
 TEST_F(StartupWorkerTest, RunsTheSequenceAndHandsOverTheChanges) {
     FakeDataServer fake(Answers(Reply({Game("5", "five", "", "50")})));
-    RecordingListener listener;
+    RecordingStartupListener listener;
     SilentPrompt prompt;
     server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
     worker.Start();
@@ -105,7 +74,7 @@ TEST_F(StartupWorkerTest, RunsTheSequenceAndHandsOverTheChanges) {
 
 TEST_F(StartupWorkerTest, NothingChangedGivesTheWindowBack) {
     FakeDataServer fake(Answers(Reply({{}})));
-    RecordingListener listener;
+    RecordingStartupListener listener;
     SilentPrompt prompt;
     server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
     worker.Run();
@@ -114,7 +83,7 @@ TEST_F(StartupWorkerTest, NothingChangedGivesTheWindowBack) {
 
 TEST_F(StartupWorkerTest, RemovalsAloneAskForTheBusyStateOnly) {
     FakeDataServer fake(Answers(Reply({Removal("8053", "10201", "", "9")})));
-    RecordingListener listener;
+    RecordingStartupListener listener;
     SilentPrompt prompt;
     server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
     worker.Run();
@@ -122,15 +91,8 @@ TEST_F(StartupWorkerTest, RemovalsAloneAskForTheBusyStateOnly) {
 }
 
 TEST_F(StartupWorkerTest, UnreachableServerIsNotReached) {
-    int port;
-    {
-        server::Socket probe;
-        ASSERT_TRUE(probe.Listen("127.0.0.1", 0));
-        port = probe.LocalPort();
-    }
-    server::ClientConfig config;
-    config.port = port;
-    RecordingListener listener;
+    const server::ClientConfig config = UnreachableConfig();
+    RecordingStartupListener listener;
     SilentPrompt prompt;
     server::StartupWorker worker(config, dir.dir(), listener, prompt, kNoPauses);
     worker.Run();
@@ -143,7 +105,7 @@ TEST_F(StartupWorkerTest, StartedUpdaterEndsTheSequence) {
     dir.Write(server::kUpdaterName, "#!/bin/sh\nexit 0\n");
     std::filesystem::permissions(dir / server::kUpdaterName, std::filesystem::perms::owner_all);
     FakeDataServer fake(Answers(Reply({{}}), "1"));
-    RecordingListener listener;
+    RecordingStartupListener listener;
     SilentPrompt prompt;
     server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
     worker.Run();
@@ -153,7 +115,7 @@ TEST_F(StartupWorkerTest, StartedUpdaterEndsTheSequence) {
 
 TEST_F(StartupWorkerTest, CancelEndsAWorkerWaitingOnASilentServer) {
     FakeDataServer silent(nullptr);
-    RecordingListener listener;
+    RecordingStartupListener listener;
     SilentPrompt prompt;
     server::StartupWorker worker(silent.Config(std::chrono::hours(1)), dir.dir(), listener, prompt,
                                  {std::chrono::hours(1), std::chrono::hours(1)});
@@ -169,8 +131,8 @@ TEST_F(StartupWorkerTest, CancelEndsAWorkerWaitingOnASilentServer) {
 
 TEST_F(StartupWorkerTest, OverlappingWorkersEachFinish) {
     FakeDataServer fake(Answers(Reply({Game("5", "five", "", "50")})));
-    RecordingListener first;
-    RecordingListener second;
+    RecordingStartupListener first;
+    RecordingStartupListener second;
     SilentPrompt prompt;
     server::StartupWorker a(fake.Config(), dir.dir(), first, prompt, kNoPauses);
     server::StartupWorker b(fake.Config(), dir.dir(), second, prompt, kNoPauses);
