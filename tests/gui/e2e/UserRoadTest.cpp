@@ -3,7 +3,6 @@
 // synchronisation, a game opened, one of its web pages, a general tool downloaded, installed
 // and started, the My tab, the tool uninstalled again, and the reports the server stored.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -21,6 +20,7 @@
 
 #include "DialogTestSupport.h"
 #include "Programs.h"
+#include "StoredReports.h"
 #include "app/BusyIndicator.h"
 #include "app/CRavikDlg.h"
 #include "catalog/IniFile.h"
@@ -50,37 +50,6 @@ const uint32_t kGames[] = {10201, 10202, 10203, 10204, 10205, 10206,
 constexpr uint32_t kGame = 10201;
 constexpr uint32_t kWebEntry = 30013;
 constexpr uint32_t kTool = 20001;
-
-// The reports table as text rows, oldest first: kind, mac, ip, time, firststart, toolid,
-// gameid, type.
-std::vector<std::vector<std::string>> StoredReports(const std::string& db) {
-    std::vector<std::vector<std::string>> rows;
-    sqlite3* handle = nullptr;
-    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(handle);
-        return rows;
-    }
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(handle,
-                       "SELECT kind, mac, ip, time, firststart, toolid, gameid, type "
-                       "FROM reports ORDER BY id",
-                       -1, &statement, nullptr);
-    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
-        std::vector<std::string> row;
-        for (int column = 0; column < 8; ++column) {
-            const unsigned char* text = sqlite3_column_text(statement, column);
-            row.emplace_back(text == nullptr ? "" : reinterpret_cast<const char*>(text));
-        }
-        rows.push_back(row);
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(handle);
-    return rows;
-}
-
-bool LooksLikeReportTime(const std::string& text) {
-    return text.size() == 19 && text[4] == '-' && text[10] == ' ' && text[13] == ':';
-}
 
 class UserRoadTest : public testing::Test {
   protected:

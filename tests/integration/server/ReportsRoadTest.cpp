@@ -1,6 +1,5 @@
 // Start, run and feedback reports arriving in ravik-dataserver's database.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <atomic>
 #include <string>
@@ -8,40 +7,11 @@
 #include <vector>
 
 #include "Programs.h"
+#include "StoredReports.h"
 #include "platform/HostIdentity.h"
 #include "server/Reports.h"
 
 namespace {
-
-// The reports table as text rows, oldest first.
-std::vector<std::vector<std::string>> StoredReports(const std::string& db) {
-    std::vector<std::vector<std::string>> rows;
-    sqlite3* handle = nullptr;
-    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(handle);
-        return rows;
-    }
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(handle,
-                       "SELECT kind, mac, ip, time, firststart, toolid, gameid, type, itemid, "
-                       "reason FROM reports ORDER BY id",
-                       -1, &statement, nullptr);
-    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
-        std::vector<std::string> row;
-        for (int column = 0; column < 10; ++column) {
-            const unsigned char* text = sqlite3_column_text(statement, column);
-            row.emplace_back(text == nullptr ? "" : reinterpret_cast<const char*>(text));
-        }
-        rows.push_back(row);
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(handle);
-    return rows;
-}
-
-bool LooksLikeReportTime(const std::string& text) {
-    return text.size() == 19 && text[4] == '-' && text[10] == ' ' && text[13] == ':';
-}
 
 TEST(ReportsRoad, ReportsArriveWithTheirFields) {
     TempDir data;
