@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "ProgramFixture.h"
+#include "UrlRecorder.h"
 #include "app/BusyIndicator.h"
 #include "app/CRavikDlg.h"
 #include "app/MainMenu.h"
@@ -30,19 +31,6 @@ namespace {
 using app::CRavikDlg;
 using catalog::ViewKind;
 using grid::PageCommand;
-
-// Catches the addresses the window would open in the browser.
-class UrlRecorder {
-  public:
-    UrlRecorder() {
-        platform::SetUrlOpener([this](const std::string& url) {
-            urls.push_back(url);
-            return true;
-        });
-    }
-    ~UrlRecorder() { platform::SetUrlOpener({}); }
-    std::vector<std::string> urls;
-};
 
 // The main window over a fixture program directory, without a data server.
 class MainWindowTest : public testing::Test {

@@ -8,6 +8,7 @@
 #include <QWebEngineView>
 
 #include "DialogTestSupport.h"
+#include "UrlRecorder.h"
 #include "platform/Shell.h"
 #include "ui/CDiaBox.h"
 #include "ui/CDialogBigBox.h"
@@ -228,17 +229,7 @@ TEST_F(WebBoxTest, IntroductionPagesStayOutOfTheRegister) {
 }
 
 TEST_F(WebBoxTest, LinksThatWantANewWindowGoToTheDefaultBrowser) {
-    // Catches what would go to the default browser.
-    struct UrlRecorder {
-        UrlRecorder() {
-            platform::SetUrlOpener([this](const std::string& url) {
-                urls.push_back(url);
-                return true;
-            });
-        }
-        ~UrlRecorder() { platform::SetUrlOpener({}); }
-        std::vector<std::string> urls;
-    } browser;
+    UrlRecorder browser;
     server_.Put("/links.htm",
                 "<html><body style='margin:0'><a target='_blank' href='/guide.htm' "
                 "style='display:block;width:300px;height:200px'>x</a></body></html>");

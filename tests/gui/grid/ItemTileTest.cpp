@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "ProgramFixture.h"
+#include "UrlRecorder.h"
 #include "catalog/Catalog.h"
 #include "catalog/IniFile.h"
 #include "grid/CShowBox.h"
@@ -21,19 +22,6 @@ namespace {
 using grid::CShowBox;
 
 const QColor kBackground(26, 119, 188);
-
-// Catches the addresses and folders the tile would open.
-class OpenRecorder {
-  public:
-    OpenRecorder() {
-        platform::SetUrlOpener([this](const std::string& url) {
-            opened.push_back(url);
-            return true;
-        });
-    }
-    ~OpenRecorder() { platform::SetUrlOpener({}); }
-    std::vector<std::string> opened;
-};
 
 // Answers the file dialog with a fixed path (empty: cancelled).
 class PickerAnswer {
@@ -201,10 +189,10 @@ TEST_F(ItemTileTest, SetDirectoryStoresTheChosenProgramForTheGame) {
     const catalog::IniFile gamecfg = catalog::IniFile::Load(dir_ / "gamecfg.dat");
     EXPECT_EQ(gamecfg.GetString("GAMEDIR", "10201", "", 259), program.toStdString());
 
-    OpenRecorder recorder;
+    UrlRecorder recorder;
     Choose(tile, QStringLiteral("打开目录"));
-    ASSERT_EQ(recorder.opened.size(), 1u);
-    EXPECT_EQ(recorder.opened[0], dir_ / "games/神域/");
+    ASSERT_EQ(recorder.urls.size(), 1u);
+    EXPECT_EQ(recorder.urls[0], dir_ / "games/神域/");
 }
 
 TEST_F(ItemTileTest, CancellingTheDialogWritesAndSendsNothing) {
@@ -223,11 +211,11 @@ TEST_F(ItemTileTest, OpenDirectoryOpensTheToolFolderOrNothingForAnUnsetGame) {
     program.DIR = dir_ / "LocalGameTool/20001/";
     catalog::CGameTool start = Tool(1020111, 191);
     start.GAMEID = 10201;
-    OpenRecorder recorder;
+    UrlRecorder recorder;
     Choose(Tile(program), QStringLiteral("打开目录"));
     Choose(Tile(start), QStringLiteral("打开目录"));
     const std::vector<std::string> expected = {program.DIR};
-    EXPECT_EQ(recorder.opened, expected);
+    EXPECT_EQ(recorder.urls, expected);
 }
 
 TEST_F(ItemTileTest, DescribeAsksForTheIntroductionPageOfTheItem) {

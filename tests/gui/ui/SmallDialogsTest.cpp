@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "TempDir.h"
+#include "UrlRecorder.h"
 #include "catalog/LauncherConfig.h"
 #include "catalog/UserSettings.h"
 #include "platform/Shell.h"
@@ -22,19 +23,6 @@ namespace {
 using ui::CBusyBox;
 using ui::CDialogAbout;
 using ui::CDlgUpInfo;
-
-// Catches the addresses the program would open in the browser.
-class UrlRecorder {
-  public:
-    UrlRecorder() {
-        platform::SetUrlOpener([this](const std::string& url) {
-            urls.push_back(url);
-            return true;
-        });
-    }
-    ~UrlRecorder() { platform::SetUrlOpener({}); }
-    std::vector<std::string> urls;
-};
 
 // Pixels of `rect` in `image` that satisfy `test`.
 template <typename Test>
