@@ -12,12 +12,11 @@ bool SendStartReport(ServerClient& client, const std::string& programDir) {
     }
     std::string time = FormatReportTime();
     catalog::UserSettings settings(programDir);
-    std::string flag = "1";
-    if (settings.IsFirstStart()) {
-        flag = "0";
+    const bool first = settings.IsFirstStart();
+    if (first) {
         settings.MarkStarted();
     }
-    return connection.Request(Message::StartReport, {time, flag}).Answered();
+    return connection.Request(Message::StartReport, {time, first ? "0" : "1"}).Answered();
 }
 
 bool SendRunReport(const ClientConfig& config, catalog::CGameTool tool, ClientIdentity identity) {

@@ -84,7 +84,8 @@ std::string FoldCase(std::string_view text) {
 }
 
 std::string RefusedReason(std::string_view relative) {
-    std::string quoted = "\"" + std::string(relative) + "\" ";
+    std::string quoted;
+    quoted.append(1, '"').append(relative).append("\" ");
     std::vector<std::string_view> parts = Components(relative);
     for (std::string_view part : parts) {
         if (std::string problem = PartProblem(part); !problem.empty()) {
