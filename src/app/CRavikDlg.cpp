@@ -110,9 +110,9 @@ ui::PngButton* CRavikDlg::AddButton(int png, const QRect& rect, const QString& t
 
 void CRavikDlg::CreateControls() {
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
-        const ButtonSpec& spec = kButtons[i];
-        buttons_[i] = AddButton(static_cast<int>(spec.image), spec.rect,
-                                spec.tip != nullptr ? QString::fromUtf8(spec.tip) : QString());
+        const ButtonSpec& def = kButtons[i];
+        buttons_[i] = AddButton(static_cast<int>(def.image), def.rect,
+                                def.tip != nullptr ? QString::fromUtf8(def.tip) : QString());
     }
     for (Control tab : {MyTabButton, OnlineTabButton, ToolsTabButton}) {
         Button(tab)->SetSelectable(true);

@@ -36,12 +36,12 @@ PageBar::PageBar(QWidget* window) : QObject(window) {
         dots_[k] = dot;
     }
     for (std::size_t i = 0; i < kCommandButtons.size(); ++i) {
-        const CommandButton& spec = kCommandButtons[i];
+        const CommandButton& entry = kCommandButtons[i];
         auto* button = new ui::PngButton(window);
-        button->SetImage(ui::LoadPngResource(spec.image));
-        button->setGeometry(spec.x, kRowY, kButtonSize, kButtonSize);
+        button->SetImage(ui::LoadPngResource(entry.image));
+        button->setGeometry(entry.x, kRowY, kButtonSize, kButtonSize);
         connect(button, &ui::PngButton::clicked, this,
-                [this, command = spec.command] { emit commandClicked(command); });
+                [this, command = entry.command] { emit commandClicked(command); });
         buttons_[i] = button;
     }
 }

@@ -206,13 +206,13 @@ ByteRange ParseRange(std::string_view value, std::uint64_t size) {
     if (value.empty() || Lower(value.substr(0, 6)) != "bytes=") {
         return whole;
     }
-    std::string_view spec = Trim(value.substr(6));
-    auto dash = spec.find('-');
-    if (dash == std::string_view::npos || spec.find(',') != std::string_view::npos) {
+    std::string_view bounds = Trim(value.substr(6));
+    auto dash = bounds.find('-');
+    if (dash == std::string_view::npos || bounds.find(',') != std::string_view::npos) {
         return whole;
     }
-    std::string_view from = Trim(spec.substr(0, dash));
-    std::string_view to = Trim(spec.substr(dash + 1));
+    std::string_view from = Trim(bounds.substr(0, dash));
+    std::string_view to = Trim(bounds.substr(dash + 1));
     ByteRange range;
     range.kind = ByteRange::Kind::Part;
     if (from.empty()) {
