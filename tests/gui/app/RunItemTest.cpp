@@ -3,19 +3,17 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QThreadPool>
 #include <filesystem>
 #include <random>
 
 #include "DialogTestSupport.h"
+#include "FrameCatcher.h"
 #include "LoopbackWebServer.h"
 #include "RunFixture.h"
 #include "ZipBuilder.h"
 #include "app/CatalogCommands.h"
 #include "grid/ExecutablePicker.h"
-#include "server/Frame.h"
 #include "ui/CDownToolDlg.h"
 
 namespace {
@@ -275,17 +273,9 @@ TEST_F(RunItemTest, AnItemAlreadyListedLeavesTheMyListAndItsPage) {
 }
 
 TEST_F(RunItemTest, TheRunReportOutlivesTheWindowThatStartedIt) {
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-    std::string received;
-    QTcpSocket* peer = nullptr;
-    QObject::connect(&server, &QTcpServer::newConnection, [&] {
-        peer = server.nextPendingConnection();
-        QObject::connect(peer, &QTcpSocket::readyRead,
-                         [&] { received += peer->readAll().toStdString(); });
-    });
-    dir_.Write("launcher.ini",
-               "[server]\nhost=127.0.0.1\nport=" + std::to_string(server.serverPort()) + "\n");
+    FrameCatcher server;
+    ASSERT_TRUE(server.Listening());
+    dir_.Write("launcher.ini", server.LauncherIni());
     dir_.WriteGames({1001});
     dir_.WriteGameTools(1001, {{5001, 189, "论坛", 1001}});
     dir_.WriteGeneralTools({});
@@ -295,18 +285,16 @@ TEST_F(RunItemTest, TheRunReportOutlivesTheWindowThatStartedIt) {
     // The tile and the window go while the report is on its way.
     window_.reset();
 
-    ASSERT_TRUE(WaitFor([&] { return received.find(server::kEndMark) != std::string::npos; }));
-    const std::vector<std::string> fields =
-        server::SplitFields(server::DecodeReply(received), server::kFieldSeparator);
-    ASSERT_GE(fields.size(), 7u) << received;
+    ASSERT_TRUE(WaitFor([&] { return server.HasFrame(); }));
+    const std::vector<std::string> fields = server.Fields();
+    ASSERT_GE(fields.size(), 7u) << server.Received();
     EXPECT_EQ(fields[0], "^8");
     EXPECT_EQ(fields[4], "5001");
     EXPECT_EQ(fields[5], "1001");
     EXPECT_EQ(fields[6], "189");
-    peer->write("ok", 3);
-    peer->disconnectFromHost();
+    server.Answer();
     // The answer goes out through this thread's event loop before the report is waited for.
-    ASSERT_TRUE(WaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+    ASSERT_TRUE(WaitFor([&] { return server.Closed(); }));
     QThreadPool::globalInstance()->waitForDone();
 }
 

@@ -3,13 +3,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 
 #include "DialogTestSupport.h"
+#include "FrameCatcher.h"
 #include "RunFixture.h"
-#include "server/Frame.h"
 #include "ui/CDialogSet.h"
 #include "ui/CDlgComplain.h"
 #include "ui/PngButton.h"
@@ -52,17 +50,9 @@ TEST_F(WindowRequestsTest, EverySettingsRequestOpensAnotherSettingsWindow) {
 }
 
 TEST_F(WindowRequestsTest, FeedbackFromATileReachesTheDataServer) {
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-    std::string received;
-    QTcpSocket* peer = nullptr;
-    QObject::connect(&server, &QTcpServer::newConnection, [&] {
-        peer = server.nextPendingConnection();
-        QObject::connect(peer, &QTcpSocket::readyRead,
-                         [&] { received += peer->readAll().toStdString(); });
-    });
-    dir_.Write("launcher.ini",
-               "[server]\nhost=127.0.0.1\nport=" + std::to_string(server.serverPort()) + "\n");
+    FrameCatcher server;
+    ASSERT_TRUE(server.Listening());
+    dir_.Write("launcher.ini", server.LauncherIni());
     dir_.WriteGames({1001});
     dir_.WriteGameTools(1001, {{5001, 187, "补丁", 1001, 1}});
     dir_.WriteGeneralTools({});
@@ -81,16 +71,14 @@ TEST_F(WindowRequestsTest, FeedbackFromATileReachesTheDataServer) {
     });
     Tile(ViewKind::OnlineGames, 5001, 1001)->RunCommand(grid::TileCommand::Feedback);
     EXPECT_TRUE(formSeen);
-    ASSERT_TRUE(WaitFor([&] { return received.find(server::kEndMark) != std::string::npos; }));
-    const std::vector<std::string> fields =
-        server::SplitFields(server::DecodeReply(received), server::kFieldSeparator);
+    ASSERT_TRUE(WaitFor([&] { return server.HasFrame(); }));
+    const std::vector<std::string> fields = server.Fields();
     ASSERT_EQ(fields.size(), 9u);
     EXPECT_EQ(fields[0], "^4");
     EXPECT_EQ(fields[5], "1001");
     EXPECT_EQ(fields[6], "5001");
     EXPECT_EQ(fields[7], "无法运行，杀软报毒");
-    peer->write("ok", 3);
-    peer->disconnectFromHost();
+    server.Answer();
 }
 
 }  // namespace
