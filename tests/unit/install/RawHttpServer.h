@@ -1,10 +1,15 @@
 #pragma once
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -16,6 +21,40 @@
 #include <thread>
 #include <vector>
 
+// The few socket calls that differ between Winsock and BSD sockets.
+namespace raw_http {
+#ifdef _WIN32
+using Native = SOCKET;
+constexpr int kNoSignal = 0;
+constexpr int kShutBoth = SD_BOTH;
+inline void CloseNative(Native s) {
+    closesocket(s);
+}
+inline int PollNative(pollfd* p, int timeoutMs) {
+    return WSAPoll(p, 1, timeoutMs);
+}
+// Winsock counts its users; every server takes one reference for its lifetime.
+struct SocketLibrary {
+    SocketLibrary() {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    }
+    ~SocketLibrary() { WSACleanup(); }
+};
+#else
+using Native = int;
+constexpr int kNoSignal = MSG_NOSIGNAL;
+constexpr int kShutBoth = SHUT_RDWR;
+inline void CloseNative(Native s) {
+    ::close(s);
+}
+inline int PollNative(pollfd* p, int timeoutMs) {
+    return ::poll(p, 1, timeoutMs);
+}
+struct SocketLibrary {};
+#endif
+}  // namespace raw_http
+
 // A loopback HTTP server that answers each connection with a script, so tests can make a
 // server misbehave in ways a real server library never would: close halfway, stall, ignore
 // or honour ranges. Each connection runs on its own thread; the destructor stops them all.
@@ -23,7 +62,7 @@ class RawHttpServer {
   public:
     class Connection {
       public:
-        Connection(RawHttpServer* server, int fd, std::string request, int number)
+        Connection(RawHttpServer* server, raw_http::Native fd, std::string request, int number)
             : server_(server), fd_(fd), request_(std::move(request)), number_(number) {}
         // The request head as received.
         const std::string& Request() const { return request_; }
@@ -37,7 +76,8 @@ class RawHttpServer {
         bool Send(const std::string& bytes) {
             std::size_t done = 0;
             while (done < bytes.size()) {
-                ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+                auto n = ::send(fd_, bytes.data() + done, static_cast<int>(bytes.size() - done),
+                                raw_http::kNoSignal);
                 if (n <= 0) {
                     return false;
                 }
@@ -59,7 +99,7 @@ class RawHttpServer {
 
       private:
         RawHttpServer* server_;
-        int fd_;
+        raw_http::Native fd_;
         std::string request_;
         int number_;
     };
@@ -68,7 +108,8 @@ class RawHttpServer {
     explicit RawHttpServer(Script script) : script_(std::move(script)) {
         listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
         int one = 1;
-        setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one),
+                   sizeof one);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -89,7 +130,7 @@ class RawHttpServer {
         }
         stopped_.notify_all();
         acceptor_.join();
-        ::close(listen_);
+        raw_http::CloseNative(listen_);
         for (auto& t : workers_) {
             t.join();
         }
@@ -114,7 +155,7 @@ class RawHttpServer {
     void AcceptLoop() {
         for (;;) {
             pollfd p{listen_, POLLIN, 0};
-            int ready = ::poll(&p, 1, 50);
+            int ready = raw_http::PollNative(&p, 50);
             {
                 std::lock_guard lock(mutex_);
                 if (stopping_) {
@@ -124,8 +165,8 @@ class RawHttpServer {
             if (ready <= 0) {
                 continue;
             }
-            int fd = ::accept(listen_, nullptr, nullptr);
-            if (fd < 0) {
+            raw_http::Native fd = ::accept(listen_, nullptr, nullptr);
+            if (fd == static_cast<raw_http::Native>(-1)) {
                 continue;
             }
             int number = connections_.fetch_add(1);
@@ -133,11 +174,11 @@ class RawHttpServer {
         }
     }
 
-    void Serve(int fd, int number) {
+    void Serve(raw_http::Native fd, int number) {
         std::string request;
         char buffer[4096];
         while (request.find("\r\n\r\n") == std::string::npos) {
-            ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            auto n = ::recv(fd, buffer, sizeof buffer, 0);
             if (n <= 0) {
                 break;
             }
@@ -149,12 +190,13 @@ class RawHttpServer {
             ranges_.push_back(connection.RangeStart());
         }
         script_(connection);
-        ::shutdown(fd, SHUT_RDWR);
-        ::close(fd);
+        ::shutdown(fd, raw_http::kShutBoth);
+        raw_http::CloseNative(fd);
     }
 
+    raw_http::SocketLibrary library_;
     Script script_;
-    int listen_ = -1;
+    raw_http::Native listen_ = static_cast<raw_http::Native>(-1);
     int port_ = 0;
     std::thread acceptor_;
     std::vector<std::thread> workers_;
