@@ -18,13 +18,13 @@
 #include "platform/Autostart.h"
 #include "platform/Processes.h"
 #include "server/VersionCheck.h"
-#include "ui/CDiaBox.h"
 #include "ui/CDialogSet.h"
 #include "ui/CDlgComplain.h"
 #include "ui/CDlgUpInfo.h"
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
+#include "ui/WebPages.h"
 
 namespace app {
 namespace {
@@ -166,9 +166,9 @@ void CRavikDlg::ConnectRequests() {
         (new ui::CDialogSet(options_.programDir, this))->show();
     });
     connect(this, &CRavikDlg::describeRequested, this, [this](grid::CShowBox* tile) {
-        ui::CDiaBox::OpenIntroduction(tile->Title(), tile->ItemId(),
-                                      QString::fromStdString(options_.launcher.productUrl),
-                                      context_.downloadUrl);
+        ui::OpenIntroductionPage(tile->Title(), tile->ItemId(),
+                                 QString::fromStdString(options_.launcher.productUrl),
+                                 context_.downloadUrl);
     });
     connect(this, &CRavikDlg::feedbackRequested, this, [this](grid::CShowBox* tile) {
         // The form is modal: the tile may go while it is open, so it works on a copy.

@@ -10,10 +10,9 @@
 #include "install/ToolInstall.h"
 #include "platform/Shell.h"
 #include "server/Reports.h"
-#include "ui/CDiaBox.h"
-#include "ui/CDialogBigBox.h"
 #include "ui/CDownToolDlg.h"
 #include "ui/WebAddress.h"
+#include "ui/WebPages.h"
 
 namespace app {
 namespace {
@@ -93,16 +92,13 @@ RunHandler::RunResult RunHandler::Dispatch(const catalog::CGameTool& tool,
 }
 
 RunHandler::RunResult RunHandler::OpenWebBox(const catalog::CGameTool& tool, bool large) {
-    // A second run while the item's box is open opens nothing new.
-    if (register_.IsOpen(tool.id)) {
-        return {};
-    }
-    const QString caption = ui::CWebBox::ItemCaption(window_.Catalog().Games(), tool);
+    // A second run while the item's box is open opens nothing new (ui::OpenItemPage).
+    const QString caption = ui::ItemCaption(window_.Catalog().Games(), tool);
     const QString productUrl = QString::fromStdString(window_.Options().launcher.productUrl);
-    ui::CWebBox* box = large ? static_cast<ui::CWebBox*>(ui::CDialogBigBox::OpenForItem(
-                                   tool, caption, productUrl, register_))
-                             : ui::CDiaBox::OpenForItem(tool, caption, productUrl, register_);
-    return {true, box != nullptr};
+    const bool opened =
+        ui::OpenItemPage(tool, large ? ui::WebPageBox::Large : ui::WebPageBox::Small, caption,
+                         productUrl, register_);
+    return {true, opened};
 }
 
 RunHandler::RunResult RunHandler::OpenInBrowser(const catalog::CGameTool& tool) {

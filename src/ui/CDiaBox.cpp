@@ -21,14 +21,6 @@ CDiaBox* CDiaBox::OpenForItem(const catalog::CGameTool& item, const QString& cap
     return OpenRegistered<CDiaBox>(item, caption, productUrl, reg);
 }
 
-QString CDiaBox::IntroductionAddress(const QString& downloadUrl, std::uint32_t itemId) {
-    QString base = downloadUrl;
-    while (base.endsWith(u'/')) {
-        base.chop(1);
-    }
-    return base + QStringLiteral("/rv_intro.php?aid=") + QString::number(itemId);
-}
-
 CDiaBox* CDiaBox::OpenIntroduction(const QString& title, std::uint32_t itemId,
                                    const QString& productUrl, const QString& downloadUrl) {
     auto* box =

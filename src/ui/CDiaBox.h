@@ -21,11 +21,8 @@ class CDiaBox : public CWebBox {
                                 const QString& productUrl,
                                 WebBoxRegister& reg = WebBoxRegister::Process());
 
-    // "/rv_intro.php?aid=<id>" on the download web server `downloadUrl`.
-    static QString IntroductionAddress(const QString& downloadUrl, std::uint32_t itemId);
-
-    // Opens and shows the introduction page of item `itemId` titled `title`; any number of
-    // these may be open, and they stay out of the register.
+    // Opens and shows the introduction page of item `itemId` (IntroductionAddress) titled
+    // `title`; any number of these may be open, and they stay out of the register.
     static CDiaBox* OpenIntroduction(const QString& title, std::uint32_t itemId,
                                      const QString& productUrl, const QString& downloadUrl);
 };

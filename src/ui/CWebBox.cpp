@@ -36,25 +36,6 @@ QPoint ScreenTopLeft() {
 
 }  // namespace
 
-QString CWebBox::LoadingPageAddress(const QString& productUrl, const QString& target) {
-    QString base = productUrl;
-    while (base.endsWith(u'/')) {
-        base.chop(1);
-    }
-    QString query = target;
-    query.remove(QStringLiteral("http://"), Qt::CaseSensitive);
-    return base + QStringLiteral("/load/LoadingPage.htm?q=") + query;
-}
-
-QString CWebBox::ItemCaption(const catalog::GameList& games, const catalog::CGameTool& item) {
-    const QString title = QString::fromStdString(item.TITLE);
-    const catalog::CNetGame* game = catalog::FindGame(games, item.GAMEID);
-    if (game == nullptr) {
-        return title;
-    }
-    return QString::fromStdString(game->TITLE) + QStringLiteral("： ") + title;
-}
-
 CWebBox::CWebBox(const Layout& layout, const QString& title, const QString& target,
                  const QString& productUrl, std::uint32_t itemId, WebBoxRegister* reg,
                  QWidget* parent)

@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "catalog/CGameTool.h"
-#include "catalog/CNetGame.h"
 #include "ui/SkinImages.h"
 #include "ui/SkinnedWindow.h"
 #include "ui/WebAddress.h"
@@ -23,20 +22,12 @@ class PngButton;
 // Common part of the two web page boxes (CDiaBox, CDialogBigBox): a borderless, draggable,
 // top-level window with the cut-corner outline, a title over its caption band, minimise and
 // close buttons and an embedded web view. The page is always opened through the product web
-// server's loading page, which gets the target address as its query. Closing the box by any
-// way (close button, Escape, the window system) marks its item closed in the register, emits
-// webBoxClosed and deletes the box.
+// server's loading page, which gets the target address as its query (LoadingPageAddress). Closing
+// the box by any way (close button, Escape, the window system) marks its item closed in the
+// register, emits webBoxClosed and deletes the box.
 class CWebBox : public SkinnedWindow {
     Q_OBJECT
   public:
-    // `productUrl` + "/load/LoadingPage.htm?q=" + `target` with every "http://" (lower case,
-    // exactly) removed from it; nothing else is encoded.
-    static QString LoadingPageAddress(const QString& productUrl, const QString& target);
-
-    // The caption of a catalog item's box: the title of the game the item belongs to, "： "
-    // and the item's title; the item's title alone when no game in `games` has its GAMEID.
-    static QString ItemCaption(const catalog::GameList& games, const catalog::CGameTool& item);
-
     std::uint32_t ItemId() const { return itemId_; }
     // The page the box was asked to show, and the loading-page address it navigated to.
     QString Target() const { return target_; }

@@ -3,6 +3,16 @@
 #include <QRegularExpression>
 
 namespace ui {
+namespace {
+
+QString WithoutTrailingSlashes(QString base) {
+    while (base.endsWith(u'/')) {
+        base.chop(1);
+    }
+    return base;
+}
+
+}  // namespace
 
 QString CatalogWebAddress(const QString& address) {
     const QString text = address.trimmed();
@@ -25,6 +35,26 @@ QString CatalogWebAddress(const QString& address) {
         return QStringLiteral("http://") + text;
     }
     return {};
+}
+
+QString LoadingPageAddress(const QString& productUrl, const QString& target) {
+    QString query = target;
+    query.remove(QStringLiteral("http://"), Qt::CaseSensitive);
+    return WithoutTrailingSlashes(productUrl) + QStringLiteral("/load/LoadingPage.htm?q=") + query;
+}
+
+QString IntroductionAddress(const QString& downloadUrl, std::uint32_t itemId) {
+    return WithoutTrailingSlashes(downloadUrl) + QStringLiteral("/rv_intro.php?aid=") +
+           QString::number(itemId);
+}
+
+QString ItemCaption(const catalog::GameList& games, const catalog::CGameTool& item) {
+    const QString title = QString::fromStdString(item.TITLE);
+    const catalog::CNetGame* game = catalog::FindGame(games, item.GAMEID);
+    if (game == nullptr) {
+        return title;
+    }
+    return QString::fromStdString(game->TITLE) + QStringLiteral("： ") + title;
 }
 
 }  // namespace ui

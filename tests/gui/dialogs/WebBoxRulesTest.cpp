@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "ui/CDiaBox.h"
 #include "ui/WebAddress.h"
 #include "ui/WebBoxRegister.h"
 
 namespace {
 
-using ui::CWebBox;
 using ui::WebBoxRegister;
 
 TEST(WebBoxRegisterTest, OpenUntilClosed) {
@@ -53,17 +51,16 @@ TEST(WebBoxAddressTest, LoadingPageGetsTheTargetWithoutPlainSchemePrefixes) {
         {"http://p.test", "", "http://p.test/load/LoadingPage.htm?q="},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(
-            CWebBox::LoadingPageAddress(QString::fromUtf8(c.product), QString::fromUtf8(c.target)),
-            QString::fromUtf8(c.address))
+        EXPECT_EQ(ui::LoadingPageAddress(QString::fromUtf8(c.product), QString::fromUtf8(c.target)),
+                  QString::fromUtf8(c.address))
             << c.target;
     }
 }
 
 TEST(WebBoxAddressTest, IntroductionPageOnTheDownloadServer) {
-    EXPECT_EQ(ui::CDiaBox::IntroductionAddress(QStringLiteral("http://d.test"), 1234),
+    EXPECT_EQ(ui::IntroductionAddress(QStringLiteral("http://d.test"), 1234),
               QStringLiteral("http://d.test/rv_intro.php?aid=1234"));
-    EXPECT_EQ(ui::CDiaBox::IntroductionAddress(QStringLiteral("http://d.test/"), 7),
+    EXPECT_EQ(ui::IntroductionAddress(QStringLiteral("http://d.test/"), 7),
               QStringLiteral("http://d.test/rv_intro.php?aid=7"));
 }
 
@@ -110,7 +107,7 @@ TEST(WebBoxAddressTest, CaptionNamesTheOwningGame) {
     } cases[] = {{11, "剑侠： 攻略"}, {0, "攻略"}, {99, "攻略"}};
     for (const auto& c : cases) {
         item.GAMEID = c.gameId;
-        EXPECT_EQ(CWebBox::ItemCaption(games, item), QString::fromUtf8(c.caption)) << c.gameId;
+        EXPECT_EQ(ui::ItemCaption(games, item), QString::fromUtf8(c.caption)) << c.gameId;
     }
 }
 
