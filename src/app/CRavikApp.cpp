@@ -67,6 +67,10 @@ int CRavikApp::Run() {
     const Arguments arguments = ParseArguments(QApplication::arguments());
     if (!arguments.error.isEmpty()) {
         std::fprintf(stderr, "Ravik_desk: %s\n", arguments.error.toLocal8Bit().constData());
+#ifdef _WIN32
+        // A Windows program with windows has no console, so stderr reaches nobody.
+        QMessageBox::warning(nullptr, QString::fromUtf8(CRavikDlg::kTitle), arguments.error);
+#endif
         return 2;
     }
     if (!platform::InitSocketLibrary()) {

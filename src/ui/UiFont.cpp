@@ -7,7 +7,9 @@ namespace ui {
 QFont UiFont(int pixelSize) {
     QFont font;
 #ifdef _WIN32
-    font.setFamilies({QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun")});
+    // YaHei reads best at 12 pixels; SimSun and SimHei stand in on systems without it.
+    font.setFamilies(
+        {QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun"), QStringLiteral("SimHei")});
 #else
     font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
                       QStringLiteral("Source Han Sans SC"), QStringLiteral("Droid Sans Fallback")});
