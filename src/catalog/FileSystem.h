@@ -1,11 +1,11 @@
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 #include "catalog/Outcome.h"
+#include "platform/Files.h"
 
 namespace catalog {
 
@@ -19,15 +19,8 @@ std::string Utf8Path(const std::filesystem::path& path);
 
 bool FileExists(const std::string& path);
 
-// Identifies one version of a file: every atomic save renames a new file into place, so a
-// save by another writer changes it.
-struct FileVersion {
-    bool exists = false;
-    uint64_t size = 0;
-    int64_t modified = 0;  // nanoseconds where the system keeps them
-    uint64_t inode = 0;    // 0 where the system has none
-    bool operator==(const FileVersion&) const = default;
-};
+// Identifies one version of a file (see platform::FileVersion).
+using FileVersion = platform::FileVersion;
 FileVersion VersionOf(const std::string& path);
 
 enum class ReadStatus { Ok, Missing, Failed };
@@ -38,8 +31,8 @@ ReadStatus ReadFileBytes(const std::string& path, std::string& bytes, std::strin
 
 // Replaces the file with `bytes` so that it is either the old or the new file, never a mix:
 // the bytes go to a temporary file in the same directory, which is flushed to disk and then
-// renamed over the file. Missing parent directories are created. A read-only file is not
-// replaced. On failure the temporary file is removed and the old file stays as it was.
+// renamed over the file (platform::RenameOver). Missing parent directories are created. A read-only
+// file is not replaced. On failure the temporary file is removed and the old file stays as it was.
 Outcome WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // Deletes everything below `directory` and keeps the directory itself. Failures are skipped;

@@ -1,6 +1,5 @@
 #include "catalog/LauncherConfig.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "catalog/FileSystem.h"
@@ -15,20 +14,6 @@ constexpr std::size_t kValueLimit = 1024;
 // An installation puts the launcher in <prefix>/bin and its default data files here.
 constexpr char kInstalledDataDir[] = "../share/ravik";
 constexpr char kUserDirName[] = "Ravik";
-
-// $XDG_DATA_HOME, or ~/.local/share; a relative XDG_DATA_HOME is ignored, as the XDG base
-// directory rules ask. Empty without either.
-std::filesystem::path UserDataHome() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg != nullptr && NativePath(xdg).is_absolute()) {
-        return NativePath(xdg);
-    }
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && *home != '\0') {
-        return NativePath(home) / ".local" / "share";
-    }
-    return {};
-}
 
 // Copies each file below `from` that `to` lacks. A file is copied under a temporary name and
 // renamed into place, so an interrupted copy is never taken for a complete one. Failures are
@@ -88,8 +73,7 @@ LauncherConfig LauncherConfig::Load(const std::string& programDir) {
 std::string ProgramDirectory(const std::string& dataDirOption) {
     std::string dir = dataDirOption;
     if (dir.empty()) {
-        const char* home = std::getenv("RAVIK_HOME");
-        dir = home != nullptr ? home : "";
+        dir = platform::EnvironmentVariable("RAVIK_HOME");
     }
     if (dir.empty()) {
         return DefaultProgramDirectory(platform::ExecutableDirectory());
@@ -110,7 +94,7 @@ std::string DefaultProgramDirectory(const std::string& executableDir) {
     const fs::path dataDir = (NativePath(executableDir) / kInstalledDataDir).lexically_normal();
     const bool installed =
         !platform::IsWritableDirectory(executableDir) || fs::is_directory(dataDir, ec);
-    const fs::path userHome = UserDataHome();
+    const fs::path userHome = NativePath(platform::UserDataDirectory());
     if (!installed || userHome.empty()) {
         return executableDir;
     }
@@ -123,11 +107,7 @@ std::string DefaultProgramDirectory(const std::string& executableDir) {
 }
 
 std::string LauncherProgramFile(const std::string& programDir) {
-#ifdef _WIN32
-    const std::string portable = programDir + "Ravik_desk.exe";
-#else
-    const std::string portable = programDir + "Ravik_desk";
-#endif
+    const std::string portable = programDir + "Ravik_desk" + platform::kExecutableSuffix;
     if (FileExists(portable)) {
         return portable;
     }

@@ -27,8 +27,9 @@ std::string ProgramDirectory(const std::string& dataDirOption);
 // Where the data of a launcher started from `executableDir` lives when no directory is named
 // for it. A portable copy keeps it beside the executable. An installed launcher (its
 // executable directory is not writable, or the installation's data directory
-// `executableDir`/../share/ravik is there) keeps it per user in $XDG_DATA_HOME/Ravik
-// (default ~/.local/share/Ravik): that directory is made when missing and receives every
+// `executableDir`/../share/ravik is there) keeps it per user in the folder Ravik of the
+// user's data directory (platform::UserDataDirectory: $XDG_DATA_HOME, default
+// ~/.local/share; %LOCALAPPDATA% on Windows): that folder is made when missing and receives every
 // file of the data directory it does not have yet (the default icons, the busy animation);
 // files already there are never replaced. Without a home directory the executable's
 // directory is used.

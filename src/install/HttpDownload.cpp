@@ -11,7 +11,8 @@
 #include <random>
 #include <thread>
 
-#include "install/FileWriter.h"
+#include "platform/FileWriter.h"
+#include "platform/Files.h"
 
 namespace install {
 
@@ -55,7 +56,7 @@ std::string TemporaryPathBeside(const std::string& path) {
 // One attempt's view of the transfer, shared with libcurl's callbacks.
 struct Attempt {
     CURL* curl = nullptr;
-    FileWriter* out = nullptr;
+    platform::FileWriter* out = nullptr;
     const HttpDownload::ProgressFn* progress = nullptr;
     std::function<bool()> cancelled;
     int number = 0;
@@ -223,14 +224,14 @@ DownloadResult HttpDownload::Run() {
     }
 
     const std::string target = replaceWhenComplete_ ? TemporaryPathBeside(path_) : path_;
-    FileWriter out(kWriteBuffer);
+    platform::FileWriter out(kWriteBuffer);
     if (!out.Create(target)) {
         return fail(DownloadStatus::FileError, out.Error());
     }
     // In replace mode nothing of a failed download may stay behind.
     struct TemporaryCleanup {
         const std::string* path;
-        FileWriter* out;
+        platform::FileWriter* out;
         bool keep = false;
         ~TemporaryCleanup() {
             if (path != nullptr && !keep) {
@@ -318,10 +319,7 @@ DownloadResult HttpDownload::Run() {
             }
             result.bytes = out.Written();
             if (replaceWhenComplete_) {
-                std::error_code ec;
-                std::filesystem::rename(std::filesystem::u8path(target),
-                                        std::filesystem::u8path(path_), ec);
-                if (ec) {
+                if (std::error_code ec = platform::RenameOver(target, path_); ec) {
                     return fail(DownloadStatus::FileError,
                                 "cannot move the download to " + path_ + ": " + ec.message());
                 }

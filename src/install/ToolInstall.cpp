@@ -39,9 +39,7 @@ std::string ToolProgramPath(const std::string& programDir, std::uint32_t toolId,
         return {};
     }
     std::string name = exeName;
-#ifndef _WIN32
-    std::replace(name.begin(), name.end(), '\\', '/');
-#endif
+    std::replace(name.begin(), name.end(), '\\', platform::kSeparator);
     return ToolInstallDirectory(programDir, toolId) + platform::kSeparator + name;
 }
 

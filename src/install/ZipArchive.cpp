@@ -9,13 +9,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "install/FileWriter.h"
 #include "platform/CodePage.h"
+#include "platform/FileWriter.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
-
-#ifdef _WIN32
-#include "platform/WinText.h"
-#endif
 
 namespace install {
 
@@ -122,13 +119,11 @@ ZipResult OpenCodeOf(int minizipError) {
     return minizipError == UNZ_BADZIPFILE ? ZipResult::BadLocalHeader : ZipResult::ReadFailed;
 }
 
-#ifdef _WIN32
-// The archive path is UTF-8; open it through the wide API.
-voidpf ZCALLBACK OpenWide(voidpf, const void* filename, int) {
-    std::wstring wide = platform::Utf8ToWide(static_cast<const char*>(filename));
-    return _wfopen(wide.c_str(), L"rb");
+// The archive path is UTF-8, which the reader's own fopen would not take on Windows. The
+// reader only ever reads.
+voidpf ZCALLBACK OpenUtf8(voidpf, const void* filename, int) {
+    return platform::OpenFile(static_cast<const char*>(filename), "rb").release();
 }
-#endif
 
 // True for a file that is nothing but an end-of-central-directory record for zero entries
 // (plus its comment).
@@ -138,17 +133,12 @@ bool IsEmptyArchive(const std::string& path) {
     if (ec || size < 22 || size > 22 + 0xFFFF) {
         return false;
     }
-#ifdef _WIN32
-    std::FILE* f = _wfopen(platform::Utf8ToWide(path).c_str(), L"rb");
-#else
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-#endif
-    if (f == nullptr) {
+    platform::FileHandle f = platform::OpenFile(path, "rb");
+    if (!f) {
         return false;
     }
     unsigned char record[22];
-    bool read = std::fread(record, 1, sizeof record, f) == sizeof record;
-    std::fclose(f);
+    bool read = std::fread(record, 1, sizeof record, f.get()) == sizeof record;
     static const unsigned char kZeros[16] = {};
     return read && std::memcmp(record, "PK\x05\x06", 4) == 0 &&
            std::memcmp(record + 4, kZeros, 16) == 0 && 22 + ReadLe16(record + 20) == size;
@@ -191,9 +181,7 @@ ZipResult ZipArchive::OpenArchive(const std::string& path) {
     ensured_.clear();
     zlib_filefunc64_def io;
     fill_fopen64_filefunc(&io);
-#ifdef _WIN32
-    io.zopen64_file = &OpenWide;
-#endif
+    io.zopen64_file = &OpenUtf8;
     auto reader = std::make_unique<Reader>();
     reader->file = unzOpen2_64(path.c_str(), &io);
     unz_global_info64 info{};
@@ -377,10 +365,8 @@ ZipResult ZipArchive::ExtractEntry(std::int64_t index, const std::string& name) 
     if (entry.IsSymbolicLink() || EscapesBase(entry.name) || EscapesBase(target)) {
         return ZipResult::UnsafeEntry;
     }
-#ifndef _WIN32
     // Archives made on Windows separate folders with backslashes.
-    std::replace(target.begin(), target.end(), '\\', '/');
-#endif
+    std::replace(target.begin(), target.end(), '\\', platform::kSeparator);
     if (entry.IsDirectory()) {
         EnsureDirectory(base_, target);
         return ZipResult::Ok;
@@ -404,7 +390,7 @@ ZipResult ZipArchive::ExtractEntry(std::int64_t index, const std::string& name) 
     // A file whose data turned out wrong is removed again: nothing half-written or damaged
     // is left looking like an installed file.
     const std::string path = base_ + target;
-    FileWriter out;
+    platform::FileWriter out;
     if (!out.Create(path, entry.IsExecutable())) {
         return ZipResult::CannotOpen;
     }
@@ -423,7 +409,7 @@ ZipResult ZipArchive::ExtractEntry(std::int64_t index, const std::string& name) 
     return result;
 }
 
-ZipResult ZipArchive::CopyEntryData(const ZipEntry& entry, FileWriter& out) {
+ZipResult ZipArchive::CopyEntryData(const ZipEntry& entry, platform::FileWriter& out) {
     unzFile uf = reader_->file;
     int opened = unzOpenCurrentFile3(uf, nullptr, nullptr, 0, nullptr);
     if (opened != UNZ_OK) {
@@ -478,9 +464,7 @@ void ZipArchive::EnsureDirectory(const std::string& base, const std::string& dir
         std::filesystem::create_directory(FsPath(base), ec);
     }
     std::string dir = directory;
-#ifndef _WIN32
-    std::replace(dir.begin(), dir.end(), '\\', '/');
-#endif
+    std::replace(dir.begin(), dir.end(), '\\', platform::kSeparator);
     while (!dir.empty() && IsSeparator(dir.back())) {
         dir.pop_back();
     }

@@ -5,9 +5,11 @@
 #include <string>
 #include <unordered_set>
 
-namespace install {
-
+namespace platform {
 class FileWriter;
+}
+
+namespace install {
 
 // Result codes of the archive operations; Ok is 0, every other value is a failure.
 enum class ZipResult : std::uint32_t {
@@ -97,7 +99,7 @@ class ZipArchive {
 
     ZipResult MoveTo(std::int64_t index);
     ZipResult Describe(std::int64_t index, ZipEntry& entry);
-    ZipResult CopyEntryData(const ZipEntry& entry, FileWriter& out);
+    ZipResult CopyEntryData(const ZipEntry& entry, platform::FileWriter& out);
     void CloseEntry();
 
     std::unique_ptr<Reader> reader_;

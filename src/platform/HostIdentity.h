@@ -11,4 +11,7 @@ std::string MacAddressText();
 // The host's first IPv4 address in dotted form; empty when there is none.
 std::string LocalIpv4Text();
 
+// Six address bytes in the form MacAddressText uses.
+std::string FormatMacAddress(const unsigned char* bytes);
+
 }  // namespace platform

@@ -13,4 +13,7 @@ std::vector<long> FindProcesses(const std::string& name);
 // asked to end.
 int TerminateProcesses(const std::string& name);
 
+// The id of the running process.
+long CurrentProcessId();
+
 }  // namespace platform

@@ -17,6 +17,9 @@ bool StartProgram(const std::string& program, const std::vector<std::string>& ar
 // Returns false when no browser could be asked.
 bool OpenUrl(const std::string& url);
 
+// The system's own way to the browser, which OpenUrl takes unless SetUrlOpener replaced it.
+bool SystemOpenUrl(const std::string& url);
+
 // Replaces how OpenUrl reaches the browser, for tests and headless runs; an empty function
 // restores the default.
 void SetUrlOpener(std::function<bool(const std::string&)> opener);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/CodePage.h"
+#include "platform/LocalTime.h"
 
 namespace server {
 
@@ -69,13 +70,7 @@ std::string FormatReportTime(const std::tm& local) {
 
 std::string FormatReportTime() {
     std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    return FormatReportTime(local);
+    return FormatReportTime(platform::LocalTime(now));
 }
 
 std::string EncodeFrame(std::string_view frame) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Paths.h"
 #include "server/ServerClient.h"
 #include "server/UserPrompt.h"
 
@@ -12,12 +13,8 @@ namespace server {
 inline constexpr const char* kAskUpdateText = "发现服务器有新版本，是否升级";
 inline constexpr const char* kUpToDateText = "当前已经是最新版本!";
 
-// The external updater, started from the program directory.
-#ifdef _WIN32
-inline constexpr const char* kUpdaterName = "Rv_Update.exe";
-#else
-inline constexpr const char* kUpdaterName = "Rv_Update";
-#endif
+// The file name of the external updater, started from the program directory.
+inline const std::string kUpdaterName = std::string("Rv_Update") + platform::kExecutableSuffix;
 
 // Automatic: the start-up worker's check, silent unless a newer version exists.
 // Manual: the user asked, so "up to date" is said too.

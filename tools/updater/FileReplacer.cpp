@@ -6,6 +6,7 @@
 #include "UpdateLog.h"
 #include "UpdateRules.h"
 #include "catalog/FileSystem.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 
 namespace updater {
@@ -18,9 +19,7 @@ constexpr const char* kStagingFolder = "new";
 constexpr const char* kBackupFolder = "old";
 
 std::error_code RenameFile(const fs::path& from, const fs::path& to) {
-    std::error_code ec;
-    fs::rename(from, to, ec);
-    return ec;
+    return platform::RenameOver(catalog::Utf8Path(from), catalog::Utf8Path(to));
 }
 
 bool Exists(const fs::path& path) {

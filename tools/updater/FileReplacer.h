@@ -14,8 +14,8 @@ namespace updater {
 
 class UpdateLog;
 
-// Renames a file or folder to another path on the same volume. The
-// default is std::filesystem::rename; tests replace it to make a move fail.
+// Renames a file or folder to another path on the same volume. The default is
+// platform::RenameOver; tests replace it to make a move fail.
 using MoveFn = std::function<std::error_code(const std::filesystem::path& from,
                                              const std::filesystem::path& to)>;
 // Called after every step that changed the disk, with a short description. Tests throw from

@@ -1,27 +1,24 @@
-#include "platform/Autostart.h"
-
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
-#include "TempDir.h"
+#include "AutostartSandbox.h"
+#include "platform/Autostart.h"
 
 namespace {
 
-TEST(Autostart, SetReadAndRemoveTheXdgEntry) {
-    TempDir config;
-    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
-    EXPECT_EQ(platform::AutostartProgram(), "");
-    EXPECT_TRUE(platform::RemoveAutostart());  // nothing there is fine
-
-    const std::string program = "/opt/Ravik \"x\"/Ravik_desk";
-    ASSERT_TRUE(platform::SetAutostart(program));
-    EXPECT_EQ(platform::AutostartProgram(), program);
-    EXPECT_NE(config.Read("autostart/Ravik.desktop").find("Type=Application"), std::string::npos);
-
+TEST(Autostart, EntryNamesTheProgramUntilRemoved) {
+    AutostartSandbox sandbox;
+    ASSERT_TRUE(sandbox.Ready());
+    const char* const programs[] = {
+        "/opt/ravik/Ravik_desk", "C:\\Program Files\\Ravik\\Ravik_desk.exe",
+        "D:\\Ravik \xE6\xB8\xB8\xE6\x88\x8F\xE6\xA1\x8C\xE9\x9D\xA2\\Ravik_desk.exe",  // 游戏桌面
+    };
+    for (const char* program : programs) {
+        ASSERT_TRUE(platform::SetAutostart(program)) << program;
+        EXPECT_EQ(platform::AutostartProgram(), program);
+    }
     EXPECT_TRUE(platform::RemoveAutostart());
     EXPECT_EQ(platform::AutostartProgram(), "");
-    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(platform::RemoveAutostart()) << "removing what is not there";
 }
 
 }  // namespace

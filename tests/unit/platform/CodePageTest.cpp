@@ -1,20 +1,30 @@
-#include "platform/CodePage.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/CodePage.h"
 
 namespace {
 
-struct Case {
-    const char* utf8;
-    const char* gbk;
+// The data server's code page, GBK, whatever the system's is; put back afterwards.
+class GbkCodePage : public ::testing::Test {
+  protected:
+    void SetUp() override { platform::SetAnsiCodePage("CP936"); }
+    void TearDown() override { platform::SetAnsiCodePage(saved_); }
+
+  private:
+    std::string saved_ = platform::AnsiCodePage();
 };
 
-TEST(CodePage, Utf8AndGbkRoundTrip) {
+TEST_F(GbkCodePage, Utf8AndGbkRoundTrip) {
+    struct Case {
+        const char* utf8;
+        const char* gbk;
+    };
     const Case cases[] = {
         {"", ""},
         {"abc|123", "abc|123"},
-        {"\xE5\x90\xAF\xE5\x8A\xA8\xE6\xB8\xB8\xE6\x88\x8F", "\xC6\xF4\xB6\xAF\xD3\xCE\xCF\xB7"},  // 启动游戏
-        {"\xEF\xBC\x8C", "\xA3\xAC"},  // full-width comma
+        {"\xE5\x90\xAF\xE5\x8A\xA8\xE6\xB8\xB8\xE6\x88\x8F",
+         "\xC6\xF4\xB6\xAF\xD3\xCE\xCF\xB7"},  // 启动游戏
+        {"\xEF\xBC\x8C", "\xA3\xAC"},          // full-width comma
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::Utf8ToAnsi(c.utf8), c.gbk) << c.utf8;
@@ -22,25 +32,72 @@ TEST(CodePage, Utf8AndGbkRoundTrip) {
     }
 }
 
-TEST(CodePage, CharacterOutsideGbkBecomesQuestionMarkInsteadOfFailing) {
-    // U+1F600 (an emoji) has no GBK form; the rest of the text must survive.
-    EXPECT_EQ(platform::Utf8ToAnsi("a\xF0\x9F\x98\x80z"), "a?z");
+TEST_F(GbkCodePage, CharacterOutsideGbkBecomesOneQuestionMarkInsteadOfFailing) {
+    struct Case {
+        const char* utf8;
+        const char* gbk;
+    };
+    const Case cases[] = {
+        {"a\xF0\x9F\x98\x80z", "a?z"},                  // U+1F600, beyond the basic plane
+        {"a\xE0\xB8\x81z", "a?z"},                      // U+0E01, a Thai letter
+        {"\xE6\xB8\xB8\xF0\x9F\x98\x80", "\xD3\xCE?"},  // 游 and U+1F600
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::Utf8ToAnsi(c.utf8), c.gbk) << c.utf8;
+    }
 }
 
-TEST(CodePage, InvalidBytesBecomeReplacementCharacter) {
-    EXPECT_EQ(platform::AnsiToUtf8(std::string("x\xFF", 2)), "x\xEF\xBF\xBD");
-    // A lead byte cut off at the end of the input.
-    EXPECT_EQ(platform::AnsiToUtf8(std::string("y\xC6", 2)), "y\xEF\xBF\xBD");
+TEST_F(GbkCodePage, InvalidBytesBecomeReplacementCharacter) {
+    struct Case {
+        std::string gbk;
+        const char* utf8;
+    };
+    const Case cases[] = {
+        {std::string("y\xC6", 2), "y\xEF\xBF\xBD"},      // a lead byte cut off at the end
+        {std::string("x\x81 z", 4), "x\xEF\xBF\xBD z"},  // a lead byte before a space
+        {std::string("\xC6\xF4\x81", 3), "\xE5\x90\xAF\xEF\xBF\xBD"},  // 启 survives
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::AnsiToUtf8(c.gbk), c.utf8) << c.utf8;
+    }
 }
 
-TEST(CodePage, Utf16Conversion) {
+TEST(CodePage, NamedEncodingsRoundTrip) {
+    struct Case {
+        const char* encoding;
+        const char* utf8;
+        std::string bytes;
+        bool everywhere = true;  // false: not every system has it (Wine lacks GB18030)
+    };
+    const Case cases[] = {
+        {"GBK", "\xE6\xB8\xB8\xE6\x88\x8F", "\xD3\xCE\xCF\xB7"},  // 游戏
+        {"gbk", "\xE6\xB8\xB8\xE6\x88\x8F", "\xD3\xCE\xCF\xB7"},
+        {"CP936", "\xE6\xB8\xB8\xE6\x88\x8F", "\xD3\xCE\xCF\xB7"},
+        {"GB18030", "\xF0\x9F\x98\x80", "\x94\x39\xFC\x36", false},  // U+1F600 has a form
+        {"BIG5", "\xE4\xB8\xAD", "\xA4\xA4"},                        // 中
+        {"SHIFT_JIS", "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0", "\x83\x51\x81\x5B\x83\x80"},
+        {"UTF-16LE", "A\xE4\xB8\xAD", std::string("A\0\x2D\x4E", 4)},
+        {"UTF-16BE", "A\xE4\xB8\xAD", std::string("\0A\x4E\x2D", 4)},
+        {"UTF-16LE", "\xF0\x9F\x98\x80", std::string("\x3D\xD8\x00\xDE", 4)},  // surrogates
+    };
+    for (const Case& c : cases) {
+        std::string encoded;
+        const bool known = platform::ConvertFromUtf8(c.utf8, c.encoding, encoded);
+        if (!known && !c.everywhere) {
+            continue;
+        }
+        ASSERT_TRUE(known) << c.encoding;
+        EXPECT_EQ(encoded, c.bytes) << c.encoding;
+        std::string decoded;
+        ASSERT_TRUE(platform::ConvertToUtf8(c.bytes, c.encoding, decoded)) << c.encoding;
+        EXPECT_EQ(decoded, c.utf8) << c.encoding;
+    }
+}
+
+TEST(CodePage, UnknownEncodingIsRefused) {
     std::string out;
-    ASSERT_TRUE(platform::ConvertFromUtf8("A\xE4\xB8\xAD", "UTF-16LE", out));
-    EXPECT_EQ(out, std::string("A\0\x2D\x4E", 4));
-    std::string back;
-    ASSERT_TRUE(platform::ConvertToUtf8(out, "UTF-16LE", back));
-    EXPECT_EQ(back, "A\xE4\xB8\xAD");
-    EXPECT_FALSE(platform::ConvertToUtf8("x", "NO-SUCH-ENCODING", back));
+    EXPECT_FALSE(platform::ConvertToUtf8("x", "NO-SUCH-ENCODING", out));
+    EXPECT_FALSE(platform::ConvertFromUtf8("x", "NO-SUCH-ENCODING", out));
 }
 
 }  // namespace

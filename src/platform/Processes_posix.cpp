@@ -1,50 +1,14 @@
-#include "platform/Processes.h"
+#include <unistd.h>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <tlhelp32.h>
-#else
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#endif
+
+#include "platform/Processes.h"
 
 namespace platform {
-
-#ifdef _WIN32
-
-std::vector<long> FindProcesses(const std::string& name) {
-    std::vector<long> ids;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) {
-        return ids;
-    }
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry)) {
-        if (name == entry.szExeFile) {
-            ids.push_back(static_cast<long>(entry.th32ProcessID));
-        }
-    }
-    CloseHandle(snap);
-    return ids;
-}
-
-int TerminateProcesses(const std::string& name) {
-    int count = 0;
-    for (long id : FindProcesses(name)) {
-        HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(id));
-        if (h != nullptr) {
-            count += TerminateProcess(h, 0) ? 1 : 0;
-            CloseHandle(h);
-        }
-    }
-    return count;
-}
-
-#else
-
 namespace {
+
 // The executable's file name of a process: the target of /proc/PID/exe when readable,
 // else the command name in /proc/PID/comm (which the kernel cuts to 15 bytes).
 std::string ProcessName(const std::filesystem::path& procDir) {
@@ -64,6 +28,7 @@ std::string ProcessName(const std::filesystem::path& procDir) {
     std::getline(comm, name);
     return name;
 }
+
 }  // namespace
 
 std::vector<long> FindProcesses(const std::string& name) {
@@ -89,6 +54,8 @@ int TerminateProcesses(const std::string& name) {
     return count;
 }
 
-#endif
+long CurrentProcessId() {
+    return static_cast<long>(getpid());
+}
 
 }  // namespace platform

@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
-namespace install {
+namespace platform {
 
 // One output file being written: created anew (an existing file is replaced), written
-// sequentially, closed by the destructor. With a buffer size above 0 small writes are
-// gathered into writes of that size; with 0 every Write goes to the file as it comes.
+// sequentially, closed by the destructor. Paths are UTF-8. With a buffer size above 0 small writes
+// are gathered into writes of that size; with 0 every Write goes to the file as it comes.
 class FileWriter {
   public:
     explicit FileWriter(std::size_t bufferSize = 0);
@@ -40,13 +40,14 @@ class FileWriter {
 
   private:
     bool Flush();
+    // The calls in which the systems differ (FileWriter_win.cpp, FileWriter_posix.cpp).
+    bool WriteAll(const char* data, std::size_t size);
+    bool CloseFile();
     bool Fail(const std::string& what);
 
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    // The open file: a descriptor, or a Windows handle; kClosed when there is none.
+    static constexpr std::intptr_t kClosed = -1;
+    std::intptr_t file_ = kClosed;
     std::string path_;
     std::unique_ptr<char[]> buffer_;
     std::size_t bufferSize_ = 0;
@@ -55,4 +56,4 @@ class FileWriter {
     std::string error_;
 };
 
-}  // namespace install
+}  // namespace platform

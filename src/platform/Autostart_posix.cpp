@@ -1,59 +1,12 @@
-#include "platform/Autostart.h"
-
-#ifdef _WIN32
-#include <windows.h>
-
-#include "platform/WinText.h"
-#else
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#endif
+
+#include "platform/Autostart.h"
 
 namespace platform {
-
-#ifdef _WIN32
-
 namespace {
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kValue[] = L"Ravik";
-}  // namespace
 
-bool SetAutostart(const std::string& programFile) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    std::wstring value = Utf8ToWide(programFile);
-    LONG rc = RegSetValueExW(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-}
-
-bool RemoveAutostart() {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
-        return true;
-    }
-    LONG rc = RegDeleteValueW(key, kValue);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
-}
-
-std::string AutostartProgram() {
-    wchar_t buffer[MAX_PATH * 4];
-    DWORD size = sizeof buffer;
-    if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, kValue, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
-        ERROR_SUCCESS) {
-        return {};
-    }
-    return WideToUtf8(buffer);
-}
-
-#else
-
-namespace {
 std::filesystem::path EntryPath() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     std::filesystem::path base;
@@ -78,6 +31,7 @@ std::string QuoteExec(const std::string& path) {
     out.push_back('"');
     return out;
 }
+
 }  // namespace
 
 bool SetAutostart(const std::string& programFile) {
@@ -131,7 +85,5 @@ std::string AutostartProgram() {
     }
     return {};
 }
-
-#endif
 
 }  // namespace platform

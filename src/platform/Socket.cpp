@@ -1,24 +1,13 @@
-#include "server/Socket.h"
+#include "platform/Socket.h"
 
 #include <algorithm>
 #include <cstring>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "platform/SocketCalls.h"
 
-#include <cerrno>
-#endif
+namespace platform {
 
-namespace server {
+using namespace socket_calls;
 
 namespace {
 
@@ -26,91 +15,6 @@ using Clock = std::chrono::steady_clock;
 
 // The cancel flag is looked at this often while waiting.
 constexpr std::chrono::milliseconds kWaitSlice{100};
-
-// The few calls that differ between Winsock and BSD sockets.
-#ifdef _WIN32
-using Native = Socket::Native;
-constexpr Native kInvalid = INVALID_SOCKET;
-void CloseNative(Native s) {
-    closesocket(s);
-}
-int LastError() {
-    return WSAGetLastError();
-}
-bool WouldBlock(int error) {
-    return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS;
-}
-bool Interrupted(int error) {
-    return error == WSAEINTR;
-}
-bool SetNonBlocking(Native s) {
-    u_long on = 1;
-    return ioctlsocket(s, FIONBIO, &on) == 0;
-}
-int PollOne(Native s, short events, int timeoutMs) {
-    WSAPOLLFD fd{};
-    fd.fd = s;
-    fd.events = events;
-    int rc = WSAPoll(&fd, 1, timeoutMs);
-    return rc > 0 ? ((fd.revents & (events | POLLERR | POLLHUP)) != 0 ? 1 : 0) : rc;
-}
-long SendSome(Native s, const char* data, std::size_t size) {
-    return send(s, data, static_cast<int>(std::min<std::size_t>(size, 1 << 20)), 0);
-}
-long ReceiveSome(Native s, char* data, std::size_t size) {
-    return recv(s, data, static_cast<int>(size), 0);
-}
-std::string ErrorText(int error) {
-    return "socket error " + std::to_string(error);
-}
-#else
-using Native = Socket::Native;
-constexpr Native kInvalid = -1;
-void CloseNative(Native s) {
-    ::close(s);
-}
-int LastError() {
-    return errno;
-}
-bool WouldBlock(int error) {
-    return error == EAGAIN || error == EWOULDBLOCK || error == EINPROGRESS;
-}
-bool Interrupted(int error) {
-    return error == EINTR;
-}
-bool SetNonBlocking(Native s) {
-    int flags = fcntl(s, F_GETFL, 0);
-    return flags >= 0 && fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0;
-}
-int PollOne(Native s, short events, int timeoutMs) {
-    pollfd fd{};
-    fd.fd = s;
-    fd.events = events;
-    int rc = ::poll(&fd, 1, timeoutMs);
-    return rc > 0 ? ((fd.revents & (events | POLLERR | POLLHUP)) != 0 ? 1 : 0) : rc;
-}
-long SendSome(Native s, const char* data, std::size_t size) {
-#ifdef MSG_NOSIGNAL
-    return ::send(s, data, size, MSG_NOSIGNAL);
-#else
-    return ::send(s, data, size, 0);
-#endif
-}
-long ReceiveSome(Native s, char* data, std::size_t size) {
-    return ::recv(s, data, size, 0);
-}
-std::string ErrorText(int error) {
-    return std::strerror(error);
-}
-#endif
-
-Native NewSocket(int family) {
-#if defined(SOCK_CLOEXEC)
-    return ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-#else
-    return ::socket(family, SOCK_STREAM, 0);
-#endif
-}
 
 // Owns the list that getaddrinfo returns.
 class AddressList {
@@ -152,7 +56,7 @@ int MillisecondsUntil(Clock::time_point deadline) {
 }  // namespace
 
 Socket::Native Socket::Invalid() {
-    return kInvalid;
+    return InvalidSocket();
 }
 
 Socket::Socket(Native handle) : handle_(handle) {}
@@ -163,7 +67,7 @@ Socket::~Socket() {
 
 Socket::Socket(Socket&& other) noexcept
     : handle_(other.handle_), cancel_(other.cancel_), error_(std::move(other.error_)) {
-    other.handle_ = kInvalid;
+    other.handle_ = Invalid();
 }
 
 Socket& Socket::operator=(Socket&& other) noexcept {
@@ -172,19 +76,19 @@ Socket& Socket::operator=(Socket&& other) noexcept {
         handle_ = other.handle_;
         cancel_ = other.cancel_;
         error_ = std::move(other.error_);
-        other.handle_ = kInvalid;
+        other.handle_ = Invalid();
     }
     return *this;
 }
 
 bool Socket::IsOpen() const {
-    return handle_ != kInvalid;
+    return handle_ != Invalid();
 }
 
 void Socket::Close() {
-    if (handle_ != kInvalid) {
-        CloseNative(handle_);
-        handle_ = kInvalid;
+    if (handle_ != Invalid()) {
+        CloseSocket(handle_);
+        handle_ = Invalid();
     }
 }
 
@@ -218,8 +122,8 @@ bool Socket::Connect(const std::string& host, int port, std::chrono::millisecond
     auto deadline = Clock::now() + timeout;
     error_ = "no address of " + host + " answered";
     for (addrinfo* a = addresses.begin(); a != nullptr; a = a->ai_next) {
-        handle_ = NewSocket(a->ai_family);
-        if (handle_ == kInvalid || !SetNonBlocking(handle_)) {
+        handle_ = NewStreamSocket(a->ai_family);
+        if (handle_ == Invalid() || !SetNonBlocking(handle_)) {
             error_ = ErrorText(LastError());
             Close();
             continue;
@@ -261,8 +165,8 @@ bool Socket::Listen(const std::string& host, int port, int backlog) {
         return false;
     }
     for (addrinfo* a = addresses.begin(); a != nullptr; a = a->ai_next) {
-        handle_ = NewSocket(a->ai_family);
-        if (handle_ == kInvalid) {
+        handle_ = NewStreamSocket(a->ai_family);
+        if (handle_ == Invalid()) {
             error_ = ErrorText(LastError());
             continue;
         }
@@ -284,7 +188,7 @@ Socket Socket::Accept(std::chrono::milliseconds timeout) {
         return Socket();
     }
     Native peer = ::accept(handle_, nullptr, nullptr);
-    if (peer == kInvalid) {
+    if (peer == Invalid()) {
         error_ = ErrorText(LastError());
         return Socket();
     }
@@ -392,11 +296,7 @@ Received Socket::Receive(std::size_t limit, std::chrono::milliseconds timeout, b
 }
 
 void Socket::ShutdownSend() {
-#ifdef _WIN32
-    ::shutdown(handle_, SD_SEND);
-#else
-    ::shutdown(handle_, SHUT_WR);
-#endif
+    ShutdownSending(handle_);
 }
 
-}  // namespace server
+}  // namespace platform

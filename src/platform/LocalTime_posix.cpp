@@ -1,0 +1,11 @@
+#include "platform/LocalTime.h"
+
+namespace platform {
+
+std::tm LocalTime(std::time_t time) {
+    std::tm local{};
+    localtime_r(&time, &local);
+    return local;
+}
+
+}  // namespace platform
