@@ -191,7 +191,7 @@ ui::PngButton* CRavikDlg::Button(Control id) const {
 void CRavikDlg::Start() {
     ApplyAutostart();
     // An updater left running from an earlier update would fight the files of this run.
-    platform::TerminateProcesses(server::kUpdaterName);
+    platform::TerminateProcesses(options_.programDir + server::kUpdaterName);
     catalog_.LoadAll();
     BuildViews();
     if (!catalog_.Used().empty()) {

@@ -1,55 +1,76 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/Processes.h"
 
 namespace platform {
 namespace {
 
-// The executable's file name of a process: the target of /proc/PID/exe when readable,
-// else the command name in /proc/PID/comm (which the kernel cuts to 15 bytes).
-std::string ProcessName(const std::filesystem::path& procDir) {
+namespace fs = std::filesystem;
+
+// The path the kernel reports for a process's executable, resolved the same way, so
+// symbolic links in the program directory do not hide a process.
+std::string Resolved(const std::string& executablePath) {
     std::error_code ec;
-    auto exe = std::filesystem::read_symlink(procDir / "exe", ec);
+    fs::path full = fs::absolute(executablePath, ec);
     if (!ec) {
-        std::string file = exe.filename().string();
-        const std::string deleted = " (deleted)";
-        if (file.size() > deleted.size() &&
-            file.compare(file.size() - deleted.size(), deleted.size(), deleted) == 0) {
-            file.resize(file.size() - deleted.size());
-        }
-        return file;
+        full = fs::weakly_canonical(full, ec);
     }
-    std::ifstream comm(procDir / "comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
+    return ec ? fs::path(executablePath).lexically_normal().string() : full.string();
+}
+
+// True when /proc/PID belongs to the current user and its executable is `wanted`. A
+// program file replaced while it runs (as an update does) still counts as the same program.
+bool Matches(const fs::path& procDir, const std::string& wanted) {
+    struct stat st {};
+    if (stat(procDir.c_str(), &st) != 0 || st.st_uid != geteuid()) {
+        return false;
+    }
+    std::error_code ec;
+    std::string exe = fs::read_symlink(procDir / "exe", ec).string();
+    if (ec) {
+        return false;
+    }
+    const std::string deleted = " (deleted)";
+    if (exe.size() > deleted.size() &&
+        exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0) {
+        exe.resize(exe.size() - deleted.size());
+    }
+    return exe == wanted;
+}
+
+bool IsProcessId(const std::string& name) {
+    return !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
 }
 
 }  // namespace
 
-std::vector<long> FindProcesses(const std::string& name) {
+std::vector<long> FindProcesses(const std::string& executablePath) {
     std::vector<long> ids;
+    const std::string wanted = Resolved(executablePath);
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
         const std::string pid = entry.path().filename().string();
-        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        if (ProcessName(entry.path()) == name) {
+        if (IsProcessId(pid) && Matches(entry.path(), wanted)) {
             ids.push_back(std::stol(pid));
         }
     }
     return ids;
 }
 
-int TerminateProcesses(const std::string& name) {
+int TerminateProcesses(const std::string& executablePath) {
+    const std::string wanted = Resolved(executablePath);
     int count = 0;
-    for (long id : FindProcesses(name)) {
-        count += kill(static_cast<pid_t>(id), SIGTERM) == 0 ? 1 : 0;
+    for (long id : FindProcesses(executablePath)) {
+        // Looked at once more right before the signal, so an id taken over by another
+        // program in the meantime is left alone.
+        if (Matches(fs::path("/proc") / std::to_string(id), wanted) &&
+            kill(static_cast<pid_t>(id), SIGTERM) == 0) {
+            ++count;
+        }
     }
     return count;
 }

@@ -15,8 +15,12 @@ namespace updater {
 
 namespace {
 
-bool AnyLauncherRunning() {
-    return !platform::FindProcesses(kLauncherName).empty();
+// Only the launcher of this program directory matters: another copy elsewhere, or another
+// user's, neither holds these files nor is ours to wait for.
+std::function<bool()> LauncherOf(const std::string& programDir) {
+    return [program = programDir + kLauncherName] {
+        return !platform::FindProcesses(program).empty();
+    };
 }
 
 bool StartLauncher(const std::string& program, const std::string& directory) {
@@ -35,7 +39,7 @@ Updater::Updater(const std::string& programDir, UpdateOptions options)
       log_(programDir_ + kLogFile, options_.echoLog),
       replacer_(programDir_, log_) {
     if (!options_.launcherRunning) {
-        options_.launcherRunning = AnyLauncherRunning;
+        options_.launcherRunning = LauncherOf(programDir_);
     }
     if (!options_.startLauncher) {
         options_.startLauncher = StartLauncher;

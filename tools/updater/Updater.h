@@ -22,7 +22,8 @@ struct UpdateOptions {
     // Tries of each file move and the pause between them.
     int moveAttempts = 3;
     std::chrono::milliseconds movePause{500};
-    // Whether the launcher still runs; the default looks for a process named Ravik_desk.
+    // Whether the launcher still runs; the default looks for a process of the current user
+    // started from Ravik_desk in the program directory.
     std::function<bool()> launcherRunning;
     // Starts the launcher (its path, its working directory); the default starts the program.
     std::function<bool(const std::string& program, const std::string& directory)> startLauncher;
