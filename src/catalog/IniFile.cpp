@@ -611,7 +611,7 @@ uint32_t ReadProfileInt(const std::string& path, std::string_view section, std::
     return IniFile::Load(path).GetInt(section, key, fallback);
 }
 
-Outcome WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+Outcome WriteProfileKey(const std::string& path, std::string_view section, std::string_view key,
                            std::string_view value) {
     IniFile file = IniFile::Load(path);
     file.Set(section, key, value);

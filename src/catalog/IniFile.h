@@ -112,7 +112,7 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view fallback, std::size_t limit);
 uint32_t ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
                         uint32_t fallback);
-Outcome WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+Outcome WriteProfileKey(const std::string& path, std::string_view section, std::string_view key,
                            std::string_view value);
 
 // The first `limit` UTF-16 code units of UTF-8 text (a character is never split).

@@ -17,7 +17,7 @@ std::string UserSettings::Read(std::string_view section, std::string_view key,
 
 Outcome UserSettings::Write(std::string_view section, std::string_view key,
                             std::string_view value) {
-    return WriteProfileString(path_, section, key, value);
+    return WriteProfileKey(path_, section, key, value);
 }
 
 std::string UserSettings::Autostart() const {

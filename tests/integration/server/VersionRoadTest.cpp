@@ -21,7 +21,7 @@ class VersionRoad : public ::testing::Test {
         return RunProgram(args, input);
     }
     void Set(const std::string& section, const std::string& key, const std::string& value) {
-        ASSERT_TRUE(catalog::WriteProfileString(program / "usercfg.dat", section, key, value).ok());
+        ASSERT_TRUE(catalog::WriteProfileKey(program / "usercfg.dat", section, key, value).ok());
     }
     std::string Read(const std::string& file, const std::string& key) {
         return catalog::ReadProfileString(program / file, "ravikver", key, "<missing>", 300);

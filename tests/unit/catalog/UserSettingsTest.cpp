@@ -50,9 +50,9 @@ TEST(UserSettings, EveryReaderHasItsDefaultAndLimit) {
         EXPECT_EQ(r.read(settings), r.fallback) << r.name << " without a file";
         dir.Write("usercfg.dat", "[other]\nx=1\n");
         EXPECT_EQ(r.read(settings), r.fallback) << r.name << " without the key";
-        ASSERT_TRUE(catalog::WriteProfileString(settings.FilePath(), r.section, r.key, "值1").ok());
+        ASSERT_TRUE(catalog::WriteProfileKey(settings.FilePath(), r.section, r.key, "值1").ok());
         EXPECT_EQ(r.read(settings), "值1") << r.name;
-        ASSERT_TRUE(catalog::WriteProfileString(settings.FilePath(), r.section, r.key,
+        ASSERT_TRUE(catalog::WriteProfileKey(settings.FilePath(), r.section, r.key,
                                                 std::string(300, '9'))
                         .ok());
         EXPECT_EQ(r.read(settings), std::string(r.limit, '9')) << r.name;
@@ -136,7 +136,7 @@ TEST(UserSettings, WritersOnTwoThreadsKeepEachOthersKeys) {
     UserSettings settings(dir.dir());
     auto writer = [&](const std::string& prefix) {
         for (int i = 0; i < 40; ++i) {
-            EXPECT_TRUE(catalog::WriteProfileString(settings.FilePath(), "ravikver",
+            EXPECT_TRUE(catalog::WriteProfileKey(settings.FilePath(), "ravikver",
                                                     prefix + std::to_string(i), "x")
                             .ok());
         }

@@ -228,7 +228,7 @@ TEST_P(RemovalTest, DropsWithTheMarkerAndAlwaysRaisesLasttime) {
     StoreTool(0, 20301);
     StoreTool(0, 20302);
     StoreTool(10203, 30301);
-    catalog::WriteProfileString(dir / "usercfg.dat", "ravikver", "lasttime", "800");
+    catalog::WriteProfileKey(dir / "usercfg.dat", "ravikver", "lasttime", "800");
 
     auto changes = Read(Reply({c.removal}));
     EXPECT_EQ(changes.records, 1);
@@ -302,8 +302,8 @@ TEST_F(CatalogReplyTest, RemovalAloneAsksForTheBusyStateButNoBox) {
 
 TEST_F(CatalogReplyTest, AFailedSaveKeepsTheStamps) {
     StoreGames({301});
-    catalog::WriteProfileString(dir / "usercfg.dat", "ravikver", "lasttime", "50");
-    catalog::WriteProfileString(dir / "usercfg.dat", "ravikver", "pxtime", "3");
+    catalog::WriteProfileKey(dir / "usercfg.dat", "ravikver", "lasttime", "50");
+    catalog::WriteProfileKey(dir / "usercfg.dat", "ravikver", "pxtime", "3");
     // A directory where the game's tool file belongs: that file cannot be saved.
     std::filesystem::create_directories(dir.path() / "GameTool" / "301.dat" / "x");
     auto changes =

@@ -68,8 +68,8 @@ class CatalogSyncTest : public SyncFixture {
 };
 
 TEST_F(CatalogSyncTest, FetchesIconsAndCollectsRecordsAndRanking) {
-    catalog::WriteProfileString(dir / "usercfg.dat", "ravikver", "lasttime", "77");
-    catalog::WriteProfileString(dir / "usercfg.dat", "ravikver", "pxtime", "4");
+    catalog::WriteProfileKey(dir / "usercfg.dat", "ravikver", "lasttime", "77");
+    catalog::WriteProfileKey(dir / "usercfg.dat", "ravikver", "pxtime", "4");
     FakeDataServer fake(Answers(Reply({Game("5", "five", icons.Url("icon.png"), "90"),
                                        Tool("191", "0", "20301", icons.Url("other.png"), "91")}),
                                 Ranking("1", "5,1", "6")));

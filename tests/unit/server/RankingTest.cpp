@@ -68,7 +68,10 @@ TEST_F(RankingTest, UnusableEntriesAreIgnored) {
 TEST_F(RankingTest, OnlyTheFirstFiftyEntriesAreRead) {
     std::string list;
     for (int k = 1; k <= 51; ++k) {
-        list += (k > 1 ? "|" : "") + std::to_string(k) + "," + std::to_string(k);
+        if (k > 1) {
+            list += '|';
+        }
+        list += std::to_string(k) + "," + std::to_string(k);
     }
     server::SyncChanges changes;
     ASSERT_TRUE(server::ApplyRankingReply(Ranking("1", list, "2"), changes));
@@ -102,7 +105,7 @@ TEST_F(RankingTest, OnlyAnExactOneWithAllFieldsIsAChange) {
     };
     for (const auto& c : cases) {
         StoreGames({12, 34});
-        catalog::WriteProfileString(dir / "usercfg.dat", "ravikver", "pxtime", "1");
+        catalog::WriteProfileKey(dir / "usercfg.dat", "ravikver", "pxtime", "1");
         server::SyncChanges changes;
         EXPECT_EQ(server::ApplyRankingReply(c.reply, changes), c.changed);
         EXPECT_EQ(changes.ranked, c.changed);

@@ -45,7 +45,7 @@ TEST_F(StartReportTest, FlagFollowsFirstStartAndMarksItBeforeSending) {
     for (const auto& c : cases) {
         TempDir fresh;
         if (c.stored != nullptr) {
-            catalog::WriteProfileString(fresh / "usercfg.dat", "system", "firststart", c.stored);
+            catalog::WriteProfileKey(fresh / "usercfg.dat", "system", "firststart", c.stored);
         }
         // The server looks at the file while the report is in flight: the mark is already there.
         std::string markWhileSending;

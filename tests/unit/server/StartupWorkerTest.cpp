@@ -100,7 +100,7 @@ TEST_F(StartupWorkerTest, UnreachableServerIsNotReached) {
 }
 
 TEST_F(StartupWorkerTest, StartedUpdaterEndsTheSequence) {
-    catalog::WriteProfileString(dir / "usercfg.dat", "system", "autoupdate", "1");
+    catalog::WriteProfileKey(dir / "usercfg.dat", "system", "autoupdate", "1");
     // An updater that starts: a script that does nothing.
     dir.Write(server::kUpdaterName, "#!/bin/sh\nexit 0\n");
     std::filesystem::permissions(dir / server::kUpdaterName, std::filesystem::perms::owner_all);

@@ -44,7 +44,7 @@ struct RecordingStarter {
 class VersionCheckTest : public ::testing::Test {
   protected:
     void Settings(const std::string& section, const std::string& key, const std::string& value) {
-        ASSERT_TRUE(catalog::WriteProfileString(dir / "usercfg.dat", section, key, value).ok());
+        ASSERT_TRUE(catalog::WriteProfileKey(dir / "usercfg.dat", section, key, value).ok());
     }
     std::string Read(const std::string& file, const std::string& key) {
         return catalog::ReadProfileString(dir / file, "ravikver", key, "<missing>", 300);
@@ -102,7 +102,7 @@ TEST_F(VersionCheckTest, TheUserIsAskedUnlessAutoUpdateIsExactlyOne) {
     for (const auto& c : cases) {
         TempDir fresh;
         if (c.autoupdate != nullptr) {
-            catalog::WriteProfileString(fresh / "usercfg.dat", "system", "autoupdate",
+            catalog::WriteProfileKey(fresh / "usercfg.dat", "system", "autoupdate",
                                         c.autoupdate);
         }
         FakeDataServer fake(Answer({"1", "200", "2.0", "http://dl/new.zip"}));
