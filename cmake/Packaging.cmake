@@ -6,7 +6,8 @@
 # An installed launcher keeps its program directory per user ($XDG_DATA_HOME/Ravik) and seeds
 # it from <prefix>/share/ravik, which it finds as ../share/ravik from its own directory
 # (catalog::DefaultProgramDirectory). On Windows an installation is a portable folder: the
-# data files sit beside the programs.
+# programs and their data files side by side (the windows preset installs programs into the
+# prefix itself), shipped as Ravik-<version>-win64.zip with a sample launcher.ini.
 
 set(RAVIK_APP_ID org.ravik.Desk)
 set(RAVIK_RELEASE_DATE 2024-06-01)
@@ -28,7 +29,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/res/demo/ToolIcon/defaultC.png
               ${PROJECT_SOURCE_DIR}/res/demo/ToolIcon/defaultE.png
         DESTINATION ${RAVIK_DATA_DESTINATION}/ToolIcon)
 
-if(NOT WIN32)
+if(WIN32)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/launcher.ini
+            DESTINATION ${RAVIK_DATA_DESTINATION})
+else()
     install(FILES ${PROJECT_SOURCE_DIR}/packaging/${RAVIK_APP_ID}.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     configure_file(${PROJECT_SOURCE_DIR}/packaging/${RAVIK_APP_ID}.metainfo.xml
@@ -68,7 +72,11 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "ravik-dataserver, the reference data server.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Ravik)
 set(CPACK_STRIP_FILES ON)
-if(NOT WIN32)
+if(WIN32)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_FILE_NAME Ravik-${PROJECT_VERSION}-win64)
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+else()
     set(CPACK_GENERATOR DEB TGZ)
 endif()
 # The .deb installs under /usr; the .tar.gz is a relocatable tree (bin/, share/).

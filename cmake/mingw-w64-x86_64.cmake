@@ -7,6 +7,7 @@ set(triple x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${triple}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)
+set(CMAKE_STRIP ${triple}-strip CACHE FILEPATH "")
 
 # One source of the prefix names for the scripts and this file.
 file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/windows-deps.conf ravik_win64_conf REGEX "^RAVIK_WIN64_")
@@ -30,8 +31,9 @@ set(CMAKE_FIND_ROOT_PATH /usr/${triple} ${RAVIK_WIN64_PREFIX})
 if(EXISTS ${RAVIK_WIN64_QT_PREFIX}/lib/cmake/Qt6)
     list(APPEND CMAKE_FIND_ROOT_PATH ${RAVIK_WIN64_QT_PREFIX})
 endif()
-# Static archives only (zlib ships an import library beside its archive).
+# Static archives only: FindZLIB would otherwise take the import library beside libz.a.
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+set(ZLIB_LIBRARY /usr/${triple}/lib/libz.a CACHE FILEPATH "")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

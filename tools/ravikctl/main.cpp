@@ -4,9 +4,11 @@
 #include <iostream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "Command.h"
 #include "catalog/LauncherConfig.h"
+#include "platform/CommandLine.h"
 #include "platform/Sockets.h"
 
 namespace {
@@ -30,8 +32,7 @@ int Usage() {
 }
 }  // namespace
 
-RegisterCommand::RegisterCommand(const std::string& name, const std::string& usage,
-                                 CommandFn fn) {
+RegisterCommand::RegisterCommand(const std::string& name, const std::string& usage, CommandFn fn) {
     Commands()[name] = Entry{usage, std::move(fn)};
 }
 
@@ -41,15 +42,17 @@ int Fail(const std::string& reason) {
 }
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> args = platform::CommandLineArguments(argc, argv);
+    const std::size_t count = args.size();
     CommandContext context;
     std::string dataDir;
-    int i = 1;
-    for (; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--data-dir" && i + 1 < argc) {
-            dataDir = argv[++i];
-        } else if (arg == "--server" && i + 1 < argc) {
-            std::string server = argv[++i];
+    std::size_t i = 0;
+    for (; i < count; ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--data-dir" && i + 1 < count) {
+            dataDir = args[++i];
+        } else if (arg == "--server" && i + 1 < count) {
+            const std::string& server = args[++i];
             auto colon = server.rfind(':');
             if (colon == std::string::npos || colon == 0) {
                 return Fail("--server wants HOST:PORT, got \"" + server + "\"");
@@ -66,18 +69,18 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (i >= argc) {
+    if (i >= count) {
         return Usage();
     }
-    auto found = Commands().find(argv[i]);
+    auto found = Commands().find(args[i]);
     if (found == Commands().end()) {
-        std::cerr << "ravikctl: unknown command \"" << argv[i] << "\"\n";
+        std::cerr << "ravikctl: unknown command \"" << args[i] << "\"\n";
         return Usage();
     }
     // The launcher's own rule (--data-dir, RAVIK_HOME, beside the executable or, installed,
     // per user), so both always work on the same files.
     context.programDir = catalog::ProgramDirectory(dataDir);
-    context.args.assign(argv + i + 1, argv + argc);
+    context.args.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
     platform::InitSocketLibrary();
     return found->second.fn(context);
 }

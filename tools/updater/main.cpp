@@ -11,10 +11,7 @@
 
 #include "Updater.h"
 #include "catalog/LauncherConfig.h"
-
-#ifdef _WIN32
-#include "platform/WinText.h"
-#endif
+#include "platform/CommandLine.h"
 
 namespace {
 
@@ -72,16 +69,6 @@ int Run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        args.push_back(platform::WideToUtf8(argv[i]));
-    }
-    return Run(args);
-}
-#else
 int main(int argc, char** argv) {
-    return Run(std::vector<std::string>(argv + 1, argv + argc));
+    return Run(platform::CommandLineArguments(argc, argv));
 }
-#endif
