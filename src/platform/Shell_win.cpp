@@ -8,30 +8,6 @@
 #include "platform/WinText.h"
 
 namespace platform {
-namespace {
-
-// Windows command-line quoting for one argument.
-std::wstring Quote(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) {
-        return arg;
-    }
-    std::wstring out = L"\"";
-    size_t slashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++slashes;
-            continue;
-        }
-        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-        slashes = 0;
-        out.push_back(c);
-    }
-    out.append(slashes * 2, L'\\');
-    out.push_back(L'"');
-    return out;
-}
-
-}  // namespace
 
 bool StartProgram(const std::string& program, const std::vector<std::string>& args,
                   const std::string& workingDir, bool hidden) {
@@ -52,7 +28,7 @@ bool StartProgram(const std::string& program, const std::vector<std::string>& ar
         if (!params.empty()) {
             params.push_back(L' ');
         }
-        params += Quote(Utf8ToWide(a));
+        params += QuoteArgument(Utf8ToWide(a));
     }
     std::wstring file = Utf8ToWide(program);
     HINSTANCE h =

@@ -1,5 +1,5 @@
 #pragma once
-// Windows only: UTF-8 <-> UTF-16 for the wide Win32 calls.
+// Windows only: UTF-8 <-> UTF-16 for the wide Win32 calls, and command-line quoting.
 #ifdef _WIN32
 #include <windows.h>
 
@@ -27,6 +27,29 @@ inline std::string WideToUtf8(const std::wstring& w) {
     WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
                         nullptr);
     return s;
+}
+
+// One argument quoted for a command line, so that CommandLineToArgvW and the C runtime
+// split it back into the same text: quoted when it is empty or holds a blank or a quote,
+// with the backslashes before a quote (or before the closing quote) doubled.
+inline std::wstring QuoteArgument(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) {
+        return arg;
+    }
+    std::wstring out = L"\"";
+    size_t slashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+        slashes = 0;
+        out.push_back(c);
+    }
+    out.append(slashes * 2, L'\\');
+    out.push_back(L'"');
+    return out;
 }
 
 }  // namespace platform

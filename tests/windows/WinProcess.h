@@ -10,30 +10,26 @@
 #include <string>
 #include <vector>
 
+#include "platform/WinText.h"
+
 namespace wintest {
 
-// One argument quoted for CommandLineToArgvW and the C runtime: backslashes before a quote
-// (or before the closing quote) are doubled, quotes escaped.
-inline std::wstring Quote(const std::wstring& arg) {
-    std::wstring out = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        out.push_back(c);
-    }
-    out.append(backslashes * 2, L'\\');
-    return out + L"\"";
+// A path in the UTF-8 the core takes (path::string() would give the ANSI code page).
+inline std::string Utf8(const std::filesystem::path& path) {
+    std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// A file's bytes; empty when it cannot be read.
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline std::wstring CommandLine(const std::vector<std::filesystem::path>& args) {
     std::wstring line;
     for (const auto& arg : args) {
-        line += (line.empty() ? L"" : L" ") + Quote(arg.wstring());
+        line += (line.empty() ? L"" : L" ") + platform::QuoteArgument(arg.wstring());
     }
     return line;
 }
@@ -107,8 +103,7 @@ inline ProgramRun Run(const std::vector<std::filesystem::path>& args,
         ChildProcess child(args, output);
         run.exitCode = child.Wait();
     }
-    std::ifstream in(output, std::ios::binary);
-    run.output.assign(std::istreambuf_iterator<char>(in), {});
+    run.output = ReadFile(output);
     return run;
 }
 

@@ -3,13 +3,12 @@
 // updater replacing Ravik_desk.exe once it has ended and starting it again.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
-#include <thread>
 
+#include "Eventually.h"
 #include "HostServer.h"
 #include "TempDir.h"
 #include "WinProcess.h"
@@ -23,27 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Utf8(const fs::path& path) {
-    std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Polls `condition` until it holds; false when it still does not after two minutes.
-bool Eventually(const std::function<bool()>& condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
+using wintest::ReadFile;
+using wintest::Utf8;
 
 class WindowsRoad : public ::testing::Test {
   protected:
