@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CatalogFixture.h"
+#include "platform/CodePage.h"
 
 using namespace catalog;
 
@@ -35,7 +36,7 @@ TEST_F(CatalogLoad, GameToolsGroupedByType) {
     EXPECT_EQ(Ids(*g.display), (std::vector<uint32_t>{1211, 1222, 1233, 1244, 2, 4, 1, 3}));
     for (const CGameTool& t : *g.tools) {
         EXPECT_EQ(t.GAMEID, 12u);
-        EXPECT_EQ(t.DIR, P("LocalGameTool/" + std::to_string(t.id)) + "/");
+        EXPECT_EQ(t.DIR, P("LocalGameTool/" + std::to_string(t.id) + "/"));
     }
 }
 
@@ -206,6 +207,48 @@ TEST_F(CatalogLoad, UsedStartEntryTakesGameTitleAndIcon) {
     EXPECT_EQ(cat.Used()[1].TITLE, "启动游戏") << "game no longer listed";
     EXPECT_EQ(cat.Used()[1].icon, P("GameIcon/5678.png"));
     EXPECT_EQ(cat.Used()[0].PNGURL, "");
+}
+
+// Catalog files as users' machines hold them, in a program directory whose name is Chinese and
+// has a space (a path the narrow Windows file functions would garble): every encoding loads,
+// and a write keeps the encoding the file had.
+TEST(CatalogEncodings, EachEncodingLoadsFromAChineseDirectoryAndKeepsItsEncoding) {
+    struct Case {
+        const char* name;
+        std::string bom;
+        const char* encoding;
+    };
+    const Case cases[] = {{"UTF-16LE", "\xFF\xFE", "UTF-16LE"},
+                          {"UTF-8 with BOM", "\xEF\xBB\xBF", "UTF-8"},
+                          {"UTF-8", "", "UTF-8"},
+                          {"code page 936", "", "GBK"}};
+    auto encode = [](const std::string& utf8, const char* encoding) {
+        std::string bytes;
+        EXPECT_TRUE(platform::ConvertFromUtf8(utf8, encoding, bytes)) << encoding;
+        return bytes;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir temp;
+        const std::string programDir = temp / "游戏 桌面/";
+        temp.Write("游戏 桌面/Normalcfg.dat",
+                   c.bom + encode("[NormalTool]\r\nSIZE=1\r\n1=20011\r\n[TITLE]\r\n1=存档备份\r\n"
+                                  "[TYPE]\r\n1=187\r\n",
+                                  c.encoding));
+
+        catalog::Catalog cat(programDir);
+        ASSERT_EQ(cat.LoadGeneralTools(), 1u);
+        EXPECT_EQ(cat.GeneralTools()[0].TITLE, "存档备份");
+
+        catalog::IniFile file = catalog::IniFile::Load(programDir + "Normalcfg.dat");
+        file.Set("TITLE", "1", "硬件信息");
+        ASSERT_TRUE(file.Save().ok());
+        const std::string saved = temp.Read("游戏 桌面/Normalcfg.dat");
+        EXPECT_EQ(saved.substr(0, c.bom.size()), c.bom);
+        EXPECT_NE(saved.find(encode("硬件信息", c.encoding)), std::string::npos);
+        EXPECT_EQ(cat.LoadGeneralTools(), 1u);
+        EXPECT_EQ(cat.GeneralTools()[0].TITLE, "硬件信息");
+    }
 }
 
 }  // namespace

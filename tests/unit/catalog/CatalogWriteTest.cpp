@@ -55,7 +55,7 @@ TEST_F(CatalogWrite, GeneralToolsFileLayout) {
         Section("EXENAME", {"1=a.exe", "2="}) + Section("TYPE", {"1=187", "2=191"}) +
         Section("TIME", {"1=100", "2=200"}) + Section("URL", {"1=http://u/5.zip", "2="}) +
         Section("VERSION", {"1=1.0", "2="}) + Section("SCALE", {"1=3", "2=0"}) +
-        Section("DIR", {"1=" + P("LocalGameTool/5") + "/", "2="}) +
+        Section("DIR", {"1=" + P("LocalGameTool/5/"), "2="}) +
         Section("PNGURL", {"1=", "2=http://u/6.png"}) +
         Section("NormalTool", {"1=5", "2=6", "SIZE=2"}) + Section("INSTALLED", {"1=1", "2=0"});
     EXPECT_EQ(dir.Read("Normalcfg.dat"), expected);
@@ -138,7 +138,7 @@ TEST_F(CatalogWrite, RoundTripKeepsEveryKeyAndLine) {
     EXPECT_EQ(dir.Read("Normalcfg.dat").rfind("; kept comment\r\n", 0), 0u);
     // A key the file lacked is written with the value it was read as.
     EXPECT_EQ(Value("Normalcfg.dat", "VERSION", "2"), "NULL");
-    EXPECT_EQ(Value("Normalcfg.dat", "DIR", "2"), P("LocalGameTool/6") + "/");
+    EXPECT_EQ(Value("Normalcfg.dat", "DIR", "2"), P("LocalGameTool/6/"));
 }
 
 TEST_F(CatalogWrite, GamesRoundTrip) {

@@ -183,6 +183,7 @@ TEST(DefaultProgramDirectory, SeedingAddsMissingFilesAndKeepsTheUsers) {
 TEST(LauncherProgramFile, PortableCopyElseTheRunningProgram) {
     TempDir dir;
     EXPECT_EQ(catalog::LauncherProgramFile(dir.dir()), platform::ExecutablePath());
-    dir.Write("Ravik_desk", "launcher");
-    EXPECT_EQ(catalog::LauncherProgramFile(dir.dir()), dir.dir() + "Ravik_desk");
+    const std::string launcher = std::string("Ravik_desk") + platform::kExecutableSuffix;
+    dir.Write(launcher, "launcher");
+    EXPECT_EQ(catalog::LauncherProgramFile(dir.dir()), dir.dir() + launcher);
 }
