@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "FileHttpServer.h"
+#include "MarkerProgram.h"
 #include "RawHttpServer.h"
 #include "TempDir.h"
 #include "ZipBuilder.h"
@@ -48,7 +49,8 @@ class EventLog : public DownloadInstallTask::Listener {
     InstallTaskResult result_;
 };
 
-catalog::CGameTool Tool(std::uint32_t id, std::string url, std::string exe = "run.sh") {
+catalog::CGameTool Tool(std::uint32_t id, std::string url,
+                        std::string exe = markerprogram::FileName("run")) {
     catalog::CGameTool tool;
     tool.id = id;
     tool.TITLE = "测试工具";
@@ -60,14 +62,13 @@ catalog::CGameTool Tool(std::uint32_t id, std::string url, std::string exe = "ru
 
 // A tool archive whose program writes "started" into its working directory.
 std::string ToolArchive(std::size_t padding = 0) {
-    auto script = ziptest::File("Tool/run.sh", "#!/bin/sh\npwd > started\n");
-    script.external = 0100755u << 16;
     std::string filler(padding, '\0');
     for (std::size_t i = 0; i < filler.size(); ++i) {
         filler[i] = static_cast<char>((i * 2654435761u) >> 13);
     }
-    return ziptest::Build(
-        {ziptest::Dir("Tool/"), script, ziptest::File("Tool/data.bin", filler, 0)});
+    return ziptest::Build({ziptest::Dir("Tool/"),
+                           markerprogram::Entry("Tool/" + markerprogram::FileName("run")),
+                           ziptest::File("Tool/data.bin", filler, 0)});
 }
 
 bool AppearsSoon(const fs::path& path) {
@@ -92,9 +93,8 @@ TEST(DownloadInstallTask, InstallsStartsAndReportsInOrder) {
     EXPECT_TRUE(log.Result().started);
     EXPECT_FALSE(task.IsRunning());
     EXPECT_EQ(program.Read("ToolDownload/42.zip"), archive);
-    EXPECT_TRUE(AppearsSoon(program.path() / "LocalGameTool/42/started"));
-    EXPECT_EQ(program.Read("LocalGameTool/42/started"),
-              (program.path() / "LocalGameTool/42").string() + "\n");
+    EXPECT_TRUE(AppearsSoon(program.PathOf("LocalGameTool/42/started")));
+    EXPECT_EQ(program.Read("LocalGameTool/42/started"), program / "LocalGameTool/42" + "\n");
 
     DownloadCounters counters = task.Counters();
     EXPECT_EQ(counters.perMille, 1000u);
@@ -106,7 +106,7 @@ TEST(DownloadInstallTask, InstallsStartsAndReportsInOrder) {
 
 TEST(DownloadInstallTask, FailuresEndWithoutInstalling) {
     FileHttpServer server;
-    auto damaged = ziptest::File("Tool/run.sh", "#!/bin/sh\n");
+    auto damaged = ziptest::File("Tool/" + markerprogram::FileName("run"), "program");
     damaged.crc = 1;
     server.Put("/damaged.zip", ziptest::Build({damaged}));
     server.Put("/page.zip", "<html>sorry</html>");
@@ -132,7 +132,9 @@ TEST(DownloadInstallTask, FailuresEndWithoutInstalling) {
         EXPECT_NE(result.reason, "") << c.what;
         EXPECT_FALSE(result.started) << c.what;
         EXPECT_EQ(log.Events(), std::vector<std::string>{"finished"}) << c.what;
-        EXPECT_FALSE(fs::exists(program.path() / "LocalGameTool/5/run.sh")) << c.what;
+        EXPECT_FALSE(
+            fs::exists(program.PathOf("LocalGameTool/5/" + markerprogram::FileName("run"))))
+            << c.what;
         EXPECT_FALSE(fs::exists(program.path() / "evil")) << c.what;
     }
 }

@@ -1,25 +1,29 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <set>
 #include <thread>
 
+#include "MarkerProgram.h"
 #include "TempDir.h"
 #include "ZipBuilder.h"
 #include "install/ToolInstall.h"
+#include "platform/Paths.h"
 
 using install::InstallArchive;
 namespace fs = std::filesystem;
 
 namespace {
 
-// Every regular file below `root`, relative to it.
+// Every regular file below `root`, relative to it, with '/' between the folders (UTF-8).
 std::set<std::string> FilesBelow(const fs::path& root) {
     std::set<std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(root)) {
         if (!e.is_directory()) {
-            files.insert(fs::relative(e.path(), root).string());
+            const std::u8string relative = fs::relative(e.path(), root).generic_u8string();
+            files.emplace(relative.begin(), relative.end());
         }
     }
     return files;
@@ -56,10 +60,16 @@ class ToolInstallTest : public ::testing::Test {
 };
 
 TEST(ToolPaths, AreBuiltOnTheProgramDirectory) {
-    EXPECT_EQ(install::ToolArchivePath("/p/", 123), "/p/ToolDownload/123.zip");
-    EXPECT_EQ(install::ToolInstallDirectory("/p/", 123), "/p/LocalGameTool/123");
-    EXPECT_EQ(install::ToolProgramPath("/p/", 123, "bin\\run.exe"),
-              "/p/LocalGameTool/123/bin/run.exe");
+    // Written with '/', compared in the native form the core builds.
+    auto native = [](std::string path) {
+        std::replace(path.begin(), path.end(), '/', platform::kSeparator);
+        return path;
+    };
+    const std::string p = native("/p/");
+    EXPECT_EQ(install::ToolArchivePath(p, 123), native("/p/ToolDownload/123.zip"));
+    EXPECT_EQ(install::ToolInstallDirectory(p, 123), native("/p/LocalGameTool/123"));
+    EXPECT_EQ(install::ToolProgramPath(p, 123, "bin\\run.exe"),
+              native("/p/LocalGameTool/123/bin/run.exe"));
     // A program name from the catalog never leads out of the tool's folder.
     for (const char* escaping :
          {"../../bin/sh", "..\\x.exe", "/bin/sh", "C:\\Windows\\x.exe", "a/../../b"}) {
@@ -217,21 +227,29 @@ TEST_F(ToolInstallTest, ACancelledInstallStopsBeforeTheNextEntry) {
 }
 
 TEST_F(ToolInstallTest, InstalledProgramsStartInTheirOwnDirectory) {
-    auto script = ziptest::File("T/bin/run.sh", "#!/bin/sh\npwd > started\n");
-    script.external = 0100755u << 16;
-    ASSERT_TRUE(Install({script, ziptest::File("T/data.txt", "not a program")}).ok);
-    EXPECT_TRUE(install::RunInstalledTool(install::ToolProgramPath(temp_.dir(), 7, "bin/run.sh")));
-    ASSERT_TRUE(AppearsSoon(InstallDir() + "/bin/started"));
-    EXPECT_EQ(Installed("bin/started"), InstallDir() + "/bin\n");
-    // A program directory given relative to the current directory works as well.
-    fs::remove(InstallDir() + "/bin/started");
-    auto relative = fs::relative(InstallDir() + "/bin/run.sh", fs::current_path());
-    ASSERT_TRUE(relative.is_relative());
-    EXPECT_TRUE(install::RunInstalledTool(relative.string()));
-    ASSERT_TRUE(AppearsSoon(InstallDir() + "/bin/started"));
+    const std::string program = markerprogram::FileName("run");
+    ASSERT_TRUE(Install({markerprogram::Entry("T/bin/" + program),
+                         ziptest::File("T/data.txt", "not a program")})
+                    .ok);
+    EXPECT_TRUE(
+        install::RunInstalledTool(install::ToolProgramPath(temp_.dir(), 7, "bin/" + program)));
+    ASSERT_TRUE(AppearsSoon(temp_.PathOf("LocalGameTool/7/bin/started")));
+    EXPECT_EQ(Installed("bin/started"), temp_ / "LocalGameTool/7/bin" + "\n");
     EXPECT_FALSE(install::RunInstalledTool(install::ToolProgramPath(temp_.dir(), 7, "data.txt")));
     EXPECT_FALSE(
         install::RunInstalledTool(install::ToolProgramPath(temp_.dir(), 7, "missing.exe")));
+}
+
+TEST_F(ToolInstallTest, AProgramGivenRelativeToTheCurrentDirectoryStartsToo) {
+    const std::string program = markerprogram::FileName("run");
+    ASSERT_TRUE(Install({markerprogram::Entry("T/bin/" + program)}).ok);
+    const fs::path previous = fs::current_path();
+    fs::current_path(temp_.path());
+    const bool started = install::RunInstalledTool("LocalGameTool/7/bin/" + program);
+    fs::current_path(previous);
+    EXPECT_TRUE(started);
+    ASSERT_TRUE(AppearsSoon(temp_.PathOf("LocalGameTool/7/bin/started")));
+    EXPECT_EQ(Installed("bin/started"), temp_ / "LocalGameTool/7/bin" + "\n");
 }
 
 TEST(ToolDirectories, CreateDirectoryPathMakesEveryLevel) {

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 
+#include "ScopedEnv.h"
 #include "TempDir.h"
 #include "ZipBuilder.h"
 #include "install/ZipArchive.h"
+#include "platform/Paths.h"
 
 using install::ZipArchive;
 using install::ZipEntry;
@@ -27,21 +28,8 @@ constexpr std::int64_t kDosTimeInUtc = 1614805568;
 
 class ZipArchiveTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        // Entry times are local times; pin the zone so the expected instants are fixed.
-        const char* tz = std::getenv("TZ");
-        oldTz_ = tz != nullptr ? std::optional<std::string>(tz) : std::nullopt;
-        setenv("TZ", "CST-8", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (oldTz_) {
-            setenv("TZ", oldTz_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
+    // Entry times are local times; pin the zone so the expected instants are fixed.
+    ScopedEnv zone_{"TZ", "CST-8"};
 
     // Writes the archive, opens it and points it at out/.
     ZipArchive& Open(const std::vector<ziptest::Item>& items) {
@@ -57,12 +45,11 @@ class ZipArchiveTest : public ::testing::Test {
     }
     std::string Out(const std::string& relative) const { return temp_.Read("out/" + relative); }
     bool Exists(const std::string& relative) const {
-        return fs::exists(temp_.path() / "out" / relative);
+        return fs::exists(temp_.PathOf("out/" + relative));
     }
 
     TempDir temp_;
     ZipArchive archive_;
-    std::optional<std::string> oldTz_;
 };
 
 TEST(ZipNameCleaning, DropsDrivesLeadingSeparatorsAndClimbs) {
@@ -126,7 +113,7 @@ TEST_F(ZipArchiveTest, AttributesFollowTheHostThatMadeTheArchive) {
     };
     std::vector<ziptest::Item> items;
     for (const auto& c : cases) {
-        auto item = ziptest::File("f" + std::to_string(items.size()), "x");
+        auto item = ziptest::File(std::to_string(items.size()) + ".bin", "x");
         item.host = c.host;
         item.external = c.external;
         items.push_back(item);
@@ -252,26 +239,39 @@ TEST_F(ZipArchiveTest, ReplacesExistingFilesButNotReadOnlyOnes) {
     EXPECT_EQ(Out("locked.txt"), "locked");
 }
 
-TEST_F(ZipArchiveTest, KeepsExecuteBitsAndTheReadOnlyAttribute) {
-    auto program = ziptest::File("run.sh", "#!/bin/sh\n");
-    program.external = 0100755u << 16;
+TEST_F(ZipArchiveTest, KeepsTheReadOnlyAttribute) {
     auto readOnly = ziptest::File("ro.txt", "ro");
     readOnly.external = 0100444u << 16;
     auto dosReadOnly = ziptest::File("dos.txt", "dos");
     dosReadOnly.host = ziptest::kHostDos;
     dosReadOnly.external = 0x21;
-    Open({program, readOnly, dosReadOnly, ziptest::File("plain.txt", "p")});
-    for (std::int64_t i = 0; i < 4; ++i) {
+    Open({readOnly, dosReadOnly, ziptest::File("plain.txt", "p")});
+    for (std::int64_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(archive_.ExtractEntry(i, Describe(i).name), ZipResult::Ok) << i;
+    }
+    auto perms = [&](const char* name) {
+        return fs::status(temp_.path() / "out" / name).permissions();
+    };
+    const auto anyWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    EXPECT_EQ(perms("ro.txt") & anyWrite, fs::perms::none);
+    EXPECT_EQ(perms("dos.txt") & fs::perms::owner_write, fs::perms::none);
+    EXPECT_NE(perms("plain.txt") & fs::perms::owner_write, fs::perms::none);
+}
+
+TEST_F(ZipArchiveTest, KeepsExecuteBits) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows files have no execute bits";
+#endif
+    auto program = ziptest::File("run.sh", "#!/bin/sh\n");
+    program.external = 0100755u << 16;
+    Open({program, ziptest::File("plain.txt", "p")});
+    for (std::int64_t i = 0; i < 2; ++i) {
         ASSERT_EQ(archive_.ExtractEntry(i, Describe(i).name), ZipResult::Ok) << i;
     }
     auto perms = [&](const char* name) {
         return fs::status(temp_.path() / "out" / name).permissions();
     };
     EXPECT_NE(perms("run.sh") & fs::perms::owner_exec, fs::perms::none);
-    const auto anyWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    EXPECT_EQ(perms("ro.txt") & anyWrite, fs::perms::none);
-    EXPECT_EQ(perms("dos.txt") & fs::perms::owner_write, fs::perms::none);
-    EXPECT_NE(perms("plain.txt") & fs::perms::owner_write, fs::perms::none);
     EXPECT_EQ(perms("plain.txt") & fs::perms::owner_exec, fs::perms::none);
 }
 
@@ -378,7 +378,8 @@ TEST(ZipArchiveOpen, OpensOnceAndClosesOnce) {
     ASSERT_EQ(archive.GetEntry(-1, entry), ZipResult::Ok);
     EXPECT_EQ(entry.index, 0);
     // The base directory starts as the current directory.
-    EXPECT_EQ(archive.BaseDirectory(), fs::current_path().string() + "/");
+    EXPECT_EQ(archive.BaseDirectory(),
+              platform::WithTrailingSeparator(fs::current_path().string()));
     EXPECT_EQ(archive.CloseArchive(), ZipResult::Ok);
     EXPECT_EQ(archive.CloseArchive(), ZipResult::BadArgument);
     EXPECT_EQ(archive.OpenArchive(temp / "a.zip"), ZipResult::Ok);
