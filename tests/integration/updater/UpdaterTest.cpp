@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -12,6 +14,7 @@
 #include "Updater.h"
 #include "ZipBuilder.h"
 #include "catalog/IniFile.h"
+#include "platform/Paths.h"
 
 namespace fs = std::filesystem;
 
@@ -19,6 +22,9 @@ namespace {
 
 // Every file and folder of a program directory (folders as "<folder>"), update.log left out.
 using Snapshot = std::map<std::string, std::string>;
+
+// The launcher's program file, as the system names programs.
+const std::string kLauncher = std::string("Ravik_desk") + platform::kExecutableSuffix;
 
 struct SimulatedKill : std::runtime_error {
     SimulatedKill() : std::runtime_error("killed") {}
@@ -29,8 +35,8 @@ struct SimulatedKill : std::runtime_error {
 class Installation {
   public:
     explicit Installation(const std::string& clientadd) {
-        dir.Write("Ravik_desk", "old launcher");
-        fs::permissions(dir.path() / "Ravik_desk", fs::perms(0755));
+        dir.Write(kLauncher, "old launcher");
+        fs::permissions(dir.PathOf(kLauncher), fs::perms(0755));
         dir.Write("libravikui.so", "old library");
         dir.Write("res/skin.png", "old skin");
         dir.Write("gamecfg.dat", "[1]\r\nTITLE=game\r\n");
@@ -83,14 +89,14 @@ class Installation {
     }
 
     std::string Log() const { return dir.Read("update.log"); }
-    std::string Launcher() const { return dir.dir() + "Ravik_desk"; }
+    std::string Launcher() const { return dir.dir() + kLauncher; }
 
     TempDir dir;
     std::vector<std::string> starts;
 };
 
 std::string NewClient() {
-    return ziptest::Build({ziptest::File("Ravik_desk", "new launcher"),
+    return ziptest::Build({ziptest::File(kLauncher, "new launcher"),
                            ziptest::File("res/skin.png", "new skin"),
                            ziptest::File("plugins/extra/new.so", "new plugin")});
 }
@@ -100,7 +106,7 @@ std::string NewClient() {
 void ExpectUpdated(const Installation& installation, const Snapshot& before) {
     Snapshot after = installation.Take();
     Snapshot expected = before;
-    expected["Ravik_desk"] = "new launcher";
+    expected[kLauncher] = "new launcher";
     expected["res/skin.png"] = "new skin";
     expected["plugins"] = "<folder>";
     expected["plugins/extra"] = "<folder>";
@@ -137,15 +143,16 @@ TEST_F(UpdaterTest, ReplacesTheLaunchersFilesRecordsTheVersionAndStartsItAgain) 
     EXPECT_EQ(outcome.status, updater::UpdateOutcome::Updated) << outcome.reason;
     ExpectUpdated(installation, before);
     // The archive came from a system without execute permissions; the launcher stays startable.
-    EXPECT_NE(
-        fs::status(installation.dir.path() / "Ravik_desk").permissions() & fs::perms::owner_exec,
-        fs::perms::none);
+    EXPECT_NE(fs::status(installation.dir.PathOf(kLauncher)).permissions() & fs::perms::owner_exec,
+              fs::perms::none);
     EXPECT_EQ(installation.starts, std::vector<std::string>{installation.Launcher()});
     EXPECT_TRUE(outcome.launcherStarted);
 
     std::string log = installation.Log();
-    for (const char* step : {"downloading", "holds 3 file(s)", "replaced Ravik_desk",
-                             "added plugins/extra/new.so", "claims version 2.0", "started "}) {
+    const std::vector<std::string> steps = {"downloading",           "holds 3 file(s)",
+                                            "replaced " + kLauncher, "added plugins/extra/new.so",
+                                            "claims version 2.0",    "started "};
+    for (const std::string& step : steps) {
         EXPECT_NE(log.find(step), std::string::npos) << step << " missing in\n" << log;
     }
     std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d .+)");
@@ -212,6 +219,9 @@ TEST_F(UpdaterTest, WhateverFailsTheOldLauncherStaysAndIsStartedAgain) {
     ziptest::Item badCrc = ziptest::File("res/skin.png", "new skin");
     badCrc.crc = 0x12345678;
     const std::string whole = NewClient();
+    std::string upperCaseLauncher = kLauncher;
+    std::transform(upperCaseLauncher.begin(), upperCaseLauncher.end(), upperCaseLauncher.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
 
     const FaultCase cases[] = {
         {"update.ini missing",
@@ -240,22 +250,21 @@ TEST_F(UpdaterTest, WhateverFailsTheOldLauncherStaysAndIsStartedAgain) {
              http.Put("/client.zip", whole.substr(0, whole.size() / 2));
          },
          "not a readable zip"},
-        {"CRC error", serve({ziptest::File("Ravik_desk", "new launcher"), badCrc}),
+        {"CRC error", serve({ziptest::File(kLauncher, "new launcher"), badCrc}),
          "\"res/skin.png\" in the archive"},
         {"settings file in the archive",
-         serve({ziptest::File("Ravik_desk", "new"), ziptest::File("usercfg.dat", "[x]")}),
+         serve({ziptest::File(kLauncher, "new"), ziptest::File("usercfg.dat", "[x]")}),
          "may not write"},
         {"icon in the archive", serve({ziptest::File("GameIcon/3.png", "other icon")}),
          "may not write"},
         {"installed tool in the archive",
-         serve(
-             {ziptest::File("Ravik_desk", "new"), ziptest::File("localgametool/9/tool.exe", "x")}),
+         serve({ziptest::File(kLauncher, "new"), ziptest::File("localgametool/9/tool.exe", "x")}),
          "may not write"},
-        {"entry climbing out", serve({ziptest::File("../Ravik_desk", "new")}), "may not write"},
-        {"link entry", serve({ziptest::Symlink("Ravik_desk", "/bin/sh")}), "in the archive"},
+        {"entry climbing out", serve({ziptest::File("../" + kLauncher, "new")}), "may not write"},
+        {"link entry", serve({ziptest::Symlink(kLauncher, "/bin/sh")}), "in the archive"},
         {"no files", serve({ziptest::Dir("plugins/")}), "holds no files"},
         {"one file twice",
-         serve({ziptest::File("Ravik_desk", "a"), ziptest::File("RAVIK_DESK", "b")}), "twice"},
+         serve({ziptest::File(kLauncher, "a"), ziptest::File(upperCaseLauncher, "b")}), "twice"},
         {"file where a folder stands", serve({ziptest::File("res", "x")}), "stands there"},
         {"original cannot be moved away", failMove("res/skin.png"), "to the backup folder"},
         {"new file cannot be put in place", failMove("plugins/extra/new.so"), "cannot put the new"},
@@ -273,7 +282,7 @@ TEST_F(UpdaterTest, WhateverFailsTheOldLauncherStaysAndIsStartedAgain) {
          "cannot record the new version"},
         {"journal of unknown origin",
          [](Installation& i, auto&, auto&, auto&) {
-             i.dir.Write("update.journal", "replace Ravik_desk\n");
+             i.dir.Write("update.journal", "replace " + kLauncher + "\n");
          },
          "damaged"},
     };
