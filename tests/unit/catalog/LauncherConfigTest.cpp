@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
+#include "ScopedEnv.h"
 #include "TempDir.h"
 #include "catalog/LauncherConfig.h"
 #include "platform/Paths.h"
@@ -41,61 +41,30 @@ TEST(LauncherConfig, PortOutOfRangeKeepsTheDefault) {
     }
 }
 
-#ifndef _WIN32
 TEST(ProgramDirectory, OptionThenEnvironmentThenExecutable) {
-    const char* saved = std::getenv("RAVIK_HOME");
-    std::string savedValue = saved ? saved : "";
-    setenv("RAVIK_HOME", "/from/env", 1);
-    EXPECT_EQ(catalog::ProgramDirectory("/from/option"), "/from/option/");
-    EXPECT_EQ(catalog::ProgramDirectory(""), "/from/env/");
-    setenv("RAVIK_HOME", "", 1);
-    EXPECT_EQ(catalog::ProgramDirectory(""), platform::ExecutableDirectory());
-    EXPECT_EQ(catalog::ProgramDirectory("rel/dir"),
-              (std::filesystem::current_path() / "rel/dir").string() + "/");
-    if (saved) {
-        setenv("RAVIK_HOME", savedValue.c_str(), 1);
-    } else {
-        unsetenv("RAVIK_HOME");
+    TempDir option;
+    TempDir fromEnvironment;
+    ScopedEnv home("RAVIK_HOME", fromEnvironment.path().string().c_str());
+    EXPECT_EQ(catalog::ProgramDirectory(option.path().string()), option.dir());
+    EXPECT_EQ(catalog::ProgramDirectory(""), fromEnvironment.dir());
+    {
+        ScopedEnv empty("RAVIK_HOME", "");
+        EXPECT_EQ(catalog::ProgramDirectory(""), platform::ExecutableDirectory());
     }
+    const std::u8string relative = (std::filesystem::current_path() / "rel" / "dir").u8string();
+    EXPECT_EQ(catalog::ProgramDirectory("rel/dir"),
+              platform::WithTrailingSeparator(std::string(relative.begin(), relative.end())));
 }
+
+// The variable naming the user's own directory for application data.
+#ifdef _WIN32
+constexpr char kUserDataVariable[] = "LOCALAPPDATA";
+#else
+constexpr char kUserDataVariable[] = "XDG_DATA_HOME";
 #endif
 
-}  // namespace
-
-#ifndef _WIN32
-namespace {
-
-// Sets (or, with nullptr, removes) an environment variable for one scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        old_ = had_ ? old : "";
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (had_) {
-            setenv(name_, old_.c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* name_;
-    bool had_ = false;
-    std::string old_;
-};
-
 // A prefix with bin/ for the executable and, when installed, share/ravik with default files;
-// a home directory and an XDG data directory beside it.
+// a home directory and a user data directory (named by kUserDataVariable) beside it.
 struct InstallTree {
     TempDir root;
     std::string bin = root / "prefix/bin/";
@@ -119,31 +88,39 @@ TEST(DefaultProgramDirectory, PortableBesideTheExecutableInstalledPerUser) {
         const char* what;
         bool dataDir;       // share/ravik beside bin/
         bool exeDirExists;  // a missing directory is not writable
-        const char* xdg;    // "abs", "rel" or nullptr (unset)
+        const char* xdg;    // user data variable: "abs", "rel" or nullptr (unset)
         bool hasHome;
         const char* expected;  // "exe", "xdg" or "home"
+        // Follows the XDG rules for a relative or missing XDG_DATA_HOME, which Windows,
+        // taking %LOCALAPPDATA% as it is, does not have.
+        bool xdgRule = false;
     };
     const Case cases[] = {
         {"portable copy", false, true, "abs", true, "exe"},
-        {"installed, XDG_DATA_HOME set", true, true, "abs", true, "xdg"},
-        {"installed, relative XDG_DATA_HOME ignored", true, true, "rel", true, "home"},
-        {"installed, XDG_DATA_HOME unset", true, true, nullptr, true, "home"},
+        {"installed, user data directory set", true, true, "abs", true, "xdg"},
+        {"installed, relative XDG_DATA_HOME ignored", true, true, "rel", true, "home", true},
+        {"installed, XDG_DATA_HOME unset", true, true, nullptr, true, "home", true},
         {"executable directory not writable", false, false, "abs", true, "xdg"},
         {"installed without any home", true, true, nullptr, false, "exe"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+#ifdef _WIN32
+        if (c.xdgRule) {
+            continue;
+        }
+#endif
         InstallTree tree(c.dataDir);
         std::string exeDir = c.exeDirExists ? tree.bin : tree.root / "prefix/missing/";
-        ScopedEnv xdg("XDG_DATA_HOME", c.xdg == nullptr              ? nullptr
-                                       : std::string(c.xdg) == "abs" ? tree.xdg.c_str()
-                                                                     : "relative/data");
+        ScopedEnv xdg(kUserDataVariable, c.xdg == nullptr              ? nullptr
+                                         : std::string(c.xdg) == "abs" ? tree.xdg.c_str()
+                                                                       : "relative/data");
         ScopedEnv home("HOME", c.hasHome ? tree.home.c_str() : nullptr);
 
         const std::string expected = std::string(c.expected) == "exe" ? exeDir
                                      : std::string(c.expected) == "xdg"
-                                         ? tree.xdg + "/Ravik/"
-                                         : tree.home + "/.local/share/Ravik/";
+                                         ? tree.root / "xdg/Ravik/"
+                                         : tree.root / "home/.local/share/Ravik/";
         EXPECT_EQ(catalog::DefaultProgramDirectory(exeDir), expected);
         if (std::string(c.expected) != "exe") {
             EXPECT_TRUE(std::filesystem::is_directory(expected));
@@ -157,12 +134,12 @@ TEST(DefaultProgramDirectory, PortableBesideTheExecutableInstalledPerUser) {
 
 TEST(DefaultProgramDirectory, SeedingAddsMissingFilesAndKeepsTheUsers) {
     InstallTree tree(true);
-    ScopedEnv xdg("XDG_DATA_HOME", tree.xdg.c_str());
+    ScopedEnv xdg(kUserDataVariable, tree.xdg.c_str());
     tree.root.Write("xdg/Ravik/ToolIcon/defaultC.png", "mine");
     tree.root.Write("xdg/Ravik/gamecfg.dat", "[NETGAME]\n");
 
     const std::string dir = catalog::DefaultProgramDirectory(tree.bin);
-    ASSERT_EQ(dir, tree.xdg + "/Ravik/");
+    ASSERT_EQ(dir, tree.root / "xdg/Ravik/");
     EXPECT_EQ(tree.root.Read("xdg/Ravik/ToolIcon/defaultC.png"), "mine");
     EXPECT_EQ(tree.root.Read("xdg/Ravik/ToolIcon/defaultD.png"), "D");
     EXPECT_EQ(tree.root.Read("xdg/Ravik/waitbg.jpg"), "W");
@@ -178,7 +155,6 @@ TEST(DefaultProgramDirectory, SeedingAddsMissingFilesAndKeepsTheUsers) {
 }
 
 }  // namespace
-#endif
 
 TEST(LauncherProgramFile, PortableCopyElseTheRunningProgram) {
     TempDir dir;
