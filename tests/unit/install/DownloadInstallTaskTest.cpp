@@ -66,9 +66,10 @@ std::string ToolArchive(std::size_t padding = 0) {
     for (std::size_t i = 0; i < filler.size(); ++i) {
         filler[i] = static_cast<char>((i * 2654435761u) >> 13);
     }
-    return ziptest::Build({ziptest::Dir("Tool/"),
-                           markerprogram::Entry("Tool/" + markerprogram::FileName("run")),
-                           ziptest::File("Tool/data.bin", filler, 0)});
+    return ziptest::Build(
+        {ziptest::Dir("Tool/"),
+         ziptest::Program("Tool/" + markerprogram::FileName("run"), markerprogram::Bytes()),
+         ziptest::File("Tool/data.bin", filler, 0)});
 }
 
 bool AppearsSoon(const fs::path& path) {

@@ -228,7 +228,7 @@ TEST_F(ToolInstallTest, ACancelledInstallStopsBeforeTheNextEntry) {
 
 TEST_F(ToolInstallTest, InstalledProgramsStartInTheirOwnDirectory) {
     const std::string program = markerprogram::FileName("run");
-    ASSERT_TRUE(Install({markerprogram::Entry("T/bin/" + program),
+    ASSERT_TRUE(Install({ziptest::Program("T/bin/" + program, markerprogram::Bytes()),
                          ziptest::File("T/data.txt", "not a program")})
                     .ok);
     EXPECT_TRUE(
@@ -242,7 +242,7 @@ TEST_F(ToolInstallTest, InstalledProgramsStartInTheirOwnDirectory) {
 
 TEST_F(ToolInstallTest, AProgramGivenRelativeToTheCurrentDirectoryStartsToo) {
     const std::string program = markerprogram::FileName("run");
-    ASSERT_TRUE(Install({markerprogram::Entry("T/bin/" + program)}).ok);
+    ASSERT_TRUE(Install({ziptest::Program("T/bin/" + program, markerprogram::Bytes())}).ok);
     const fs::path previous = fs::current_path();
     fs::current_path(temp_.path());
     const bool started = install::RunInstalledTool("LocalGameTool/7/bin/" + program);

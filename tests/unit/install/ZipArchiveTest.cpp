@@ -262,9 +262,7 @@ TEST_F(ZipArchiveTest, KeepsExecuteBits) {
 #ifdef _WIN32
     GTEST_SKIP() << "Windows files have no execute bits";
 #endif
-    auto program = ziptest::File("run.sh", "#!/bin/sh\n");
-    program.external = 0100755u << 16;
-    Open({program, ziptest::File("plain.txt", "p")});
+    Open({ziptest::Program("run.sh", "#!/bin/sh\n"), ziptest::File("plain.txt", "p")});
     for (std::int64_t i = 0; i < 2; ++i) {
         ASSERT_EQ(archive_.ExtractEntry(i, Describe(i).name), ZipResult::Ok) << i;
     }

@@ -46,6 +46,13 @@ inline Item File(std::string name, std::string data, std::uint16_t method = 8) {
     return item;
 }
 
+// A file marked executable (0755), as a Unix zip tool stores a program.
+inline Item Program(std::string name, std::string data) {
+    Item item = File(std::move(name), std::move(data));
+    item.external = 0100755u << 16;
+    return item;
+}
+
 inline Item Dir(std::string name) {
     Item item;
     item.name = std::move(name);

@@ -2,11 +2,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FakeDataServer.h"
+#include "MarkerProgram.h"
 #include "RecordingStartupListener.h"
 #include "SyncFixture.h"
 #include "server/StartupWorker.h"
@@ -101,9 +104,8 @@ TEST_F(StartupWorkerTest, UnreachableServerIsNotReached) {
 
 TEST_F(StartupWorkerTest, StartedUpdaterEndsTheSequence) {
     catalog::WriteProfileKey(dir / "usercfg.dat", "system", "autoupdate", "1");
-    // An updater that starts: a script that does nothing.
-    dir.Write(server::kUpdaterName, "#!/bin/sh\nexit 0\n");
-    std::filesystem::permissions(dir / server::kUpdaterName, std::filesystem::perms::owner_all);
+    // An updater that starts: a program that marks the program directory it is given.
+    std::filesystem::copy_file(markerprogram::Path(), dir.PathOf(server::kUpdaterName));
     FakeDataServer fake(Answers(Reply({{}}), "1"));
     RecordingStartupListener listener;
     SilentPrompt prompt;
@@ -111,6 +113,10 @@ TEST_F(StartupWorkerTest, StartedUpdaterEndsTheSequence) {
     worker.Run();
     EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "updater"}));
     EXPECT_EQ(Codes(fake), (std::vector<char>{'2', '1'}));
+    for (int i = 0; i < 200 && !std::filesystem::exists(dir.PathOf("started")); ++i) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(dir.Read("started"), dir.dir() + "\n");
 }
 
 TEST_F(StartupWorkerTest, CancelEndsAWorkerWaitingOnASilentServer) {
