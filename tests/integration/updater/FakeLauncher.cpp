@@ -43,7 +43,8 @@ std::vector<std::filesystem::path> Arguments(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const std::vector<std::filesystem::path> args = Arguments(argc, argv);
-    std::ofstream(args[0].parent_path() / "launched.txt", std::ios::app | std::ios::binary) << LAUNCH_MARK "\n";
+    std::ofstream(args[0].parent_path() / "launched.txt", std::ios::app | std::ios::binary)
+        << LAUNCH_MARK "\n";
     if (args.size() > 1) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(10);
         while (!std::filesystem::exists(args[1]) && std::chrono::steady_clock::now() < deadline) {

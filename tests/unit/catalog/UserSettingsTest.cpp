@@ -52,9 +52,9 @@ TEST(UserSettings, EveryReaderHasItsDefaultAndLimit) {
         EXPECT_EQ(r.read(settings), r.fallback) << r.name << " without the key";
         ASSERT_TRUE(catalog::WriteProfileKey(settings.FilePath(), r.section, r.key, "值1").ok());
         EXPECT_EQ(r.read(settings), "值1") << r.name;
-        ASSERT_TRUE(catalog::WriteProfileKey(settings.FilePath(), r.section, r.key,
-                                                std::string(300, '9'))
-                        .ok());
+        ASSERT_TRUE(
+            catalog::WriteProfileKey(settings.FilePath(), r.section, r.key, std::string(300, '9'))
+                .ok());
         EXPECT_EQ(r.read(settings), std::string(r.limit, '9')) << r.name;
     }
 }
@@ -137,7 +137,7 @@ TEST(UserSettings, WritersOnTwoThreadsKeepEachOthersKeys) {
     auto writer = [&](const std::string& prefix) {
         for (int i = 0; i < 40; ++i) {
             EXPECT_TRUE(catalog::WriteProfileKey(settings.FilePath(), "ravikver",
-                                                    prefix + std::to_string(i), "x")
+                                                 prefix + std::to_string(i), "x")
                             .ok());
         }
     };

@@ -102,8 +102,7 @@ TEST_F(VersionCheckTest, TheUserIsAskedUnlessAutoUpdateIsExactlyOne) {
     for (const auto& c : cases) {
         TempDir fresh;
         if (c.autoupdate != nullptr) {
-            catalog::WriteProfileKey(fresh / "usercfg.dat", "system", "autoupdate",
-                                        c.autoupdate);
+            catalog::WriteProfileKey(fresh / "usercfg.dat", "system", "autoupdate", c.autoupdate);
         }
         FakeDataServer fake(Answer({"1", "200", "2.0", "http://dl/new.zip"}));
         ScriptedPrompt prompt(c.answer);
