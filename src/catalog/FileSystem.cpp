@@ -27,10 +27,16 @@ void EmptyNativeDirectory(const fs::path& directory) {
     for (auto it = fs::directory_iterator(directory, ec); !ec && it != fs::directory_iterator();
          it.increment(ec)) {
         std::error_code entryError;
-        if (it->is_directory(entryError) && !it->is_symlink(entryError)) {
+        const bool link = it->is_symlink(entryError);
+        if (!link && it->is_directory(entryError)) {
             EmptyNativeDirectory(it->path());
         }
-        fs::remove(it->path(), entryError);
+        if (!fs::remove(it->path(), entryError) && entryError && !link) {
+            // Windows refuses to delete a read-only file, and tools unpack with the
+            // attributes their archive gives; a tool's files are the launcher's to remove.
+            fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, entryError);
+            fs::remove(it->path(), entryError);
+        }
     }
 }
 

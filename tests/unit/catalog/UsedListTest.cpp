@@ -218,6 +218,9 @@ TEST(EmptyDirectory, RemovesEverythingBelowAndKeepsTheDirectory) {
     TempDir dir;
     dir.Write("t/a.txt", "x");
     dir.Write("t/sub/deeper/b.txt", "x");
+    // A tool unpacked with a read-only file: Windows refuses to delete those as they are.
+    dir.Write("t/sub/ro.txt", "x");
+    std::filesystem::permissions(dir.PathOf("t/sub/ro.txt"), std::filesystem::perms::owner_read);
     catalog::EmptyDirectory(dir / "t");
     EXPECT_TRUE(std::filesystem::is_directory(dir / "t"));
     EXPECT_TRUE(std::filesystem::is_empty(dir / "t"));
