@@ -15,9 +15,11 @@ namespace {
 
 constexpr char kShowCommand[] = "show\n";
 
+// The instance lock's name: on Windows a mutex of the session, elsewhere a file beside the
+// local socket.
 QString LockPathFor(const QString& name) {
 #ifdef _WIN32
-    return QDir::temp().filePath(name + QStringLiteral(".lock"));
+    return name;
 #else
     return name + QStringLiteral(".lock");
 #endif
@@ -26,11 +28,7 @@ QString LockPathFor(const QString& name) {
 }  // namespace
 
 SingleInstance::SingleInstance(QString name, QObject* parent)
-    : QObject(parent), name_(std::move(name)), lock_(LockPathFor(name_)) {
-    // Only a lock whose process is gone counts as stale, never an old one: the first copy
-    // may run for weeks.
-    lock_.setStaleLockTime(0);
-}
+    : QObject(parent), name_(std::move(name)), lock_(LockPathFor(name_).toStdString()) {}
 
 SingleInstance::~SingleInstance() = default;
 
@@ -47,7 +45,7 @@ QString SingleInstance::DefaultName() {
 }
 
 bool SingleInstance::Acquire() {
-    return lock_.tryLock(0);
+    return lock_.TryAcquire();
 }
 
 bool SingleInstance::Listen() {

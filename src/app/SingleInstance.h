@@ -1,19 +1,20 @@
 #pragma once
 
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <memory>
+
+#include "platform/InstanceLock.h"
 
 class QLocalServer;
 
 namespace app {
 
-// One copy of the launcher per user session. The first start owns a lock file; once its
-// window is up it also listens on a local socket named after "Ravik_desk". A later start
-// finds the lock taken, asks the listener (if there is one yet) to show its window and
-// ends without a word. A start that finds the lock taken but nobody listening (the first
-// copy is still starting) simply ends.
+// One copy of the launcher per user session. The first start owns the instance lock (which
+// the system drops with the process, however it ends); once its window is up it also
+// listens on a local socket named after "Ravik_desk". A later start finds the lock taken, asks the
+// listener (if there is one yet) to show its window and ends without a word. A start that finds the
+// lock taken but nobody listening (the first copy is still starting) simply ends.
 class SingleInstance : public QObject {
     Q_OBJECT
   public:
@@ -44,7 +45,7 @@ class SingleInstance : public QObject {
     void OnNewConnection();
 
     QString name_;
-    QLockFile lock_;
+    platform::InstanceLock lock_;
     std::unique_ptr<QLocalServer> server_;
 };
 
