@@ -5,8 +5,8 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 
+#include "Eventually.h"
 #include "TempDir.h"
 #include "TestPaths.h"
 #include "platform/Processes.h"
@@ -25,33 +25,22 @@ class RunningCopies : public ::testing::Test {
             ASSERT_TRUE(platform::StartProgram(Program(*dir), {"sleep", "120"}, {}, true));
         }
         for (const TempDir* dir : {&first_, &second_}) {
-            ASSERT_TRUE(Eventually([&] {
-                return platform::FindProcesses(Program(*dir)).size() == 1;
-            })) << Program(*dir)
-                << " never showed up";
+            ASSERT_TRUE(Eventually(
+                [&] { return platform::FindProcesses(Program(*dir)).size() == 1; }, kPatience))
+                << Program(*dir) << " never showed up";
         }
     }
 
     void TearDown() override {
         for (const TempDir* dir : {&first_, &second_}) {
             platform::TerminateProcesses(Program(*dir));
-            Eventually([&] { return platform::FindProcesses(Program(*dir)).empty(); });
+            Eventually([&] { return platform::FindProcesses(Program(*dir)).empty(); }, kPatience);
         }
     }
 
     static std::string Program(const TempDir& dir) { return dir / kFileName; }
 
-    // Polls `condition` for a while; whether it came to hold.
-    template <typename Condition>
-    static bool Eventually(Condition condition) {
-        for (int i = 0; i < 1000; ++i) {
-            if (condition()) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return condition();
-    }
+    static constexpr std::chrono::seconds kPatience{10};
 
     TempDir first_;
     TempDir second_;
