@@ -1,7 +1,8 @@
 #pragma once
-// For Socket.cpp only: the system's socket headers, which declare the calls that Winsock
-// and BSD sockets share (getaddrinfo, connect, bind, ...), and the few calls in which they
-// differ, defined in SocketCalls_win.cpp and SocketCalls_posix.cpp.
+// For Socket.cpp and the tests' hand-made servers: the system's socket headers, which
+// declare the calls that Winsock and BSD sockets share (getaddrinfo, connect, bind, ...),
+// and the few calls in which they differ, defined in SocketCalls_win.cpp and
+// SocketCalls_posix.cpp.
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>

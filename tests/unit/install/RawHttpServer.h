@@ -1,16 +1,5 @@
 #pragma once
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -21,39 +10,8 @@
 #include <thread>
 #include <vector>
 
-// The few socket calls that differ between Winsock and BSD sockets.
-namespace raw_http {
-#ifdef _WIN32
-using Native = SOCKET;
-constexpr int kNoSignal = 0;
-constexpr int kShutBoth = SD_BOTH;
-inline void CloseNative(Native s) {
-    closesocket(s);
-}
-inline int PollNative(pollfd* p, int timeoutMs) {
-    return WSAPoll(p, 1, timeoutMs);
-}
-// Winsock counts its users; every server takes one reference for its lifetime.
-struct SocketLibrary {
-    SocketLibrary() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    }
-    ~SocketLibrary() { WSACleanup(); }
-};
-#else
-using Native = int;
-constexpr int kNoSignal = MSG_NOSIGNAL;
-constexpr int kShutBoth = SHUT_RDWR;
-inline void CloseNative(Native s) {
-    ::close(s);
-}
-inline int PollNative(pollfd* p, int timeoutMs) {
-    return ::poll(p, 1, timeoutMs);
-}
-struct SocketLibrary {};
-#endif
-}  // namespace raw_http
+#include "platform/SocketCalls.h"
+#include "platform/Sockets.h"
 
 // A loopback HTTP server that answers each connection with a script, so tests can make a
 // server misbehave in ways a real server library never would: close halfway, stall, ignore
@@ -62,7 +20,8 @@ class RawHttpServer {
   public:
     class Connection {
       public:
-        Connection(RawHttpServer* server, raw_http::Native fd, std::string request, int number)
+        Connection(RawHttpServer* server, platform::socket_calls::Native fd, std::string request,
+                   int number)
             : server_(server), fd_(fd), request_(std::move(request)), number_(number) {}
         // The request head as received.
         const std::string& Request() const { return request_; }
@@ -76,8 +35,8 @@ class RawHttpServer {
         bool Send(const std::string& bytes) {
             std::size_t done = 0;
             while (done < bytes.size()) {
-                auto n = ::send(fd_, bytes.data() + done, static_cast<int>(bytes.size() - done),
-                                raw_http::kNoSignal);
+                long n =
+                    platform::socket_calls::SendSome(fd_, bytes.data() + done, bytes.size() - done);
                 if (n <= 0) {
                     return false;
                 }
@@ -99,14 +58,15 @@ class RawHttpServer {
 
       private:
         RawHttpServer* server_;
-        raw_http::Native fd_;
+        platform::socket_calls::Native fd_;
         std::string request_;
         int number_;
     };
     using Script = std::function<void(Connection&)>;
 
     explicit RawHttpServer(Script script) : script_(std::move(script)) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        platform::InitSocketLibrary();
+        listen_ = platform::socket_calls::NewStreamSocket(AF_INET);
         int one = 1;
         setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one),
                    sizeof one);
@@ -130,7 +90,7 @@ class RawHttpServer {
         }
         stopped_.notify_all();
         acceptor_.join();
-        raw_http::CloseNative(listen_);
+        platform::socket_calls::CloseSocket(listen_);
         for (auto& t : workers_) {
             t.join();
         }
@@ -154,8 +114,7 @@ class RawHttpServer {
 
     void AcceptLoop() {
         for (;;) {
-            pollfd p{listen_, POLLIN, 0};
-            int ready = raw_http::PollNative(&p, 50);
+            int ready = platform::socket_calls::PollOne(listen_, POLLIN, 50);
             {
                 std::lock_guard lock(mutex_);
                 if (stopping_) {
@@ -165,8 +124,8 @@ class RawHttpServer {
             if (ready <= 0) {
                 continue;
             }
-            raw_http::Native fd = ::accept(listen_, nullptr, nullptr);
-            if (fd == static_cast<raw_http::Native>(-1)) {
+            platform::socket_calls::Native fd = ::accept(listen_, nullptr, nullptr);
+            if (fd == platform::socket_calls::InvalidSocket()) {
                 continue;
             }
             int number = connections_.fetch_add(1);
@@ -174,11 +133,11 @@ class RawHttpServer {
         }
     }
 
-    void Serve(raw_http::Native fd, int number) {
+    void Serve(platform::socket_calls::Native fd, int number) {
         std::string request;
         char buffer[4096];
         while (request.find("\r\n\r\n") == std::string::npos) {
-            auto n = ::recv(fd, buffer, sizeof buffer, 0);
+            long n = platform::socket_calls::ReceiveSome(fd, buffer, sizeof buffer);
             if (n <= 0) {
                 break;
             }
@@ -190,13 +149,12 @@ class RawHttpServer {
             ranges_.push_back(connection.RangeStart());
         }
         script_(connection);
-        ::shutdown(fd, raw_http::kShutBoth);
-        raw_http::CloseNative(fd);
+        platform::socket_calls::ShutdownSending(fd);
+        platform::socket_calls::CloseSocket(fd);
     }
 
-    raw_http::SocketLibrary library_;
     Script script_;
-    raw_http::Native listen_ = static_cast<raw_http::Native>(-1);
+    platform::socket_calls::Native listen_ = platform::socket_calls::InvalidSocket();
     int port_ = 0;
     std::thread acceptor_;
     std::vector<std::thread> workers_;
