@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/CodePage.h"
+#include "platform/WinText.h"
 
 namespace platform {
 namespace {
@@ -91,29 +92,6 @@ bool TakesNoFlags(UINT codePage) {
     return codePage == 42 || codePage == 52936 || codePage == 54936 ||
            (codePage >= 50220 && codePage <= 50229) || (codePage >= 57002 && codePage <= 57011) ||
            codePage == CP_UTF7 || codePage == CP_UTF8;
-}
-
-// UTF-8 as UTF-16; invalid sequences become U+FFFD, as the system converts them.
-std::wstring WideFromUtf8(std::string_view utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(utf8.size());
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
-    return wide;
-}
-
-std::string Utf8FromWide(std::wstring_view wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(wide.size());
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, out.data(), n, nullptr, nullptr);
-    return out;
 }
 
 // A code page without characters beyond the basic plane would give one '?' for each half of
@@ -245,7 +223,7 @@ bool ConvertFromUtf8(std::string_view utf8, const std::string& encoding, std::st
     if (!target) {
         return false;
     }
-    const std::wstring wide = WideFromUtf8(utf8);
+    const std::wstring wide = Utf8ToWide(utf8);
     switch (target->kind) {
         case Encoding::Utf16Le:
         case Encoding::Utf16Be:
@@ -266,10 +244,10 @@ bool ConvertToUtf8(std::string_view bytes, const std::string& encoding, std::str
     switch (source->kind) {
         case Encoding::Utf16Le:
         case Encoding::Utf16Be:
-            out = Utf8FromWide(Utf16Units(bytes, source->kind == Encoding::Utf16Be));
+            out = WideToUtf8(Utf16Units(bytes, source->kind == Encoding::Utf16Be));
             break;
         case Encoding::CodePage:
-            out = Utf8FromWide(FromCodePage(bytes, source->codePage));
+            out = WideToUtf8(FromCodePage(bytes, source->codePage));
             break;
     }
     return true;

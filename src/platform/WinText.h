@@ -1,13 +1,15 @@
 #pragma once
-// Windows only: UTF-8 <-> UTF-16 for the wide Win32 calls, and command-line quoting.
+// Windows only: UTF-8 <-> UTF-16 for the wide Win32 calls (invalid sequences become
+// U+FFFD, as the system converts them), and command-line quoting.
 #ifdef _WIN32
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace platform {
 
-inline std::wstring Utf8ToWide(const std::string& s) {
+inline std::wstring Utf8ToWide(std::string_view s) {
     if (s.empty()) {
         return {};
     }
@@ -17,7 +19,7 @@ inline std::wstring Utf8ToWide(const std::string& s) {
     return w;
 }
 
-inline std::string WideToUtf8(const std::wstring& w) {
+inline std::string WideToUtf8(std::wstring_view w) {
     if (w.empty()) {
         return {};
     }
