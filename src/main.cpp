@@ -1,6 +1,6 @@
-#include "app/CRavikApp.h"
+#include "app/DeskApplication.h"
 
 int main(int argc, char** argv) {
-    app::CRavikApp program(argc, argv);
+    app::DeskApplication program(argc, argv);
     return program.Run();
 }

@@ -112,20 +112,20 @@ BENCHMARK(BM_ReleaseLoadedCatalogs)->Unit(benchmark::kMillisecond);
 
 // 500 changed tools as a synchronisation delivers them: every other one a general tool, the
 // rest spread over the games.
-std::vector<std::pair<uint32_t, catalog::CGameTool>> Changes(const catalog::Catalog& cat) {
-    std::vector<std::pair<uint32_t, catalog::CGameTool>> changes;
+std::vector<std::pair<uint32_t, catalog::ToolRecord>> Changes(const catalog::Catalog& cat) {
+    std::vector<std::pair<uint32_t, catalog::ToolRecord>> changes;
     for (uint32_t i = 0; i < 500; ++i) {
-        catalog::CGameTool tool;
+        catalog::ToolRecord tool;
         uint32_t game = 0;
         if (i % 2 == 0) {
             tool = cat.GeneralTools()[(i * 37) % cat.GeneralTools().size()];
         } else {
-            const catalog::CNetGame& g = cat.Games()[(i * 7) % cat.Games().size()];
+            const catalog::GameRecord& g = cat.Games()[(i * 7) % cat.Games().size()];
             tool = (*g.tools)[i % g.tools->size()];
             game = g.id;
         }
-        tool.VERSION = "9.9." + std::to_string(i);
-        tool.TIME = 1800000000 + i;
+        tool.version = "9.9." + std::to_string(i);
+        tool.time = 1800000000 + i;
         changes.emplace_back(game, tool);
     }
     return changes;

@@ -18,19 +18,19 @@ uint32_t GameToolId(uint32_t k, uint32_t j) {
 namespace {
 
 // Texts of realistic length: Chinese titles and descriptions, web addresses.
-CGameTool MakeTool(uint32_t id, uint32_t type, uint32_t time) {
-    CGameTool t;
+ToolRecord MakeTool(uint32_t id, uint32_t type, uint32_t time) {
+    ToolRecord t;
     t.id = id;
-    t.TYPE = type;
-    t.TITLE = "游戏工具" + std::to_string(id);
-    t.INFO =
+    t.type = type;
+    t.title = "游戏工具" + std::to_string(id);
+    t.info =
         "这是一个用于测试的游戏工具说明，编号" + std::to_string(id) + "，内容长度接近真实目录。";
-    t.URL = "http://download.example/tools/" + std::to_string(id) + ".zip";
-    t.EXENAME = "Tool" + std::to_string(id) + ".exe";
-    t.VERSION = "2.3." + std::to_string(id % 10);
-    t.PNGURL = "http://download.example/icons/" + std::to_string(id) + ".png";
-    t.SCALE = 100;
-    t.TIME = time;
+    t.url = "http://download.example/tools/" + std::to_string(id) + ".zip";
+    t.exeName = "Tool" + std::to_string(id) + ".exe";
+    t.version = "2.3." + std::to_string(id % 10);
+    t.pngUrl = "http://download.example/icons/" + std::to_string(id) + ".png";
+    t.scale = 100;
+    t.time = time;
     return t;
 }
 
@@ -47,20 +47,20 @@ void MakeLargeProgramDirectory(const std::string& dir, const LargeCatalogSize& s
     std::filesystem::create_directories(cat.Path("GameIcon"));
     uint32_t time = 1700000000;
     for (uint32_t k = 0; k < size.games; ++k) {
-        CNetGame g;
+        GameRecord g;
         g.id = GameId(k);
-        g.TITLE = "网络游戏" + std::to_string(g.id);
-        g.INFO = "大型多人在线角色扮演游戏，编号" + std::to_string(g.id) + "，探索广阔的奇幻世界。";
-        g.EXENAME = "Game" + std::to_string(g.id) + ".exe";
-        g.DOWNURL = "http://www.example/games/" + std::to_string(g.id) + "/download.html";
-        g.SHOWWEB = "http://www.example/games/" + std::to_string(g.id) + "/index.html";
-        g.SITE = "http://www.example/games/" + std::to_string(g.id) + "/site.html";
-        g.PNG = "http://www.example/icons/" + std::to_string(g.id) + ".png";
-        g.TIME = time++;
+        g.title = "网络游戏" + std::to_string(g.id);
+        g.info = "大型多人在线角色扮演游戏，编号" + std::to_string(g.id) + "，探索广阔的奇幻世界。";
+        g.exeName = "Game" + std::to_string(g.id) + ".exe";
+        g.downUrl = "http://www.example/games/" + std::to_string(g.id) + "/download.html";
+        g.showWeb = "http://www.example/games/" + std::to_string(g.id) + "/index.html";
+        g.site = "http://www.example/games/" + std::to_string(g.id) + "/site.html";
+        g.png = "http://www.example/icons/" + std::to_string(g.id) + ".png";
+        g.time = time++;
         g.tools = std::make_shared<ToolList>();
         for (uint32_t j = 0; j < size.toolsPerGame; ++j) {
-            CGameTool t = MakeTool(GameToolId(k, j), 187 + j % 6, time++);
-            t.GAMEID = g.id;
+            ToolRecord t = MakeTool(GameToolId(k, j), 187 + j % 6, time++);
+            t.gameId = g.id;
             g.tools->push_back(std::move(t));
         }
         cat.Games().push_back(std::move(g));
@@ -76,8 +76,8 @@ void MakeLargeProgramDirectory(const std::string& dir, const LargeCatalogSize& s
     }
     Check(cat.WriteTools(0));
     for (uint32_t i = 0; i < size.usedEntries; ++i) {
-        CGameTool t = MakeTool(i % 2 == 0 ? i / 2 + 1 : GameToolId(i % size.games, i % 60),
-                               187 + i % 6, time++);
+        ToolRecord t = MakeTool(i % 2 == 0 ? i / 2 + 1 : GameToolId(i % size.games, i % 60),
+                                187 + i % 6, time++);
         cat.Used().push_back(std::move(t));
     }
     Check(cat.WriteUsed());

@@ -10,8 +10,8 @@
 
 #include "LargeCatalog.h"
 #include "TempDir.h"
-#include "app/CRavikDlg.h"
 #include "app/DeskOptions.h"
+#include "app/MainWindow.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ namespace {
 void StartAndPaint(const std::string& programDir) {
     app::DeskOptions options = app::DeskOptions::For(programDir);
     options.startServerWorker = false;
-    auto window = std::make_unique<app::CRavikDlg>(options);
+    auto window = std::make_unique<app::MainWindow>(options);
     window->Start();
     window->show();
     // grab() renders the whole window with its first page of tiles, as the first paint does.

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "ui/CBusyBox.h"
+#include "ui/BusyBox.h"
 
 namespace app {
 
@@ -51,7 +51,7 @@ void BusyIndicator::SyncBox() {
     if (busyBoxWanted_) {
         // One box at a time: a second request while it is up keeps the one on screen.
         if (!box_) {
-            box_ = new ui::CBusyBox(programDirectory_);
+            box_ = new ui::BusyBox(programDirectory_);
             box_->setAttribute(Qt::WA_DeleteOnClose);
             box_->show();
         }

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QString>
 
-#include "ui/CBusyBox.h"
+#include "ui/BusyBox.h"
 
 class QWidget;
 
@@ -31,7 +31,7 @@ class BusyIndicator : public QObject {
     bool Busy() const { return busy_; }
     bool BusyBoxWanted() const { return busyBoxWanted_; }
     bool Waiting() const { return waiting_; }
-    ui::CBusyBox* Box() const { return box_; }
+    ui::BusyBox* Box() const { return box_; }
 
   private:
     void UpdateWindow();
@@ -42,7 +42,7 @@ class BusyIndicator : public QObject {
     bool busy_ = false;
     bool busyBoxWanted_ = false;
     bool waiting_ = false;
-    QPointer<ui::CBusyBox> box_;
+    QPointer<ui::BusyBox> box_;
 };
 
 }  // namespace app

@@ -1,31 +1,31 @@
 #include "app/CatalogCommands.h"
 
-#include "app/CRavikDlg.h"
-#include "grid/CShowView.h"
+#include "app/MainWindow.h"
+#include "grid/GridView.h"
 
 namespace app {
 
-CatalogCommands::CatalogCommands(CRavikDlg& window, catalog::Catalog& catalog)
+CatalogCommands::CatalogCommands(MainWindow& window, catalog::Catalog& catalog)
     : QObject(&window), window_(window), catalog_(catalog) {}
 
 void CatalogCommands::ShowChange(const catalog::ItemChange& change, catalog::ViewKind otherView) {
     if (change.outcome.code == catalog::Outcome::NotFound) {
         return;
     }
-    if (grid::CShowView* view = window_.View(otherView)) {
+    if (grid::GridView* view = window_.View(otherView)) {
         view->UpdateToolTile(change.record);
     }
-    if (grid::CShowView* my = window_.View(catalog::ViewKind::My)) {
+    if (grid::GridView* my = window_.View(catalog::ViewKind::My)) {
         my->UpdateToolTile(change.record);
     }
 }
 
-void CatalogCommands::DeleteItem(uint32_t itemId, grid::CShowView* view) {
+void CatalogCommands::DeleteItem(uint32_t itemId, grid::GridView* view) {
     if (view == nullptr) {
         return;
     }
     const catalog::ViewKind kind = view->Kind();
-    const grid::CShowView* online = window_.View(catalog::ViewKind::OnlineGames);
+    const grid::GridView* online = window_.View(catalog::ViewKind::OnlineGames);
     const uint32_t currentGame = online != nullptr ? online->EnteredGameId() : 0;
     const catalog::ItemChange change = catalog_.DeleteItem(kind, itemId, currentGame);
     if (change.usedReloaded) {
@@ -35,7 +35,7 @@ void CatalogCommands::DeleteItem(uint32_t itemId, grid::CShowView* view) {
     ShowChange(change, kind);
 }
 
-void CatalogCommands::GameDirectorySet(uint32_t itemId, grid::CShowView* view) {
+void CatalogCommands::GameDirectorySet(uint32_t itemId, grid::GridView* view) {
     if (view == nullptr || view->Kind() != catalog::ViewKind::OnlineGames) {
         return;
     }
@@ -49,10 +49,10 @@ void CatalogCommands::DeleteAllUsed() {
     window_.RebuildMyView();
 }
 
-void CatalogCommands::ToolInstalled(const catalog::CGameTool& tool) {
+void CatalogCommands::ToolInstalled(const catalog::ToolRecord& tool) {
     const catalog::ItemChange change = catalog_.MarkInstalled(tool);
     ShowChange(change,
-               tool.GAMEID != 0 ? catalog::ViewKind::OnlineGames : catalog::ViewKind::GeneralTools);
+               tool.gameId != 0 ? catalog::ViewKind::OnlineGames : catalog::ViewKind::GeneralTools);
 }
 
 }  // namespace app

@@ -6,12 +6,12 @@
 #include "catalog/Catalog.h"
 
 namespace grid {
-class CShowView;
+class GridView;
 }
 
 namespace app {
 
-class CRavikDlg;
+class MainWindow;
 
 // The window's commands that change what is installed or used, carried out through the
 // catalog on the UI thread: a tile's delete command (remove from the My list, or uninstall
@@ -21,18 +21,18 @@ class CRavikDlg;
 class CatalogCommands : public QObject {
     Q_OBJECT
   public:
-    CatalogCommands(CRavikDlg& window, catalog::Catalog& catalog);
+    CatalogCommands(MainWindow& window, catalog::Catalog& catalog);
 
-    void DeleteItem(uint32_t itemId, grid::CShowView* view);
-    void GameDirectorySet(uint32_t itemId, grid::CShowView* view);
+    void DeleteItem(uint32_t itemId, grid::GridView* view);
+    void GameDirectorySet(uint32_t itemId, grid::GridView* view);
     void DeleteAllUsed();
-    void ToolInstalled(const catalog::CGameTool& tool);
+    void ToolInstalled(const catalog::ToolRecord& tool);
 
   private:
     // Every view of `kinds` shows `change.record` in place of its tile with that id.
     void ShowChange(const catalog::ItemChange& change, catalog::ViewKind otherView);
 
-    CRavikDlg& window_;
+    MainWindow& window_;
     catalog::Catalog& catalog_;
 };
 

@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "platform/Shell.h"
-#include "ui/CDialogAbout.h"
+#include "ui/AboutBox.h"
 
 namespace app {
 
@@ -36,9 +36,8 @@ void MainMenu::OpenForum() const {
     platform::OpenUrl(ForumUrl().toStdString());
 }
 
-ui::CDialogAbout* MainMenu::ShowAbout() {
-    auto* about =
-        new ui::CDialogAbout(QString::fromStdString(settings_.VersionForAbout()), SiteUrl());
+ui::AboutBox* MainMenu::ShowAbout() {
+    auto* about = new ui::AboutBox(QString::fromStdString(settings_.VersionForAbout()), SiteUrl());
     about->show();
     return about;
 }

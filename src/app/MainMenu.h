@@ -11,7 +11,7 @@
 class QWidget;
 
 namespace ui {
-class CDialogAbout;
+class AboutBox;
 }
 
 namespace app {
@@ -42,7 +42,7 @@ class MainMenu : public QObject {
     void OpenHelp() const;
     void OpenForum() const;
     // A new about box each time.
-    ui::CDialogAbout* ShowAbout();
+    ui::AboutBox* ShowAbout();
 
   signals:
     void settingsRequested();

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <array>
 
-#include "grid/CShowView.h"
+#include "grid/GridView.h"
 
 class QWidget;
 

@@ -2,15 +2,15 @@
 
 #include <QThreadPool>
 
-#include "app/CRavikDlg.h"
 #include "app/CatalogCommands.h"
-#include "grid/CShowBox.h"
-#include "grid/CShowView.h"
+#include "app/MainWindow.h"
 #include "grid/ExecutablePicker.h"
+#include "grid/GridView.h"
+#include "grid/ItemTile.h"
 #include "install/ToolInstall.h"
 #include "platform/Shell.h"
 #include "server/Reports.h"
-#include "ui/CDownToolDlg.h"
+#include "ui/DownloadDialog.h"
 #include "ui/WebAddress.h"
 #include "ui/WebPages.h"
 
@@ -27,7 +27,7 @@ bool StartWithPlatform(const std::string& program, const std::string& workingDir
 
 }  // namespace
 
-RunHandler::RunHandler(CRavikDlg& window, ui::WebBoxRegister& reg)
+RunHandler::RunHandler(MainWindow& window, ui::WebBoxRegister& reg)
     : QObject(&window), window_(window), register_(reg) {
     SetProgramStarter({});
     SetReportSender({});
@@ -44,19 +44,19 @@ void RunHandler::SetReportSender(ReportSender sender) {
     }
     // The report owns copies of the configuration and the record, so it may outlive the
     // tile and the window; the application waits for the pool when it ends.
-    reporter_ = [config = window_.Options().server](const catalog::CGameTool& tool) {
+    reporter_ = [config = window_.Options().server](const catalog::ToolRecord& tool) {
         QThreadPool::globalInstance()->start(
             [config, tool] { server::SendRunReport(config, tool); });
     };
 }
 
-void RunHandler::Run(grid::CShowBox* tile) {
+void RunHandler::Run(grid::ItemTile* tile) {
     if (tile == nullptr || !tile->IsTool()) {
         return;
     }
     // The record is copied first: starting a game may rebuild tiles, and a dialog may run
     // its own event loop, while the tile is gone.
-    const catalog::CGameTool tool = tile->ToolRecord();
+    const catalog::ToolRecord tool = tile->ToolRecord();
     reporter_(tool);
     const RunResult result = Dispatch(tool, tile);
     if (result.started && window_.Settings().AutoMinForRun() == "1") {
@@ -67,9 +67,9 @@ void RunHandler::Run(grid::CShowBox* tile) {
     }
 }
 
-RunHandler::RunResult RunHandler::Dispatch(const catalog::CGameTool& tool,
-                                           QPointer<grid::CShowBox> tile) {
-    switch (tool.TYPE) {
+RunHandler::RunResult RunHandler::Dispatch(const catalog::ToolRecord& tool,
+                                           QPointer<grid::ItemTile> tile) {
+    switch (tool.type) {
         case catalog::kTypeSmallWebBox:
             return OpenWebBox(tool, false);
         case catalog::kTypeLargeWebBox:
@@ -91,29 +91,29 @@ RunHandler::RunResult RunHandler::Dispatch(const catalog::CGameTool& tool,
     }
 }
 
-RunHandler::RunResult RunHandler::OpenWebBox(const catalog::CGameTool& tool, bool large) {
+RunHandler::RunResult RunHandler::OpenWebBox(const catalog::ToolRecord& tool, bool large) {
     // A second run while the item's box is open opens nothing new (ui::OpenItemPage).
     const QString caption = ui::ItemCaption(window_.Catalog().Games(), tool);
     const QString productUrl = QString::fromStdString(window_.Options().launcher.productUrl);
     const bool opened =
-        ui::OpenItemPage(tool, large ? ui::WebPageBox::Large : ui::WebPageBox::Small, caption,
+        ui::OpenItemPage(tool, large ? ui::WebPageSize::Large : ui::WebPageSize::Small, caption,
                          productUrl, register_);
     return {true, opened};
 }
 
-RunHandler::RunResult RunHandler::OpenInBrowser(const catalog::CGameTool& tool) {
+RunHandler::RunResult RunHandler::OpenInBrowser(const catalog::ToolRecord& tool) {
     // Only web addresses go to the browser: a catalog entry must not start a local program.
-    const QString address = ui::CatalogWebAddress(QString::fromStdString(tool.URL));
+    const QString address = ui::CatalogWebAddress(QString::fromStdString(tool.url));
     if (!address.isEmpty()) {
         platform::OpenUrl(address.toStdString());
     }
     return {};
 }
 
-RunHandler::RunResult RunHandler::StartGame(const catalog::CGameTool& tool,
-                                            QPointer<grid::CShowBox> tile) {
+RunHandler::RunResult RunHandler::StartGame(const catalog::ToolRecord& tool,
+                                            QPointer<grid::ItemTile> tile) {
     catalog::Catalog& catalog = window_.Catalog();
-    std::string program = catalog.GameDirectoryForRun(tool.GAMEID);
+    std::string program = catalog.GameDirectoryForRun(tool.gameId);
     if (!program.empty()) {
         // A program stored earlier is started without looking at the result.
         StartProgram(program, true);
@@ -123,7 +123,7 @@ RunHandler::RunResult RunHandler::StartGame(const catalog::CGameTool& tool,
     if (tile.isNull() || !tile->ChooseGameDirectory()) {
         return {false, false};
     }
-    program = catalog.GameDirectoryForRun(tool.GAMEID);
+    program = catalog.GameDirectoryForRun(tool.gameId);
     if (program.empty()) {
         return {false, false};
     }
@@ -134,17 +134,17 @@ RunHandler::RunResult RunHandler::StartGame(const catalog::CGameTool& tool,
     return {true, true};
 }
 
-RunHandler::RunResult RunHandler::StartTool(const catalog::CGameTool& tool) {
-    if (tool.INSTALLED != 0) {
+RunHandler::RunResult RunHandler::StartTool(const catalog::ToolRecord& tool) {
+    if (tool.installed != 0) {
         StartProgram(
-            install::ToolProgramPath(window_.Catalog().ProgramDir(), tool.id, tool.EXENAME), false);
+            install::ToolProgramPath(window_.Catalog().ProgramDir(), tool.id, tool.exeName), false);
         return {true, true};
     }
-    if (tool.URL.empty()) {
+    if (tool.url.empty()) {
         return {};
     }
-    auto* dialog = new ui::CDownToolDlg(window_.Catalog().ProgramDir(), &window_);
-    connect(dialog, &ui::CDownToolDlg::toolInstalled, &window_.Commands(),
+    auto* dialog = new ui::DownloadDialog(window_.Catalog().ProgramDir(), &window_);
+    connect(dialog, &ui::DownloadDialog::toolInstalled, &window_.Commands(),
             &CatalogCommands::ToolInstalled);
     dialog->show();
     dialog->StartDownload(tool);
@@ -155,7 +155,7 @@ bool RunHandler::StartProgram(const std::string& program, bool hidden) {
     return starter_(program, grid::ProgramFolder(program), hidden);
 }
 
-void RunHandler::AddToMyList(const catalog::CGameTool& tool) {
+void RunHandler::AddToMyList(const catalog::ToolRecord& tool) {
     // A big game's download entry is a link, not something the user has "used".
     if (tool.id > kLargeFixedEntryBound && tool.id % 100 == catalog::kDownloadEntry) {
         return;
@@ -166,11 +166,12 @@ void RunHandler::AddToMyList(const catalog::CGameTool& tool) {
     }
     // The catalog's record is the full one; the tile's copy stands in when the catalog no
     // longer has the item (it changed while the item was being run).
-    catalog::CGameTool entry = tool;
+    catalog::ToolRecord entry = tool;
     if (auto found = catalog::FindTool(catalog.GeneralTools(), tool.id)) {
         entry = *found.record;
-    } else if (const grid::CShowView* online = window_.View(catalog::ViewKind::OnlineGames)) {
-        const catalog::CNetGame* game = catalog::FindGame(catalog.Games(), online->EnteredGameId());
+    } else if (const grid::GridView* online = window_.View(catalog::ViewKind::OnlineGames)) {
+        const catalog::GameRecord* game =
+            catalog::FindGame(catalog.Games(), online->EnteredGameId());
         if (game != nullptr && game->display) {
             if (auto shown = catalog::FindTool(*game->display, tool.id)) {
                 entry = *shown.record;
@@ -178,8 +179,8 @@ void RunHandler::AddToMyList(const catalog::CGameTool& tool) {
         }
     }
     if (entry.id > kLargeFixedEntryBound && entry.id % 100 == catalog::kStartEntry) {
-        if (const catalog::CNetGame* game = catalog::FindGame(catalog.Games(), entry.GAMEID)) {
-            entry.TITLE = game->TITLE;
+        if (const catalog::GameRecord* game = catalog::FindGame(catalog.Games(), entry.gameId)) {
+            entry.title = game->title;
         }
     }
     catalog.AddUsed(entry);

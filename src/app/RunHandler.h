@@ -7,10 +7,10 @@
 #include <string>
 
 #include "app/UiPrompt.h"
-#include "catalog/CGameTool.h"
+#include "catalog/ToolRecord.h"
 
 namespace grid {
-class CShowBox;
+class ItemTile;
 }
 
 namespace ui {
@@ -19,7 +19,7 @@ class WebBoxRegister;
 
 namespace app {
 
-class CRavikDlg;
+class MainWindow;
 
 // What running a tile means, decided from its record: the run is reported to the data server
 // on a thread of its own, then the item opens in a web page box (TYPE 188 small, 190 large;
@@ -39,12 +39,12 @@ class RunHandler : public QObject {
     using ProgramStarter =
         std::function<bool(const std::string& program, const std::string& workingDir, bool hidden)>;
     // Sends the run report of `tool` without keeping the caller waiting.
-    using ReportSender = std::function<void(const catalog::CGameTool& tool)>;
+    using ReportSender = std::function<void(const catalog::ToolRecord& tool)>;
 
     // `reg` records which items have a web page box open.
-    RunHandler(CRavikDlg& window, ui::WebBoxRegister& reg);
+    RunHandler(MainWindow& window, ui::WebBoxRegister& reg);
 
-    void Run(grid::CShowBox* tile);
+    void Run(grid::ItemTile* tile);
 
     // Replace how programs are started and reports are sent (tests); an empty function
     // restores the default.
@@ -62,15 +62,15 @@ class RunHandler : public QObject {
         bool started = false;
     };
 
-    RunResult Dispatch(const catalog::CGameTool& tool, QPointer<grid::CShowBox> tile);
-    RunResult OpenWebBox(const catalog::CGameTool& tool, bool large);
-    RunResult OpenInBrowser(const catalog::CGameTool& tool);
-    RunResult StartGame(const catalog::CGameTool& tool, QPointer<grid::CShowBox> tile);
-    RunResult StartTool(const catalog::CGameTool& tool);
+    RunResult Dispatch(const catalog::ToolRecord& tool, QPointer<grid::ItemTile> tile);
+    RunResult OpenWebBox(const catalog::ToolRecord& tool, bool large);
+    RunResult OpenInBrowser(const catalog::ToolRecord& tool);
+    RunResult StartGame(const catalog::ToolRecord& tool, QPointer<grid::ItemTile> tile);
+    RunResult StartTool(const catalog::ToolRecord& tool);
     bool StartProgram(const std::string& program, bool hidden);
-    void AddToMyList(const catalog::CGameTool& tool);
+    void AddToMyList(const catalog::ToolRecord& tool);
 
-    CRavikDlg& window_;
+    MainWindow& window_;
     ui::WebBoxRegister& register_;
     ProgramStarter starter_;
     ReportSender reporter_;

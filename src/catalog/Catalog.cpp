@@ -43,16 +43,16 @@ void Keep(Outcome& kept, Outcome next) {
     }
 }
 
-CGameTool FixedEntry(const CNetGame& game, uint32_t which, const char* caption, uint32_t type,
-                     const std::string& url, std::string icon) {
-    CGameTool entry;
+ToolRecord FixedEntry(const GameRecord& game, uint32_t which, const char* caption, uint32_t type,
+                      const std::string& url, std::string icon) {
+    ToolRecord entry;
     entry.id = FixedEntryId(game.id, which);
-    entry.TITLE = caption;
-    entry.INFO = caption;
-    entry.GAMEID = game.id;
-    entry.TYPE = type;
-    entry.URL = url;
-    entry.GAMEDIR = game.DIR;
+    entry.title = caption;
+    entry.info = caption;
+    entry.gameId = game.id;
+    entry.type = type;
+    entry.url = url;
+    entry.gameDir = game.dir;
     entry.icon = std::move(icon);
     return entry;
 }
@@ -255,27 +255,27 @@ struct Catalog::ToolSections {
         installed, gamedir, gameid;
 };
 
-CGameTool Catalog::ReadTool(const IniFile& file, const ToolSections& s, uint32_t i) const {
-    CGameTool tool;
-    tool.TYPE = file.GetInt(s.type, i, 0);
-    if (!IsValidToolType(tool.TYPE)) {
+ToolRecord Catalog::ReadTool(const IniFile& file, const ToolSections& s, uint32_t i) const {
+    ToolRecord tool;
+    tool.type = file.GetInt(s.type, i, 0);
+    if (!IsValidToolType(tool.type)) {
         return tool;
     }
     tool.id = file.GetInt(s.index, i, 0);
-    tool.TITLE = Text(file, s.title, i);
-    tool.INFO = Text(file, s.info, i);
-    tool.EXENAME = Text(file, s.exename, i);
-    tool.URL = Text(file, s.url, i);
-    tool.VERSION = Text(file, s.version, i);
-    tool.PNGURL = Text(file, s.pngurl, i);
-    tool.SCALE = static_cast<int32_t>(file.GetInt(s.scale, i, 0));
-    tool.TIME = file.GetInt(s.time, i, 0);
-    tool.DIR = ToolDirectory(tool.id);
-    tool.INSTALLED = file.GetInt(s.installed, i, 0) != 0 ? 1 : 0;
-    if (tool.INSTALLED != 0) {
+    tool.title = Text(file, s.title, i);
+    tool.info = Text(file, s.info, i);
+    tool.exeName = Text(file, s.exename, i);
+    tool.url = Text(file, s.url, i);
+    tool.version = Text(file, s.version, i);
+    tool.pngUrl = Text(file, s.pngurl, i);
+    tool.scale = static_cast<int32_t>(file.GetInt(s.scale, i, 0));
+    tool.time = file.GetInt(s.time, i, 0);
+    tool.dir = ToolDirectory(tool.id);
+    tool.installed = file.GetInt(s.installed, i, 0) != 0 ? 1 : 0;
+    if (tool.installed != 0) {
         tool.icon = ToolIconPath(tool.id);
     } else {
-        tool.icon = HasOwnIcon(tool.TYPE) ? defaultD_ : defaultC_;
+        tool.icon = HasOwnIcon(tool.type) ? defaultD_ : defaultC_;
     }
     return tool;
 }
@@ -299,21 +299,21 @@ std::size_t Catalog::LoadGames() {
     const IniFile::SectionId time = file.FindSection("TIME");
     games_.reserve(Expected(n));
     for (uint32_t i = 1; i <= n; ++i) {
-        CNetGame game;
+        GameRecord game;
         game.id = file.GetInt(index, i, 0);
         game.icon = GameIconPath(game.id);
         const bool listed = FileExists(game.icon);
         if (!listed && game.id == 0) {
             continue;
         }
-        game.TITLE = Text(file, title, i);
-        game.INFO = Text(file, info, i);
-        game.EXENAME = Text(file, exename, i);
-        game.DOWNURL = Text(file, downurl, i);
-        game.SHOWWEB = Text(file, showweb, i);
-        game.SITE = Text(file, site, i);
-        game.PNG = Text(file, png, i);
-        game.TIME = file.GetInt(time, i, 0);
+        game.title = Text(file, title, i);
+        game.info = Text(file, info, i);
+        game.exeName = Text(file, exename, i);
+        game.downUrl = Text(file, downurl, i);
+        game.showWeb = Text(file, showweb, i);
+        game.site = Text(file, site, i);
+        game.png = Text(file, png, i);
+        game.time = file.GetInt(time, i, 0);
         if (!listed) {
             waitingGames_.push_back(std::move(game));
             continue;
@@ -324,13 +324,13 @@ std::size_t Catalog::LoadGames() {
     return games_.size();
 }
 
-std::size_t Catalog::LoadGameTools(uint32_t gameId, CNetGame& game) {
+std::size_t Catalog::LoadGameTools(uint32_t gameId, GameRecord& game) {
     FlushAllPending();
     IniFile scratch;
     return LoadGameTools(gameId, game, Read(GameConfigPath(), scratch));
 }
 
-std::size_t Catalog::LoadGameTools(uint32_t gameId, CNetGame& game, const IniFile& gameConfig) {
+std::size_t Catalog::LoadGameTools(uint32_t gameId, GameRecord& game, const IniFile& gameConfig) {
     IniFile scratch;
     const IniFile& file = Read(GameToolsPath(gameId), scratch);
     const ToolSections sections(file, kToolIndex);
@@ -340,13 +340,13 @@ std::size_t Catalog::LoadGameTools(uint32_t gameId, CNetGame& game, const IniFil
     tools->reserve(Expected(n));
     others.reserve(Expected(n));
     for (uint32_t i = 1; i <= n; ++i) {
-        CGameTool tool = ReadTool(file, sections, i);
-        if (!IsValidToolType(tool.TYPE)) {
+        ToolRecord tool = ReadTool(file, sections, i);
+        if (!IsValidToolType(tool.type)) {
             continue;
         }
-        tool.GAMEID = gameId;
-        tool.GAMEDIR = game.DIR;
-        (HasOwnIcon(tool.TYPE) ? *tools : others).push_back(std::move(tool));
+        tool.gameId = gameId;
+        tool.gameDir = game.dir;
+        (HasOwnIcon(tool.type) ? *tools : others).push_back(std::move(tool));
     }
     std::move(others.begin(), others.end(), std::back_inserter(*tools));
 
@@ -354,14 +354,14 @@ std::size_t Catalog::LoadGameTools(uint32_t gameId, CNetGame& game, const IniFil
         !gameConfig.GetString(gameConfig.FindSection("GAMEDIR"), gameId, "", kTextLimit).empty();
     auto display = std::make_shared<ToolList>();
     display->reserve(4 + tools->size());
-    display->push_back(FixedEntry(game, kStartEntry, "启动游戏", kTypeOwnIcon, game.SHOWWEB,
+    display->push_back(FixedEntry(game, kStartEntry, "启动游戏", kTypeOwnIcon, game.showWeb,
                                   programSet ? GameIconPath(gameId) : DefaultIconPath('D')));
-    display->push_back(FixedEntry(game, kDownloadEntry, "下载游戏", kTypeBrowser, game.DOWNURL,
+    display->push_back(FixedEntry(game, kDownloadEntry, "下载游戏", kTypeBrowser, game.downUrl,
                                   DefaultIconPath('E')));
     display->push_back(
-        FixedEntry(game, kSiteEntry, "官方网站", kTypeBrowser, game.SITE, DefaultIconPath('C')));
+        FixedEntry(game, kSiteEntry, "官方网站", kTypeBrowser, game.site, DefaultIconPath('C')));
     display->push_back(
-        FixedEntry(game, kInfoEntry, "资料专区", kTypeBrowser, game.SHOWWEB, DefaultIconPath('C')));
+        FixedEntry(game, kInfoEntry, "资料专区", kTypeBrowser, game.showWeb, DefaultIconPath('C')));
     display->insert(display->end(), tools->begin(), tools->end());
 
     game.tools = std::move(tools);
@@ -378,8 +378,8 @@ std::size_t Catalog::LoadGeneralTools() {
     const uint32_t n = ItemCount(file, kGeneralIndex);
     generalTools_.reserve(Expected(n));
     for (uint32_t i = 1; i <= n; ++i) {
-        CGameTool tool = ReadTool(file, sections, i);
-        if (IsValidToolType(tool.TYPE)) {
+        ToolRecord tool = ReadTool(file, sections, i);
+        if (IsValidToolType(tool.type)) {
             generalTools_.push_back(std::move(tool));
         }
     }
@@ -395,17 +395,17 @@ std::size_t Catalog::LoadUsed() {
     const uint32_t n = ItemCount(file, kToolIndex);
     used_.reserve(Expected(n));
     for (uint32_t i = 1; i <= n; ++i) {
-        CGameTool tool = ReadTool(file, sections, i);
-        if (!IsValidToolType(tool.TYPE)) {
+        ToolRecord tool = ReadTool(file, sections, i);
+        if (!IsValidToolType(tool.type)) {
             continue;
         }
-        tool.PNGURL.clear();  // the used list does not keep icon addresses
-        tool.GAMEDIR = Text(file, sections.gamedir, i);
-        tool.GAMEID = file.GetInt(sections.gameid, i, 0);
+        tool.pngUrl.clear();  // the used list does not keep icon addresses
+        tool.gameDir = Text(file, sections.gamedir, i);
+        tool.gameId = file.GetInt(sections.gameid, i, 0);
         if (IsStartEntry(tool.id)) {
-            tool.icon = GameIconPath(tool.GAMEID);
-            if (const CNetGame* game = FindGame(games_, tool.GAMEID)) {
-                tool.TITLE = game->TITLE;
+            tool.icon = GameIconPath(tool.gameId);
+            if (const GameRecord* game = FindGame(games_, tool.gameId)) {
+                tool.title = game->title;
             }
         }
         used_.push_back(std::move(tool));
@@ -434,29 +434,29 @@ Outcome Catalog::WriteGamesNow() {
     IniFile& file = Open(path);
     // The listed games in their order, then the games still waiting for their icon (unless
     // the list has taken them in since).
-    std::vector<const CNetGame*> written;
+    std::vector<const GameRecord*> written;
     written.reserve(games_.size() + waitingGames_.size());
-    for (const CNetGame& g : games_) {
+    for (const GameRecord& g : games_) {
         written.push_back(&g);
     }
-    for (const CNetGame& g : waitingGames_) {
+    for (const GameRecord& g : waitingGames_) {
         if (FindGame(games_, g.id) == nullptr) {
             written.push_back(&g);
         }
     }
     for (std::size_t i = 0; i < written.size(); ++i) {
-        const CNetGame& g = *written[i];
+        const GameRecord& g = *written[i];
         const std::string key = std::to_string(i + 1);
         file.Set(kGameIndex, key, std::to_string(g.id));
-        file.Set("TITLE", key, g.TITLE);
-        file.Set("INFO", key, g.INFO);
-        file.Set("EXENAME", key, g.EXENAME);
-        file.Set("DOWNURL", key, g.DOWNURL);
-        file.Set("SHOWWEB", key, g.SHOWWEB);
-        file.Set("SITE", key, g.SITE);
-        file.Set("TIME", key, std::to_string(g.TIME));
-        file.Set("DIR", key, g.DIR);
-        file.Set("PNG", key, g.PNG);
+        file.Set("TITLE", key, g.title);
+        file.Set("INFO", key, g.info);
+        file.Set("EXENAME", key, g.exeName);
+        file.Set("DOWNURL", key, g.downUrl);
+        file.Set("SHOWWEB", key, g.showWeb);
+        file.Set("SITE", key, g.site);
+        file.Set("TIME", key, std::to_string(g.time));
+        file.Set("DIR", key, g.dir);
+        file.Set("PNG", key, g.png);
     }
     file.Set(kGameIndex, "SIZE", std::to_string(written.size()));
     return Finish(path);
@@ -476,7 +476,7 @@ Outcome Catalog::WriteTools(uint32_t gameId) {
 Outcome Catalog::WriteToolsNow(uint32_t gameId) {
     const ToolList* list = &generalTools_;
     if (gameId != 0) {
-        const CNetGame* game = FindGame(games_, gameId);
+        const GameRecord* game = FindGame(games_, gameId);
         if (game == nullptr) {
             return Outcome::Missing("no game " + std::to_string(gameId));
         }
@@ -487,23 +487,23 @@ Outcome Catalog::WriteToolsNow(uint32_t gameId) {
     const std::string_view index = gameId != 0 ? kToolIndex : kGeneralIndex;
     IniFile& file = Open(path);
     for (std::size_t i = 0; i < list->size(); ++i) {
-        const CGameTool& t = (*list)[i];
+        const ToolRecord& t = (*list)[i];
         const std::string key = std::to_string(i + 1);
-        file.Set("INFO", key, t.INFO);
-        file.Set("TITLE", key, t.TITLE);
-        file.Set("EXENAME", key, t.EXENAME);
-        file.Set("TYPE", key, std::to_string(t.TYPE));
-        file.Set("TIME", key, std::to_string(t.TIME));
-        file.Set("URL", key, t.URL);
-        file.Set("VERSION", key, t.VERSION);
-        file.Set("SCALE", key, std::to_string(t.SCALE));
-        file.Set("DIR", key, t.DIR);
-        file.Set("PNGURL", key, t.PNGURL);
+        file.Set("INFO", key, t.info);
+        file.Set("TITLE", key, t.title);
+        file.Set("EXENAME", key, t.exeName);
+        file.Set("TYPE", key, std::to_string(t.type));
+        file.Set("TIME", key, std::to_string(t.time));
+        file.Set("URL", key, t.url);
+        file.Set("VERSION", key, t.version);
+        file.Set("SCALE", key, std::to_string(t.scale));
+        file.Set("DIR", key, t.dir);
+        file.Set("PNGURL", key, t.pngUrl);
         file.Set(index, key, std::to_string(t.id));
         if (gameId != 0) {
-            file.Set("GAMEDIR", key, t.GAMEDIR);
+            file.Set("GAMEDIR", key, t.gameDir);
         }
-        file.Set("INSTALLED", key, t.INSTALLED != 0 ? "1" : "0");
+        file.Set("INSTALLED", key, t.installed != 0 ? "1" : "0");
     }
     file.Set(index, "SIZE", std::to_string(list->size()));
     return Finish(path);
@@ -521,21 +521,21 @@ Outcome Catalog::WriteUsedNow() {
     const std::string path = UsedPath();
     IniFile& file = Open(path);
     for (std::size_t i = 0; i < used_.size(); ++i) {
-        const CGameTool& t = used_[i];
+        const ToolRecord& t = used_[i];
         const std::string key = std::to_string(i + 1);
-        file.Set("TITLE", key, t.TITLE);
+        file.Set("TITLE", key, t.title);
         file.Set(kToolIndex, key, std::to_string(t.id));
-        file.Set("INFO", key, t.INFO);
-        file.Set("EXENAME", key, t.EXENAME);
-        file.Set("TYPE", key, std::to_string(t.TYPE));
-        file.Set("TIME", key, std::to_string(t.TIME));
-        file.Set("URL", key, t.URL);
-        file.Set("VERSION", key, t.VERSION);
-        file.Set("GAMEDIR", key, t.GAMEDIR);
-        file.Set("SCALE", key, std::to_string(t.SCALE));
-        file.Set("DIR", key, t.DIR);
-        file.Set("GAMEID", key, std::to_string(t.GAMEID));
-        file.Set("INSTALLED", key, t.INSTALLED != 0 ? "1" : "0");
+        file.Set("INFO", key, t.info);
+        file.Set("EXENAME", key, t.exeName);
+        file.Set("TYPE", key, std::to_string(t.type));
+        file.Set("TIME", key, std::to_string(t.time));
+        file.Set("URL", key, t.url);
+        file.Set("VERSION", key, t.version);
+        file.Set("GAMEDIR", key, t.gameDir);
+        file.Set("SCALE", key, std::to_string(t.scale));
+        file.Set("DIR", key, t.dir);
+        file.Set("GAMEID", key, std::to_string(t.gameId));
+        file.Set("INSTALLED", key, t.installed != 0 ? "1" : "0");
     }
     file.Set(kToolIndex, "SIZE", std::to_string(used_.size()));
     return Finish(path);
@@ -558,8 +558,8 @@ Outcome Catalog::WriteThenRaise(Outcome written, uint32_t stamp) {
     return written.ok() ? RaiseLastTime(stamp) : written;
 }
 
-Outcome Catalog::PutGame(const CNetGame& game, std::size_t position) {
-    if (CNetGame* existing = FindGame(games_, game.id)) {
+Outcome Catalog::PutGame(const GameRecord& game, std::size_t position) {
+    if (GameRecord* existing = FindGame(games_, game.id)) {
         // The stored game takes the new texts but keeps its tools, in lists of its own so
         // copies of the old record held elsewhere are not changed under their holders.
         auto tools = existing->tools ? std::make_shared<ToolList>(*existing->tools) : nullptr;
@@ -573,12 +573,12 @@ Outcome Catalog::PutGame(const CNetGame& game, std::size_t position) {
     } else {
         games_.push_back(game);
     }
-    return WriteThenRaise(WriteGames(), game.TIME);
+    return WriteThenRaise(WriteGames(), game.time);
 }
 
 Outcome Catalog::DropGame(uint32_t gameId) {
     auto waiting = std::find_if(waitingGames_.begin(), waitingGames_.end(),
-                                [gameId](const CNetGame& g) { return g.id == gameId; });
+                                [gameId](const GameRecord& g) { return g.id == gameId; });
     if (waiting != waitingGames_.end()) {
         waitingGames_.erase(waiting);
         if (FindGame(games_, gameId) == nullptr) {
@@ -589,7 +589,7 @@ Outcome Catalog::DropGame(uint32_t gameId) {
         return Outcome::Ok();
     }
     auto it = std::find_if(games_.begin(), games_.end(),
-                           [gameId](const CNetGame& g) { return g.id == gameId; });
+                           [gameId](const GameRecord& g) { return g.id == gameId; });
     if (it == games_.end()) {
         return Outcome::Missing("no game " + std::to_string(gameId));
     }
@@ -604,7 +604,7 @@ ToolList* Catalog::TargetList(uint32_t gameId) {
     if (gameId == 0) {
         return &generalTools_;
     }
-    CNetGame* game = FindGame(games_, gameId);
+    GameRecord* game = FindGame(games_, gameId);
     if (game == nullptr) {
         return nullptr;
     }
@@ -614,7 +614,7 @@ ToolList* Catalog::TargetList(uint32_t gameId) {
     return game->tools.get();
 }
 
-Outcome Catalog::PutTool(uint32_t gameId, const CGameTool& tool) {
+Outcome Catalog::PutTool(uint32_t gameId, const ToolRecord& tool) {
     ToolList* list = TargetList(gameId);
     if (list == nullptr) {
         return Outcome::Missing("no game " + std::to_string(gameId));
@@ -626,7 +626,7 @@ Outcome Catalog::PutTool(uint32_t gameId, const CGameTool& tool) {
     } else {
         list->push_back(tool);
     }
-    return WriteThenRaise(WriteTools(gameId), tool.TIME);
+    return WriteThenRaise(WriteTools(gameId), tool.time);
 }
 
 Outcome Catalog::DropTool(uint32_t gameId, uint32_t toolId) {
@@ -648,13 +648,13 @@ Outcome Catalog::DropTool(uint32_t gameId, uint32_t toolId) {
 
 // ---- the used list
 
-Outcome Catalog::AddUsed(const CGameTool& tool) {
+Outcome Catalog::AddUsed(const ToolRecord& tool) {
     if (used_.size() >= kUsedListLimit) {
         used_.insert(used_.begin() + (kUsedListLimit - 1), tool);
     } else {
         used_.push_back(tool);
     }
-    Open(UsedPath()).Set(kToolIndex, "TIME", std::to_string(tool.TIME));
+    Open(UsedPath()).Set(kToolIndex, "TIME", std::to_string(tool.time));
     return WriteUsed();
 }
 
@@ -696,7 +696,7 @@ Outcome Catalog::WriteInstalledKey(const std::string& path, std::string_view ind
     return Finish(path);
 }
 
-void Catalog::UpdateUsedEntry(const CGameTool& record, ItemChange& change) {
+void Catalog::UpdateUsedEntry(const ToolRecord& record, ItemChange& change) {
     auto used = FindTool(used_, record.id);
     if (!used) {
         return;
@@ -704,27 +704,28 @@ void Catalog::UpdateUsedEntry(const CGameTool& record, ItemChange& change) {
     *used.record = record;
     change.usedPosition = used.position;
     Keep(change.outcome,
-         WriteInstalledKey(UsedPath(), kToolIndex, record.id, record.INSTALLED != 0));
+         WriteInstalledKey(UsedPath(), kToolIndex, record.id, record.installed != 0));
 }
 
-ItemChange Catalog::MarkInstalled(const CGameTool& tool) {
+ItemChange Catalog::MarkInstalled(const ToolRecord& tool) {
     ItemChange change;
-    CGameTool* entry = nullptr;
-    if (tool.GAMEID != 0) {
-        CNetGame* game = FindGame(games_, tool.GAMEID);
+    ToolRecord* entry = nullptr;
+    if (tool.gameId != 0) {
+        GameRecord* game = FindGame(games_, tool.gameId);
         auto found = game != nullptr && game->display ? FindTool(*game->display, tool.id)
-                                                      : FoundTool<CGameTool>{};
+                                                      : FoundTool<ToolRecord>{};
         if (!found) {
             change.outcome = Outcome::Missing("no entry " + std::to_string(tool.id));
             return change;
         }
         entry = found.record;
         entry->icon = ToolIconPath(tool.id);
-        entry->INSTALLED = 1;
-        if (auto inTools = game->tools ? FindTool(*game->tools, tool.id) : FoundTool<CGameTool>{}) {
+        entry->installed = 1;
+        if (auto inTools =
+                game->tools ? FindTool(*game->tools, tool.id) : FoundTool<ToolRecord>{}) {
             *inTools.record = *entry;
         }
-        change.outcome = WriteTools(tool.GAMEID);
+        change.outcome = WriteTools(tool.gameId);
     } else {
         auto found = FindTool(generalTools_, tool.id);
         if (!found) {
@@ -733,7 +734,7 @@ ItemChange Catalog::MarkInstalled(const CGameTool& tool) {
         }
         entry = found.record;
         entry->icon = ToolIconPath(tool.id);
-        entry->INSTALLED = 1;
+        entry->installed = 1;
         change.outcome = WriteInstalledKey(GeneralToolsPath(), kGeneralIndex, tool.id, true);
     }
     change.record = *entry;
@@ -753,19 +754,19 @@ ItemChange Catalog::DeleteItem(ViewKind view, uint32_t toolId, uint32_t currentG
         return change;
     }
 
-    CGameTool* entry = nullptr;
+    ToolRecord* entry = nullptr;
     if (view == ViewKind::OnlineGames) {
-        CNetGame* game = FindGame(games_, currentGame);
+        GameRecord* game = FindGame(games_, currentGame);
         auto found = game != nullptr && game->display ? FindTool(*game->display, toolId)
-                                                      : FoundTool<CGameTool>{};
+                                                      : FoundTool<ToolRecord>{};
         if (!found) {
             change.outcome = Outcome::Missing("no entry " + std::to_string(toolId));
             return change;
         }
         entry = found.record;
         entry->icon = DefaultIconPath('D');
-        entry->INSTALLED = 0;
-        if (auto inTools = game->tools ? FindTool(*game->tools, toolId) : FoundTool<CGameTool>{}) {
+        entry->installed = 0;
+        if (auto inTools = game->tools ? FindTool(*game->tools, toolId) : FoundTool<ToolRecord>{}) {
             *inTools.record = *entry;
         }
         change.outcome = WriteTools(currentGame);
@@ -781,7 +782,7 @@ ItemChange Catalog::DeleteItem(ViewKind view, uint32_t toolId, uint32_t currentG
         }
         entry = found.record;
         entry->icon = DefaultIconPath('D');
-        entry->INSTALLED = 0;
+        entry->installed = 0;
         change.outcome = WriteInstalledKey(GeneralToolsPath(), kGeneralIndex, toolId, false);
     }
     change.record = *entry;
@@ -792,15 +793,15 @@ ItemChange Catalog::DeleteItem(ViewKind view, uint32_t toolId, uint32_t currentG
 
 ItemChange Catalog::GameDirectorySet(ViewKind view, uint32_t toolId, uint32_t currentGame) {
     ItemChange change;
-    CNetGame* game = view == ViewKind::OnlineGames ? FindGame(games_, currentGame) : nullptr;
+    GameRecord* game = view == ViewKind::OnlineGames ? FindGame(games_, currentGame) : nullptr;
     auto found = game != nullptr && game->display ? FindTool(*game->display, toolId)
-                                                  : FoundTool<CGameTool>{};
+                                                  : FoundTool<ToolRecord>{};
     if (!found) {
         change.outcome = Outcome::Missing("no entry " + std::to_string(toolId));
         return change;
     }
     found.record->icon = GameIconPath(currentGame);
-    found.record->INSTALLED = 0;
+    found.record->installed = 0;
     change.record = *found.record;
     // The program path is already in gamecfg.dat; the next load derives the same icon.
     if (auto used = FindTool(used_, toolId)) {

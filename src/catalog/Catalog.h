@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "catalog/CGameTool.h"
-#include "catalog/CNetGame.h"
+#include "catalog/GameRecord.h"
 #include "catalog/IniFile.h"
 #include "catalog/Outcome.h"
+#include "catalog/ToolRecord.h"
 
 namespace catalog {
 
@@ -19,8 +19,8 @@ enum class ViewKind { OnlineGames = 1, My = 2, GeneralTools = 3 };
 // What an install, uninstall, delete or game-directory notice changed, so the front end can
 // refresh its tiles: every tile showing `record.id` in the views concerned takes `record`.
 struct ItemChange {
-    Outcome outcome;   // NotFound: nothing changed; WriteFailed: a file kept its old contents
-    CGameTool record;  // the entry as its tiles now show it
+    Outcome outcome;    // NotFound: nothing changed; WriteFailed: a file kept its old contents
+    ToolRecord record;  // the entry as its tiles now show it
     std::size_t usedPosition =
         0;                      // 1-based position of the used entry that became `record`; 0 none
     bool usedReloaded = false;  // the used list was rebuilt: rebuild the My view
@@ -64,7 +64,7 @@ class Catalog {
     std::size_t LoadGames();
     // Builds the game's tool list and display list from its GameTool file; returns the size
     // of the display list (at least the four fixed entries).
-    std::size_t LoadGameTools(uint32_t gameId, CNetGame& game);
+    std::size_t LoadGameTools(uint32_t gameId, GameRecord& game);
     std::size_t LoadGeneralTools();
     // Runs after LoadGames: start entries take their game's title.
     std::size_t LoadUsed();
@@ -77,22 +77,22 @@ class Catalog {
     Outcome WriteUsed();
 
     // Changes applied by the catalog synchronisation.
-    Outcome PutGame(const CNetGame& game, std::size_t position);
+    Outcome PutGame(const GameRecord& game, std::size_t position);
     Outcome DropGame(uint32_t gameId);
-    Outcome PutTool(uint32_t gameId, const CGameTool& tool);
+    Outcome PutTool(uint32_t gameId, const ToolRecord& tool);
     Outcome DropTool(uint32_t gameId, uint32_t toolId);
     // Raises usercfg.dat [ravikver] lasttime to `stamp` when it is lower.
     Outcome RaiseLastTime(uint32_t stamp);
 
     // The used list.
-    Outcome AddUsed(const CGameTool& tool);
+    Outcome AddUsed(const ToolRecord& tool);
     Outcome DropUsed(uint32_t toolId);
     // One-key delete: empties the used list and its file; tools stay installed.
     Outcome ClearUsed();
 
     // A tool was downloaded and extracted: it becomes installed in its catalog and in the
     // used list.
-    ItemChange MarkInstalled(const CGameTool& tool);
+    ItemChange MarkInstalled(const ToolRecord& tool);
     // The delete command of a tile in a view. In the My view the entry leaves the used list;
     // in the other two the tool is uninstalled (its files are removed, its entries are marked
     // not installed). `currentGame` is the game the online-games view shows.
@@ -137,11 +137,11 @@ class Catalog {
     Outcome WriteUsedNow();
     ToolList* TargetList(uint32_t gameId);
     Outcome WriteThenRaise(Outcome written, uint32_t stamp);
-    std::size_t LoadGameTools(uint32_t gameId, CNetGame& game, const IniFile& gameConfig);
-    CGameTool ReadTool(const IniFile& file, const ToolSections& sections, uint32_t i) const;
+    std::size_t LoadGameTools(uint32_t gameId, GameRecord& game, const IniFile& gameConfig);
+    ToolRecord ReadTool(const IniFile& file, const ToolSections& sections, uint32_t i) const;
     Outcome WriteInstalledKey(const std::string& path, std::string_view index, uint32_t toolId,
                               bool installed);
-    void UpdateUsedEntry(const CGameTool& record, ItemChange& change);
+    void UpdateUsedEntry(const ToolRecord& record, ItemChange& change);
 
     std::string dir_;
     std::string defaultC_;

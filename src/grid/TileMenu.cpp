@@ -1,6 +1,6 @@
 #include "grid/TileMenu.h"
 
-#include "catalog/CGameTool.h"
+#include "catalog/ToolRecord.h"
 
 namespace grid {
 

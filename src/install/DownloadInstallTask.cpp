@@ -18,11 +18,11 @@ std::uint32_t Clamp32(std::uint64_t value) {
 
 }  // namespace
 
-DownloadInstallTask::DownloadInstallTask(std::string programDir, catalog::CGameTool tool,
+DownloadInstallTask::DownloadInstallTask(std::string programDir, catalog::ToolRecord tool,
                                          Listener* listener)
     : programDir_(platform::WithTrailingSeparator(std::move(programDir))),
       tool_(std::move(tool)),
-      titleLine_("正在下载：   " + tool_.TITLE),
+      titleLine_("正在下载：   " + tool_.title),
       listener_(listener) {}
 
 DownloadInstallTask::~DownloadInstallTask() {
@@ -98,7 +98,7 @@ InstallTaskResult DownloadInstallTask::Work() {
     const std::string archive = ArchivePath();
     CreateDirectoryPath(programDir_ + "ToolDownload");
 
-    HttpDownload download(tool_.URL, archive);
+    HttpDownload download(tool_.url, archive);
     download.SetCancelFlag(&cancel_);
     download.SetStallTimeout(stall_);
     download.SetRetries(retries_);
@@ -146,7 +146,7 @@ InstallTaskResult DownloadInstallTask::Work() {
     }
     if (startProgram_) {
         phase_.store(static_cast<int>(Phase::Starting));
-        result.started = RunInstalledTool(ToolProgramPath(programDir_, tool_.id, tool_.EXENAME));
+        result.started = RunInstalledTool(ToolProgramPath(programDir_, tool_.id, tool_.exeName));
         if (listener_ != nullptr) {
             listener_->OnStartResult(result.started);
         }

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "catalog/CGameTool.h"
+#include "catalog/ToolRecord.h"
 
 namespace install {
 
@@ -52,7 +52,7 @@ class DownloadInstallTask {
         virtual ~Listener() = default;
         // The archive was extracted completely: the tool is installed and the catalogs should
         // record it (Catalog::MarkInstalled).
-        virtual void OnInstalled(const catalog::CGameTool& /*tool*/) {}
+        virtual void OnInstalled(const catalog::ToolRecord& /*tool*/) {}
         // The program start was attempted; false means it could not be started (the front end
         // tells the user "程序无法运行，请检查文件是否完整").
         virtual void OnStartResult(bool /*started*/) {}
@@ -60,7 +60,7 @@ class DownloadInstallTask {
     };
 
     // `programDir` ends with a separator. `listener` may be null and must outlive the task.
-    DownloadInstallTask(std::string programDir, catalog::CGameTool tool, Listener* listener);
+    DownloadInstallTask(std::string programDir, catalog::ToolRecord tool, Listener* listener);
     ~DownloadInstallTask();
     DownloadInstallTask(const DownloadInstallTask&) = delete;
     DownloadInstallTask& operator=(const DownloadInstallTask&) = delete;
@@ -83,7 +83,7 @@ class DownloadInstallTask {
     DownloadCounters Counters() const;
     // "正在下载：   " followed by the tool's title.
     const std::string& TitleLine() const { return titleLine_; }
-    const catalog::CGameTool& Tool() const { return tool_; }
+    const catalog::ToolRecord& Tool() const { return tool_; }
     std::string ArchivePath() const;
     std::string InstallDirectory() const;
 
@@ -92,7 +92,7 @@ class DownloadInstallTask {
     void Finish(const InstallTaskResult& result);
 
     const std::string programDir_;
-    const catalog::CGameTool tool_;
+    const catalog::ToolRecord tool_;
     const std::string titleLine_;
     Listener* const listener_;
     bool startProgram_ = true;

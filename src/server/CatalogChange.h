@@ -6,8 +6,8 @@
 #include <variant>
 #include <vector>
 
-#include "catalog/CGameTool.h"
-#include "catalog/CNetGame.h"
+#include "catalog/GameRecord.h"
+#include "catalog/ToolRecord.h"
 
 namespace server {
 
@@ -18,7 +18,7 @@ namespace server {
 // Catalog::PutGame: replaces the game with the same id in place, else inserts it at
 // `position` (1-based), appending when the list is shorter.
 struct PutGameChange {
-    catalog::CNetGame game;
+    catalog::GameRecord game;
     std::size_t position = 1000;
 };
 
@@ -29,7 +29,7 @@ struct DropGameChange {
 // Catalog::PutTool into the game `gameId`'s tools, or the general tools for 0.
 struct PutToolChange {
     uint32_t gameId = 0;
-    catalog::CGameTool tool;
+    catalog::ToolRecord tool;
 };
 
 // Removes a tool from the general tools, or else from the game whose tool list holds it.

@@ -72,40 +72,40 @@ std::vector<uint32_t> RemovalIds(std::string_view text) {
 // field on.
 void TakeFullRecord(const std::string* d, const CatalogReplyContext& context, SyncChanges& out) {
     if (d[1] == "186") {
-        catalog::CNetGame game;
+        catalog::GameRecord game;
         game.id = ReadUnsigned(d[2]);
-        game.TITLE = d[4];
-        game.INFO = d[7];
-        game.DOWNURL = d[8];
-        game.EXENAME = d[9];
-        game.PNG = d[10];
-        game.SITE = d[11];
-        game.SHOWWEB = d[12];
-        game.TIME = ReadUnsigned(d[14]);
-        if (!game.PNG.empty() && IsFetchableIconAddress(game.PNG)) {
-            out.icons.push_back({game.PNG, GameIconFile(context.programDir, game.id)});
+        game.title = d[4];
+        game.info = d[7];
+        game.downUrl = d[8];
+        game.exeName = d[9];
+        game.png = d[10];
+        game.site = d[11];
+        game.showWeb = d[12];
+        game.time = ReadUnsigned(d[14]);
+        if (!game.png.empty() && IsFetchableIconAddress(game.png)) {
+            out.icons.push_back({game.png, GameIconFile(context.programDir, game.id)});
         }
         out.changes.emplace_back(PutGameChange{std::move(game), kAppendPosition});
         return;
     }
-    catalog::CGameTool tool;
-    tool.TYPE = ReadUnsigned(d[1]);
-    tool.GAMEID = ReadUnsigned(d[2]);
+    catalog::ToolRecord tool;
+    tool.type = ReadUnsigned(d[1]);
+    tool.gameId = ReadUnsigned(d[2]);
     tool.id = ReadUnsigned(d[3]);
-    tool.TITLE = d[4];
-    tool.VERSION = d[5];
-    tool.SCALE = ReadSigned(d[6]);
-    tool.INFO = d[7];
-    tool.URL = d[8];
-    tool.EXENAME = d[9];
-    tool.PNGURL = d[10];
-    tool.TIME = ReadUnsigned(d[14]);
-    if (catalog::HasOwnIcon(tool.TYPE) && !tool.PNGURL.empty()) {
+    tool.title = d[4];
+    tool.version = d[5];
+    tool.scale = ReadSigned(d[6]);
+    tool.info = d[7];
+    tool.url = d[8];
+    tool.exeName = d[9];
+    tool.pngUrl = d[10];
+    tool.time = ReadUnsigned(d[14]);
+    if (catalog::HasOwnIcon(tool.type) && !tool.pngUrl.empty()) {
         // Named after the id as a number: the loaders look for exactly that name, and a
         // text from the network never becomes part of a path.
-        out.icons.push_back({tool.PNGURL, ToolIconFile(context.programDir, tool.id)});
+        out.icons.push_back({tool.pngUrl, ToolIconFile(context.programDir, tool.id)});
     }
-    uint32_t gameId = tool.GAMEID;
+    uint32_t gameId = tool.gameId;
     out.changes.emplace_back(PutToolChange{gameId, std::move(tool)});
 }
 

@@ -19,15 +19,15 @@ bool SendStartReport(ServerClient& client, const std::string& programDir) {
     return connection.Request(Message::StartReport, {time, first ? "0" : "1"}).Answered();
 }
 
-bool SendRunReport(const ClientConfig& config, catalog::CGameTool tool, ClientIdentity identity) {
+bool SendRunReport(const ClientConfig& config, catalog::ToolRecord tool, ClientIdentity identity) {
     ServerClient client(config, std::move(identity));
     Connection connection = client.Connect();
     if (!connection.Connected()) {
         return false;
     }
     return connection
-        .Request(Message::RunReport, {std::to_string(tool.id), std::to_string(tool.GAMEID),
-                                      std::to_string(tool.TYPE), FormatReportTime()})
+        .Request(Message::RunReport, {std::to_string(tool.id), std::to_string(tool.gameId),
+                                      std::to_string(tool.type), FormatReportTime()})
         .Answered();
 }
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "catalog/CGameTool.h"
+#include "catalog/ToolRecord.h"
 #include "server/ServerClient.h"
 
 namespace server {
@@ -17,7 +17,7 @@ bool SendStartReport(ServerClient& client, const std::string& programDir);
 // The run report of one tool: its id, GAMEID and TYPE and the report time. It runs on a
 // client of its own, made from `config`, and on its own copy of the record, so it can run on
 // any thread while the tile that started it goes away. True when the server answered.
-bool SendRunReport(const ClientConfig& config, catalog::CGameTool tool,
+bool SendRunReport(const ClientConfig& config, catalog::ToolRecord tool,
                    ClientIdentity identity = PlatformIdentity());
 
 // The feedback report about item `itemId` of game `gameId` (0 for a general tool) with the

@@ -25,7 +25,7 @@ class ChangeApplier {
     void operator()(const DropToolChange& change) {
         catalog::Outcome outcome = catalog_.DropTool(0, change.toolId);
         if (outcome.code == catalog::Outcome::NotFound) {
-            if (catalog::CNetGame* game =
+            if (catalog::GameRecord* game =
                     catalog::FindGameOfTool(catalog_.Games(), change.toolId)) {
                 outcome = catalog_.DropTool(game->id, change.toolId);
             }
@@ -39,12 +39,12 @@ class ChangeApplier {
         // Take every ranked game out first, in the order of the ranking, then put them back
         // by ascending position, so each lands where the server placed it.
         struct Taken {
-            catalog::CNetGame game;
+            catalog::GameRecord game;
             std::size_t position;
         };
         std::vector<Taken> taken;
         for (const RankedGame& ranked : change.games) {
-            const catalog::CNetGame* game = catalog::FindGame(catalog_.Games(), ranked.gameId);
+            const catalog::GameRecord* game = catalog::FindGame(catalog_.Games(), ranked.gameId);
             if (game == nullptr) {
                 continue;
             }

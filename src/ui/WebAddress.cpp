@@ -48,13 +48,13 @@ QString IntroductionAddress(const QString& downloadUrl, std::uint32_t itemId) {
            QString::number(itemId);
 }
 
-QString ItemCaption(const catalog::GameList& games, const catalog::CGameTool& item) {
-    const QString title = QString::fromStdString(item.TITLE);
-    const catalog::CNetGame* game = catalog::FindGame(games, item.GAMEID);
+QString ItemCaption(const catalog::GameList& games, const catalog::ToolRecord& item) {
+    const QString title = QString::fromStdString(item.title);
+    const catalog::GameRecord* game = catalog::FindGame(games, item.gameId);
     if (game == nullptr) {
         return title;
     }
-    return QString::fromStdString(game->TITLE) + QStringLiteral("： ") + title;
+    return QString::fromStdString(game->title) + QStringLiteral("： ") + title;
 }
 
 }  // namespace ui

@@ -3,8 +3,8 @@
 #include <QString>
 #include <cstdint>
 
-#include "catalog/CGameTool.h"
-#include "catalog/CNetGame.h"
+#include "catalog/GameRecord.h"
+#include "catalog/ToolRecord.h"
 
 namespace ui {
 
@@ -28,6 +28,6 @@ QString IntroductionAddress(const QString& downloadUrl, std::uint32_t itemId);
 
 // The caption of a catalog item's page: the title of the game the item belongs to, "： " and
 // the item's title; the item's title alone when no game in `games` has its GAMEID.
-QString ItemCaption(const catalog::GameList& games, const catalog::CGameTool& item);
+QString ItemCaption(const catalog::GameList& games, const catalog::ToolRecord& item);
 
 }  // namespace ui

@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "catalog/CGameTool.h"
+#include "catalog/ToolRecord.h"
 #include "ui/WebBoxRegister.h"
 
 namespace ui {
@@ -14,14 +14,14 @@ namespace ui {
 // address the box would have loaded. CMake compiles one of the two files (RAVIK_WEB_BOXES).
 // Either way nothing but a web address is opened (CatalogWebAddress).
 
-enum class WebPageBox { Small, Large };
+enum class WebPageSize { Small, Large };
 
 // Opens the page of catalog item `item` (its URL) through the loading page of the product
 // web server `productUrl`. With web boxes: in a box of size `box` captioned `caption`, and
 // nothing new while `reg` says the item's box is open. In the browser every run opens the
 // page again, as there is no box whose closing the register could learn of. Returns true
 // when a window of the launcher's own opened.
-bool OpenItemPage(const catalog::CGameTool& item, WebPageBox box, const QString& caption,
+bool OpenItemPage(const catalog::ToolRecord& item, WebPageSize box, const QString& caption,
                   const QString& productUrl, WebBoxRegister& reg);
 
 // Opens the introduction page of item `itemId` on the download web server `downloadUrl`

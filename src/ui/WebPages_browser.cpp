@@ -20,9 +20,9 @@ void OpenLoadingPage(const QString& productUrl, const QString& target) {
 
 }  // namespace
 
-bool OpenItemPage(const catalog::CGameTool& item, WebPageBox, const QString&,
+bool OpenItemPage(const catalog::ToolRecord& item, WebPageSize, const QString&,
                   const QString& productUrl, WebBoxRegister&) {
-    const QString target = CatalogWebAddress(QString::fromStdString(item.URL));
+    const QString target = CatalogWebAddress(QString::fromStdString(item.url));
     if (!target.isEmpty()) {
         OpenLoadingPage(productUrl, target);
     }

@@ -1,20 +1,20 @@
-#include "ui/CDiaBox.h"
-#include "ui/CDialogBigBox.h"
+#include "ui/LargeWebPageBox.h"
+#include "ui/SmallWebPageBox.h"
 #include "ui/WebPages.h"
 
 namespace ui {
 
-bool OpenItemPage(const catalog::CGameTool& item, WebPageBox box, const QString& caption,
+bool OpenItemPage(const catalog::ToolRecord& item, WebPageSize box, const QString& caption,
                   const QString& productUrl, WebBoxRegister& reg) {
-    if (box == WebPageBox::Large) {
-        return CDialogBigBox::OpenForItem(item, caption, productUrl, reg) != nullptr;
+    if (box == WebPageSize::Large) {
+        return LargeWebPageBox::OpenForItem(item, caption, productUrl, reg) != nullptr;
     }
-    return CDiaBox::OpenForItem(item, caption, productUrl, reg) != nullptr;
+    return SmallWebPageBox::OpenForItem(item, caption, productUrl, reg) != nullptr;
 }
 
 void OpenIntroductionPage(const QString& title, std::uint32_t itemId, const QString& productUrl,
                           const QString& downloadUrl) {
-    CDiaBox::OpenIntroduction(title, itemId, productUrl, downloadUrl);
+    SmallWebPageBox::OpenIntroduction(title, itemId, productUrl, downloadUrl);
 }
 
 }  // namespace ui

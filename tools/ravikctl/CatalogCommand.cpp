@@ -12,34 +12,34 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json ToolJson(const catalog::CGameTool& t) {
-    return Json{{"id", t.id},           {"TITLE", t.TITLE},     {"INFO", t.INFO},
-                {"TYPE", t.TYPE},       {"URL", t.URL},         {"EXENAME", t.EXENAME},
-                {"VERSION", t.VERSION}, {"PNGURL", t.PNGURL},   {"SCALE", t.SCALE},
-                {"TIME", t.TIME},       {"GAMEID", t.GAMEID},   {"INSTALLED", t.INSTALLED},
-                {"DIR", t.DIR},         {"GAMEDIR", t.GAMEDIR}, {"icon", t.icon}};
+Json ToolJson(const catalog::ToolRecord& t) {
+    return Json{{"id", t.id},           {"TITLE", t.title},     {"INFO", t.info},
+                {"TYPE", t.type},       {"URL", t.url},         {"EXENAME", t.exeName},
+                {"VERSION", t.version}, {"PNGURL", t.pngUrl},   {"SCALE", t.scale},
+                {"TIME", t.time},       {"GAMEID", t.gameId},   {"INSTALLED", t.installed},
+                {"DIR", t.dir},         {"GAMEDIR", t.gameDir}, {"icon", t.icon}};
 }
 
 Json ToolsJson(const catalog::ToolList* list) {
     Json array = Json::array();
     if (list != nullptr) {
-        for (const catalog::CGameTool& t : *list) {
+        for (const catalog::ToolRecord& t : *list) {
             array.push_back(ToolJson(t));
         }
     }
     return array;
 }
 
-Json GameJson(const catalog::CNetGame& g) {
+Json GameJson(const catalog::GameRecord& g) {
     return Json{{"id", g.id},
-                {"TITLE", g.TITLE},
-                {"INFO", g.INFO},
-                {"EXENAME", g.EXENAME},
-                {"DOWNURL", g.DOWNURL},
-                {"SHOWWEB", g.SHOWWEB},
-                {"SITE", g.SITE},
-                {"PNG", g.PNG},
-                {"TIME", g.TIME},
+                {"TITLE", g.title},
+                {"INFO", g.info},
+                {"EXENAME", g.exeName},
+                {"DOWNURL", g.downUrl},
+                {"SHOWWEB", g.showWeb},
+                {"SITE", g.site},
+                {"PNG", g.png},
+                {"TIME", g.time},
                 {"icon", g.icon},
                 {"tools", ToolsJson(g.tools.get())},
                 {"display", ToolsJson(g.display.get())}};
@@ -58,7 +58,7 @@ int PrintCatalog(const CommandContext& context) {
     catalog::Catalog cat(programDir);
     cat.LoadAll();
     Json games = Json::array();
-    for (const catalog::CNetGame& g : cat.Games()) {
+    for (const catalog::GameRecord& g : cat.Games()) {
         games.push_back(GameJson(g));
     }
     Json out{{"games", std::move(games)},

@@ -28,11 +28,11 @@ bool StderrIsTerminal() {
 }
 
 // The tool with that id among the general tools and the games' tool lists.
-const catalog::CGameTool* FindAnyTool(const catalog::Catalog& cat, std::uint32_t id) {
+const catalog::ToolRecord* FindAnyTool(const catalog::Catalog& cat, std::uint32_t id) {
     if (auto found = catalog::FindTool(cat.GeneralTools(), id)) {
         return found.record;
     }
-    for (const catalog::CNetGame& game : cat.Games()) {
+    for (const catalog::GameRecord& game : cat.Games()) {
         if (game.tools) {
             if (auto found = catalog::FindTool(*game.tools, id)) {
                 return found.record;
@@ -42,9 +42,9 @@ const catalog::CGameTool* FindAnyTool(const catalog::Catalog& cat, std::uint32_t
     return nullptr;
 }
 
-bool IsDownloadable(const catalog::CGameTool& tool) {
-    return tool.TYPE != catalog::kTypeSmallWebBox && tool.TYPE != catalog::kTypeBrowser &&
-           tool.TYPE != catalog::kTypeLargeWebBox && !catalog::IsFixedEntry(tool.id);
+bool IsDownloadable(const catalog::ToolRecord& tool) {
+    return tool.type != catalog::kTypeSmallWebBox && tool.type != catalog::kTypeBrowser &&
+           tool.type != catalog::kTypeLargeWebBox && !catalog::IsFixedEntry(tool.id);
 }
 
 // The download window's two figure lines, as one line. On a terminal the line is redrawn in
@@ -79,12 +79,12 @@ int Install(const CommandContext& context) {
 
     catalog::Catalog cat(context.programDir);
     cat.LoadAll();
-    const catalog::CGameTool* found = FindAnyTool(cat, id);
+    const catalog::ToolRecord* found = FindAnyTool(cat, id);
     if (found == nullptr) {
         return Fail("no tool " + idText + " in the catalogs of " + context.programDir);
     }
-    const catalog::CGameTool tool = *found;
-    if (!IsDownloadable(tool) || tool.URL.empty()) {
+    const catalog::ToolRecord tool = *found;
+    if (!IsDownloadable(tool) || tool.url.empty()) {
         return Fail("tool " + idText + " has nothing to download");
     }
 
@@ -117,7 +117,7 @@ int Install(const CommandContext& context) {
         return Fail("installed, but the catalog could not record it: " + marked.outcome.reason);
     }
     if (start && !install::RunInstalledTool(
-                     install::ToolProgramPath(context.programDir, id, tool.EXENAME))) {
+                     install::ToolProgramPath(context.programDir, id, tool.exeName))) {
         return Fail("程序无法运行，请检查文件是否完整");
     }
     return 0;

@@ -10,11 +10,11 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/CRavikDlg.h"
 #include "app/MainMenu.h"
+#include "app/MainWindow.h"
 #include "app/TrayHandler.h"
-#include "grid/CShowBox.h"
-#include "grid/CShowView.h"
+#include "grid/GridView.h"
+#include "grid/ItemTile.h"
 #include "ui/PngButton.h"
 
 namespace {
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
 
     app::DeskOptions options = app::DeskOptions::For(work.string() + "/");
     options.startServerWorker = false;
-    app::CRavikDlg window(options);
+    app::MainWindow window(options);
     window.move(40, 40);
     window.Start();
     window.show();
@@ -89,15 +89,15 @@ int main(int argc, char** argv) {
     ok &= Save(Grab(window), output, "general-tools.png");
 
     window.ShowOnlineTab();
-    grid::CShowView* online = window.View(catalog::ViewKind::OnlineGames);
+    grid::GridView* online = window.View(catalog::ViewKind::OnlineGames);
     if (online->ItemCount() > 0) {
-        grid::CShowBox* first = online->VisibleTiles().front();
+        grid::ItemTile* first = online->VisibleTiles().front();
         QTest::mouseDClick(first, Qt::LeftButton);
         ok &= Save(Grab(window), output, "game-entries.png");
         window.ManageOrBack();
     }
 
-    window.Button(app::CRavikDlg::SettingsButton)->click();
+    window.Button(app::MainWindow::SettingsButton)->click();
     if (QMenu* menu = window.Menu().Menu()) {
         ok &= Save(WithMenu(window, *menu), output, "settings-menu.png");
         menu->close();

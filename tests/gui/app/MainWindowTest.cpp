@@ -12,23 +12,23 @@
 #include "ProgramFixture.h"
 #include "UrlRecorder.h"
 #include "app/BusyIndicator.h"
-#include "app/CRavikDlg.h"
 #include "app/MainMenu.h"
+#include "app/MainWindow.h"
 #include "app/PageBar.h"
 #include "app/ServerLink.h"
 #include "app/TrayHandler.h"
 #include "catalog/IniFile.h"
-#include "grid/CShowBox.h"
-#include "grid/CShowView.h"
+#include "grid/GridView.h"
+#include "grid/ItemTile.h"
 #include "platform/Autostart.h"
 #include "platform/Shell.h"
-#include "ui/CDialogAbout.h"
-#include "ui/CDlgUpInfo.h"
+#include "ui/AboutBox.h"
 #include "ui/PngButton.h"
+#include "ui/UpgradeReport.h"
 
 namespace {
 
-using app::CRavikDlg;
+using app::MainWindow;
 using catalog::ViewKind;
 using grid::PageCommand;
 
@@ -44,10 +44,10 @@ class MainWindowTest : public testing::Test {
         app::TrayHandler::SetAvailability({});
     }
 
-    CRavikDlg& Open() {
+    MainWindow& Open() {
         app::DeskOptions options = app::DeskOptions::For(dir_.dir());
         options.startServerWorker = false;
-        window_ = std::make_unique<CRavikDlg>(options);
+        window_ = std::make_unique<MainWindow>(options);
         window_->Start();
         window_->show();
         return *window_;
@@ -58,7 +58,7 @@ class MainWindowTest : public testing::Test {
         return catalog::IniFile::Load(dir_ / file).GetString(section, key, "<missing>", 400);
     }
 
-    void Click(CRavikDlg::Control id) {
+    void Click(MainWindow::Control id) {
         QTest::mouseClick(window_->Button(id), Qt::LeftButton, {}, QPoint(5, 5));
     }
     void ClickDot(int number) {
@@ -67,28 +67,28 @@ class MainWindowTest : public testing::Test {
     void ClickPaging(PageCommand command) {
         QTest::mouseClick(window_->Pages().Button(command), Qt::LeftButton, {}, QPoint(12, 12));
     }
-    bool Shown(CRavikDlg::Control id) const { return window_->Button(id)->isVisible(); }
+    bool Shown(MainWindow::Control id) const { return window_->Button(id)->isVisible(); }
 
     ProgramFixture dir_;
     TempDir config_;
-    std::unique_ptr<CRavikDlg> window_;
+    std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(MainWindowTest, HasItsSizeTitleAndControlsInPlace) {
-    CRavikDlg& window = Open();
+    MainWindow& window = Open();
     EXPECT_EQ(window.size(), QSize(310, 528));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Ravik游戏桌面"));
     EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
-    const std::vector<std::pair<CRavikDlg::Control, QRect>> places = {
-        {CRavikDlg::MinimiseButton, {265, 9, 20, 20}},
-        {CRavikDlg::CloseButton, {285, 9, 20, 20}},
-        {CRavikDlg::SettingsButton, {237, 9, 20, 20}},
-        {CRavikDlg::HelpButton, {210, 9, 20, 20}},
-        {CRavikDlg::MyTabButton, {2, 32, 110, 41}},
-        {CRavikDlg::OnlineTabButton, {104, 32, 110, 41}},
-        {CRavikDlg::ToolsTabButton, {206, 32, 110, 41}},
-        {CRavikDlg::ForumButton, {230, 504, 72, 20}},
-        {CRavikDlg::DeleteAllButton, {172, 76, 70, 20}}};
+    const std::vector<std::pair<MainWindow::Control, QRect>> places = {
+        {MainWindow::MinimiseButton, {265, 9, 20, 20}},
+        {MainWindow::CloseButton, {285, 9, 20, 20}},
+        {MainWindow::SettingsButton, {237, 9, 20, 20}},
+        {MainWindow::HelpButton, {210, 9, 20, 20}},
+        {MainWindow::MyTabButton, {2, 32, 110, 41}},
+        {MainWindow::OnlineTabButton, {104, 32, 110, 41}},
+        {MainWindow::ToolsTabButton, {206, 32, 110, 41}},
+        {MainWindow::ForumButton, {230, 504, 72, 20}},
+        {MainWindow::DeleteAllButton, {172, 76, 70, 20}}};
     for (const auto& [id, rect] : places) {
         SCOPED_TRACE(id);
         EXPECT_EQ(window.Button(id)->geometry(), rect);
@@ -102,10 +102,10 @@ TEST_F(MainWindowTest, HasItsSizeTitleAndControlsInPlace) {
     EXPECT_EQ(window.Pages().Button(PageCommand::Last)->geometry(), QRect(263, 471, 24, 24));
     EXPECT_EQ(window.ListLabel()->geometry(), QRect(30, 78, 120, 16));
     EXPECT_EQ(window.ListLabel()->palette().color(QPalette::Window), QColor(8, 27, 43));
-    EXPECT_EQ(window.Button(CRavikDlg::MinimiseButton)->toolTip(), QStringLiteral("最小化"));
-    EXPECT_EQ(window.Button(CRavikDlg::CloseButton)->toolTip(), QStringLiteral("关闭"));
-    EXPECT_EQ(window.Button(CRavikDlg::SettingsButton)->toolTip(), QStringLiteral("主菜单"));
-    EXPECT_EQ(window.Button(CRavikDlg::HelpButton)->toolTip(), QStringLiteral("使用教程"));
+    EXPECT_EQ(window.Button(MainWindow::MinimiseButton)->toolTip(), QStringLiteral("最小化"));
+    EXPECT_EQ(window.Button(MainWindow::CloseButton)->toolTip(), QStringLiteral("关闭"));
+    EXPECT_EQ(window.Button(MainWindow::SettingsButton)->toolTip(), QStringLiteral("主菜单"));
+    EXPECT_EQ(window.Button(MainWindow::HelpButton)->toolTip(), QStringLiteral("使用教程"));
 }
 
 struct StartCase {
@@ -131,24 +131,24 @@ TEST_P(StartTabTest, OpensOnMyTabOnlyWithUsedEntries) {
     } else {
         dir_.Write("Usedcfg.dat", "[TOOL]\nSIZE=0\n");
     }
-    CRavikDlg& window = Open();
+    MainWindow& window = Open();
     EXPECT_EQ(window.SelectedTab(), c.tab);
     EXPECT_EQ(window.ListLabel()->text(), c.label);
-    EXPECT_EQ(Shown(CRavikDlg::ManageOrBackButton), c.manageShown);
+    EXPECT_EQ(Shown(MainWindow::ManageOrBackButton), c.manageShown);
     EXPECT_TRUE(window.ViewOnShow()->isVisible());
     int visibleViews = 0;
     for (ViewKind kind : {ViewKind::OnlineGames, ViewKind::My, ViewKind::GeneralTools}) {
         visibleViews += window.View(kind)->isVisible() ? 1 : 0;
     }
     EXPECT_EQ(visibleViews, 1);
-    EXPECT_TRUE(window.Button(static_cast<CRavikDlg::Control>(c.tab))->IsSelected());
+    EXPECT_TRUE(window.Button(static_cast<MainWindow::Control>(c.tab))->IsSelected());
     EXPECT_EQ(window.Pages().SelectedDot(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(UsedList, StartTabTest,
-                         testing::Values(StartCase{"Empty", false, CRavikDlg::OnlineTabButton,
+                         testing::Values(StartCase{"Empty", false, MainWindow::OnlineTabButton,
                                                    QStringLiteral("网络游戏"), false},
-                                         StartCase{"NotEmpty", true, CRavikDlg::MyTabButton,
+                                         StartCase{"NotEmpty", true, MainWindow::MyTabButton,
                                                    QStringLiteral("我的Ravik"), true}),
                          [](const testing::TestParamInfo<StartCase>& info) {
                              return std::string(info.param.name);
@@ -157,47 +157,47 @@ INSTANTIATE_TEST_SUITE_P(UsedList, StartTabTest,
 TEST_F(MainWindowTest, LeavingTheMyTabEndsManageMode) {
     dir_.WriteGames(2);
     dir_.WriteUsed({{20001, 187, "工具1"}, {20002, 187, "工具2"}});
-    CRavikDlg& window = Open();
-    grid::CShowView* my = window.View(ViewKind::My);
+    MainWindow& window = Open();
+    grid::GridView* my = window.View(ViewKind::My);
 
-    Click(CRavikDlg::ManageOrBackButton);
+    Click(MainWindow::ManageOrBackButton);
     EXPECT_TRUE(my->ManageMode());
-    EXPECT_TRUE(Shown(CRavikDlg::DeleteAllButton));
-    for (grid::CShowBox* tile : my->VisibleTiles()) {
+    EXPECT_TRUE(Shown(MainWindow::DeleteAllButton));
+    for (grid::ItemTile* tile : my->VisibleTiles()) {
         EXPECT_TRUE(tile->DeleteMark());
     }
 
-    Click(CRavikDlg::OnlineTabButton);
+    Click(MainWindow::OnlineTabButton);
     EXPECT_FALSE(my->ManageMode());
-    EXPECT_FALSE(Shown(CRavikDlg::DeleteAllButton));
-    EXPECT_FALSE(Shown(CRavikDlg::ManageOrBackButton));
+    EXPECT_FALSE(Shown(MainWindow::DeleteAllButton));
+    EXPECT_FALSE(Shown(MainWindow::ManageOrBackButton));
     EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("网络游戏"));
 
-    Click(CRavikDlg::MyTabButton);
+    Click(MainWindow::MyTabButton);
     ASSERT_EQ(my->VisibleTiles().size(), 2u);
-    for (grid::CShowBox* tile : my->VisibleTiles()) {
+    for (grid::ItemTile* tile : my->VisibleTiles()) {
         EXPECT_FALSE(tile->DeleteMark());
     }
-    Click(CRavikDlg::ManageOrBackButton);
-    Click(CRavikDlg::ToolsTabButton);
+    Click(MainWindow::ManageOrBackButton);
+    Click(MainWindow::ToolsTabButton);
     EXPECT_FALSE(my->ManageMode());
-    EXPECT_FALSE(Shown(CRavikDlg::DeleteAllButton));
-    EXPECT_FALSE(Shown(CRavikDlg::ManageOrBackButton));
+    EXPECT_FALSE(Shown(MainWindow::DeleteAllButton));
+    EXPECT_FALSE(Shown(MainWindow::ManageOrBackButton));
     EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("通用工具"));
 }
 
 TEST_F(MainWindowTest, EachTabKeepsItsPage) {
     dir_.WriteGames(45);
     dir_.WriteGeneralTools(30);
-    CRavikDlg& window = Open();
+    MainWindow& window = Open();
     ClickDot(3);
-    Click(CRavikDlg::ToolsTabButton);
+    Click(MainWindow::ToolsTabButton);
     EXPECT_EQ(window.Pages().SelectedDot(), 1);
     ClickPaging(PageCommand::Next);
-    Click(CRavikDlg::OnlineTabButton);
+    Click(MainWindow::OnlineTabButton);
     EXPECT_EQ(window.View(ViewKind::OnlineGames)->CurrentPage(), 3u);
     EXPECT_EQ(window.Pages().SelectedDot(), 3);
-    Click(CRavikDlg::ToolsTabButton);
+    Click(MainWindow::ToolsTabButton);
     EXPECT_EQ(window.View(ViewKind::GeneralTools)->CurrentPage(), 2u);
     EXPECT_EQ(window.Pages().SelectedDot(), 2);
 }
@@ -225,8 +225,8 @@ class PagingRowTest : public MainWindowTest, public testing::WithParamInterface<
 TEST_P(PagingRowTest, PagesTheViewOnShowAndSelectsOneDot) {
     const PagingRowCase& c = GetParam();
     dir_.WriteGeneralTools(c.items);
-    CRavikDlg& window = Open();
-    Click(CRavikDlg::ToolsTabButton);
+    MainWindow& window = Open();
+    Click(MainWindow::ToolsTabButton);
     int n = 0;
     for (const auto& click : c.clicks) {
         SCOPED_TRACE(n++);
@@ -273,28 +273,28 @@ INSTANTIATE_TEST_SUITE_P(Rows, PagingRowTest,
 
 TEST_F(MainWindowTest, EnteringAGameFromPageThreeAndGoingBack) {
     dir_.WriteGames(45);
-    CRavikDlg& window = Open();
-    grid::CShowView* online = window.View(ViewKind::OnlineGames);
+    MainWindow& window = Open();
+    grid::GridView* online = window.View(ViewKind::OnlineGames);
     ClickDot(3);
-    grid::CShowBox* game = online->VisibleTiles().at(1);
+    grid::ItemTile* game = online->VisibleTiles().at(1);
     QTest::mouseDClick(game, Qt::LeftButton);
 
     EXPECT_EQ(online->CurrentPage(), 1u);
     EXPECT_EQ(window.Pages().SelectedDot(), 1);
-    EXPECT_TRUE(Shown(CRavikDlg::ManageOrBackButton));
+    EXPECT_TRUE(Shown(MainWindow::ManageOrBackButton));
     EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("游戏42"));
     EXPECT_EQ(online->VisibleTiles().size(), 4u);
 
     // The tab keeps the entered game while another tab is on show.
-    Click(CRavikDlg::ToolsTabButton);
-    Click(CRavikDlg::OnlineTabButton);
-    EXPECT_TRUE(Shown(CRavikDlg::ManageOrBackButton));
+    Click(MainWindow::ToolsTabButton);
+    Click(MainWindow::OnlineTabButton);
+    EXPECT_TRUE(Shown(MainWindow::ManageOrBackButton));
     EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("游戏42"));
 
-    Click(CRavikDlg::ManageOrBackButton);
+    Click(MainWindow::ManageOrBackButton);
     EXPECT_EQ(online->CurrentPage(), 3u);
     EXPECT_EQ(window.Pages().SelectedDot(), 3);
-    EXPECT_FALSE(Shown(CRavikDlg::ManageOrBackButton));
+    EXPECT_FALSE(Shown(MainWindow::ManageOrBackButton));
     EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("网络游戏"));
     ASSERT_EQ(online->VisibleTiles().size(), 5u);
     EXPECT_EQ(online->VisibleTiles().front()->Title(), QStringLiteral("游戏41"));
@@ -303,9 +303,9 @@ TEST_F(MainWindowTest, EnteringAGameFromPageThreeAndGoingBack) {
 TEST_F(MainWindowTest, ARebuildLandsOnTheOnlineTabPageOne) {
     dir_.WriteGames(45);
     dir_.WriteUsed({{20001, 187, "工具1"}});
-    CRavikDlg& window = Open();
-    Click(CRavikDlg::ManageOrBackButton);
-    ASSERT_TRUE(Shown(CRavikDlg::DeleteAllButton));
+    MainWindow& window = Open();
+    Click(MainWindow::ManageOrBackButton);
+    ASSERT_TRUE(Shown(MainWindow::DeleteAllButton));
     window.Busy().Begin(true);
     QCoreApplication::processEvents();
     ASSERT_NE(window.Busy().Box(), nullptr);
@@ -314,12 +314,12 @@ TEST_F(MainWindowTest, ARebuildLandsOnTheOnlineTabPageOne) {
     window.RebuildViews();
     QCoreApplication::processEvents();
 
-    EXPECT_EQ(window.SelectedTab(), CRavikDlg::OnlineTabButton);
+    EXPECT_EQ(window.SelectedTab(), MainWindow::OnlineTabButton);
     EXPECT_EQ(window.View(ViewKind::OnlineGames)->CurrentPage(), 1u);
     EXPECT_EQ(window.View(ViewKind::OnlineGames)->ItemCount(), 50u);
     EXPECT_EQ(window.Pages().SelectedDot(), 1);
-    EXPECT_FALSE(Shown(CRavikDlg::DeleteAllButton));
-    EXPECT_FALSE(Shown(CRavikDlg::ManageOrBackButton));
+    EXPECT_FALSE(Shown(MainWindow::DeleteAllButton));
+    EXPECT_FALSE(Shown(MainWindow::ManageOrBackButton));
     EXPECT_FALSE(window.View(ViewKind::My)->ManageMode());
     EXPECT_TRUE(window.isEnabled());
     EXPECT_FALSE(window.Busy().Busy());
@@ -327,7 +327,7 @@ TEST_F(MainWindowTest, ARebuildLandsOnTheOnlineTabPageOne) {
 }
 
 TEST_F(MainWindowTest, TheBusyStateBlocksTheWindowAndTheBoxFollowsItsFlag) {
-    CRavikDlg& window = Open();
+    MainWindow& window = Open();
     window.Busy().Begin(false);
     QCoreApplication::processEvents();
     EXPECT_FALSE(window.isEnabled());
@@ -369,9 +369,9 @@ TEST_P(CloseButtonTest, HidesToTheTrayOnlyWhenExitIsOne) {
         dir_.Write("usercfg.dat", std::string("[system]\nexit=") + c.exit + "\n");
     }
     app::TrayHandler::SetAvailability([available = c.trayAvailable] { return available; });
-    CRavikDlg& window = Open();
+    MainWindow& window = Open();
     QSignalSpy finished(&window, &QDialog::finished);
-    Click(CRavikDlg::CloseButton);
+    Click(MainWindow::CloseButton);
     EXPECT_EQ(finished.count(), c.ends ? 1 : 0);
     EXPECT_EQ(window.Tray().IconShown(), c.trayIcon);
     EXPECT_EQ(window.isMinimized(), c.minimised);
@@ -393,12 +393,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MainWindowTest, TheTrayBringsTheWindowBackAndNamesItsToggle) {
     dir_.Write("usercfg.dat", "[system]\nexit=1\n");
     app::TrayHandler::SetAvailability([] { return true; });
-    CRavikDlg& window = Open();
+    MainWindow& window = Open();
     app::TrayHandler& tray = window.Tray();
     tray.UpdateMenuTexts();
     EXPECT_EQ(tray.ToggleAction()->text(), QStringLiteral("隐藏窗口"));
 
-    Click(CRavikDlg::CloseButton);
+    Click(MainWindow::CloseButton);
     ASSERT_FALSE(window.isVisible());
     tray.UpdateMenuTexts();
     EXPECT_EQ(tray.ToggleAction()->text(), QStringLiteral("显示窗口"));
@@ -428,7 +428,7 @@ TEST_F(MainWindowTest, TheTrayBringsTheWindowBackAndNamesItsToggle) {
 
 TEST_F(MainWindowTest, EnterDoesNothingEscapeAndAltF4End) {
     dir_.Write("usercfg.dat", "[system]\nexit=1\n");
-    CRavikDlg& window = Open();
+    MainWindow& window = Open();
     QSignalSpy finished(&window, &QDialog::finished);
     QTest::keyClick(&window, Qt::Key_Return);
     QTest::keyClick(&window, Qt::Key_Enter);
@@ -447,12 +447,12 @@ TEST_F(MainWindowTest, EnterDoesNothingEscapeAndAltF4End) {
 TEST_F(MainWindowTest, TheSettingsMenuOffersItsFiveEntriesBelowItsButton) {
     dir_.Write("launcher.ini",
                "[web]\nproduct=http://www.ravik.test\nforum=http://bbs.ravik.test\n");
-    CRavikDlg& window = Open();
-    Click(CRavikDlg::SettingsButton);
+    MainWindow& window = Open();
+    Click(MainWindow::SettingsButton);
     QMenu* menu = window.Menu().Menu();
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(menu->isVisible());
-    EXPECT_EQ(menu->pos(), window.Button(CRavikDlg::SettingsButton)->mapToGlobal(QPoint(5, 25)));
+    EXPECT_EQ(menu->pos(), window.Button(MainWindow::SettingsButton)->mapToGlobal(QPoint(5, 25)));
     QStringList texts;
     for (QAction* action : menu->actions()) {
         texts << action->text();
@@ -462,11 +462,11 @@ TEST_F(MainWindowTest, TheSettingsMenuOffersItsFiveEntriesBelowItsButton) {
                                   QStringLiteral("退    出")}));
 
     UrlRecorder urls;
-    QSignalSpy settings(&window, &CRavikDlg::settingsRequested);
+    QSignalSpy settings(&window, &MainWindow::settingsRequested);
     menu->actions().at(0)->trigger();
     menu->actions().at(1)->trigger();
-    Click(CRavikDlg::HelpButton);
-    Click(CRavikDlg::ForumButton);
+    Click(MainWindow::HelpButton);
+    Click(MainWindow::ForumButton);
     const std::vector<std::string> expected = {"http://www.ravik.test/desk/",
                                                "http://www.ravik.test/desk/jc.shtml",
                                                "http://bbs.ravik.test/forum-1122-1.html"};
@@ -480,7 +480,7 @@ TEST_F(MainWindowTest, TheSettingsMenuOffersItsFiveEntriesBelowItsButton) {
 
 TEST_F(MainWindowTest, AboutOpensANewBoxEachTime) {
     dir_.Write("usercfg.dat", "[ravikver]\nversion=3.1.4\n");
-    CRavikDlg& window = Open();
+    MainWindow& window = Open();
     QDialog* first = window.Menu().ShowAbout();
     QDialog* second = window.Menu().ShowAbout();
     EXPECT_NE(first, second);
@@ -528,7 +528,7 @@ TEST_F(MainWindowTest, TheUpgradeReportShowsOnceAfterAnUpdate) {
     dir_.Write("usercfg.dat", "[ravikver]\nold=1\noldversion=1.0\nversion=1.1\n");
     QString shown;
     QTimer::singleShot(0, [&shown] {
-        if (auto* report = qobject_cast<ui::CDlgUpInfo*>(QApplication::activeModalWidget())) {
+        if (auto* report = qobject_cast<ui::UpgradeReport*>(QApplication::activeModalWidget())) {
             shown = report->Message();
             report->close();
         }
@@ -563,10 +563,10 @@ TEST_F(MainWindowTest, NoUpgradeReportForTheSameVersion) {
 TEST_F(MainWindowTest, DeletingFromTheMyTabRewritesTheUsedList) {
     dir_.WriteGeneralTools(3);
     dir_.WriteUsed({{20001, 187, "工具1"}, {20002, 187, "工具2"}, {20003, 187, "工具3"}});
-    CRavikDlg& window = Open();
-    grid::CShowView* my = window.View(ViewKind::My);
-    Click(CRavikDlg::ManageOrBackButton);
-    grid::CShowBox* second = my->VisibleTiles().at(1);
+    MainWindow& window = Open();
+    grid::GridView* my = window.View(ViewKind::My);
+    Click(MainWindow::ManageOrBackButton);
+    grid::ItemTile* second = my->VisibleTiles().at(1);
     QTest::mouseClick(second->DeleteMarkButton(), Qt::LeftButton, {}, QPoint(10, 10));
     QCoreApplication::processEvents();
 
@@ -576,7 +576,7 @@ TEST_F(MainWindowTest, DeletingFromTheMyTabRewritesTheUsedList) {
     EXPECT_TRUE(my->VisibleTiles().front()->DeleteMark());
     EXPECT_EQ(my->VisibleTiles().back()->Title(), QStringLiteral("工具3"));
 
-    Click(CRavikDlg::DeleteAllButton);
+    Click(MainWindow::DeleteAllButton);
     QCoreApplication::processEvents();
     EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "SIZE"), "0");
     EXPECT_TRUE(my->VisibleTiles().empty());
@@ -586,9 +586,9 @@ TEST_F(MainWindowTest, DeletingFromTheMyTabRewritesTheUsedList) {
 TEST_F(MainWindowTest, UninstallingAGeneralToolShowsItsDefaultIcon) {
     dir_.WriteGeneralTools({{20001, 187, "工具1", 0, 1}, {20002, 187, "工具2", 0, 1}});
     dir_.Write("LocalGameTool/20002/tool.exe", "program");
-    CRavikDlg& window = Open();
-    grid::CShowView* tools = window.View(ViewKind::GeneralTools);
-    Click(CRavikDlg::ToolsTabButton);
+    MainWindow& window = Open();
+    grid::GridView* tools = window.View(ViewKind::GeneralTools);
+    Click(MainWindow::ToolsTabButton);
     tools->VisibleTiles().at(1)->RunCommand(grid::TileCommand::Delete);
 
     EXPECT_EQ(Setting("Normalcfg.dat", "INSTALLED", "2"), "0");
@@ -601,7 +601,7 @@ TEST_F(MainWindowTest, UninstallingAGeneralToolShowsItsDefaultIcon) {
 TEST_F(MainWindowTest, TheTimerStartsAnotherWorkerWhileTheServerHasNotAnswered) {
     // Port 9 on loopback: nothing listens, so every start report goes unanswered.
     dir_.Write("launcher.ini", "[server]\nhost=127.0.0.1\nport=9\n");
-    CRavikDlg& window = Open();
+    MainWindow& window = Open();
     app::ServerLink& server = window.Server();
     EXPECT_EQ(server.WorkersStarted(), 0);
     server.Tick();

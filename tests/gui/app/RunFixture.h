@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "ProgramFixture.h"
-#include "app/CRavikDlg.h"
+#include "app/MainWindow.h"
 #include "app/RunHandler.h"
 #include "catalog/IniFile.h"
-#include "grid/CShowBox.h"
-#include "grid/CShowView.h"
+#include "grid/GridView.h"
+#include "grid/ItemTile.h"
 #include "platform/Shell.h"
 
 // The main window over a fixture program directory, without a data server, with what a run
@@ -33,10 +33,10 @@ class RunFixture : public testing::Test {
         platform::SetUrlOpener({});
     }
 
-    app::CRavikDlg& Open() {
+    app::MainWindow& Open() {
         app::DeskOptions options = app::DeskOptions::For(dir_.dir());
         options.startServerWorker = false;
-        window_ = std::make_unique<app::CRavikDlg>(options);
+        window_ = std::make_unique<app::MainWindow>(options);
         window_->Start();
         window_->show();
         window_->Runner().SetProgramStarter(
@@ -44,15 +44,15 @@ class RunFixture : public testing::Test {
                 events_.push_back("start " + program + " in " + folder + (hidden ? " hidden" : ""));
                 return programsStart_;
             });
-        window_->Runner().SetReportSender([this](const catalog::CGameTool& tool) {
+        window_->Runner().SetReportSender([this](const catalog::ToolRecord& tool) {
             events_.push_back("report " + std::to_string(tool.id));
         });
         return *window_;
     }
 
     // The tile of item `id` in the tab of `kind`; for the online games inside game `gameId`.
-    grid::CShowBox* Tile(catalog::ViewKind kind, uint32_t id, uint32_t gameId = 0) {
-        grid::CShowView* view = window_->View(kind);
+    grid::ItemTile* Tile(catalog::ViewKind kind, uint32_t id, uint32_t gameId = 0) {
+        grid::GridView* view = window_->View(kind);
         switch (kind) {
             case catalog::ViewKind::OnlineGames:
                 window_->ShowOnlineTab();
@@ -67,7 +67,7 @@ class RunFixture : public testing::Test {
         }
         for (unsigned page = 1; page <= view->PageCount(); ++page) {
             view->GoToPage(page);
-            for (grid::CShowBox* tile : view->VisibleTiles()) {
+            for (grid::ItemTile* tile : view->VisibleTiles()) {
                 if (tile->ItemId() == id) {
                     return tile;
                 }
@@ -78,7 +78,7 @@ class RunFixture : public testing::Test {
     }
 
     void Run(catalog::ViewKind kind, uint32_t id, uint32_t gameId = 0) {
-        grid::CShowBox* tile = Tile(kind, id, gameId);
+        grid::ItemTile* tile = Tile(kind, id, gameId);
         ASSERT_NE(tile, nullptr);
         tile->RunCommand(grid::TileCommand::Run);
         QCoreApplication::processEvents();
@@ -96,7 +96,7 @@ class RunFixture : public testing::Test {
 
     std::vector<std::string> UsedIds() const {
         std::vector<std::string> ids;
-        for (const catalog::CGameTool& tool : window_->Catalog().Used()) {
+        for (const catalog::ToolRecord& tool : window_->Catalog().Used()) {
             ids.push_back(std::to_string(tool.id));
         }
         return ids;
@@ -104,7 +104,7 @@ class RunFixture : public testing::Test {
 
     TempDir config_;
     ProgramFixture dir_;
-    std::unique_ptr<app::CRavikDlg> window_;
+    std::unique_ptr<app::MainWindow> window_;
     std::vector<std::string> events_;
     bool programsStart_ = true;
 };

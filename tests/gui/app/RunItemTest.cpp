@@ -14,7 +14,7 @@
 #include "ZipBuilder.h"
 #include "app/CatalogCommands.h"
 #include "grid/ExecutablePicker.h"
-#include "ui/CDownToolDlg.h"
+#include "ui/DownloadDialog.h"
 
 namespace {
 
@@ -237,7 +237,7 @@ TEST_F(RunItemTest, EachKindOfItemRunsItsOwnWay) {
             EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "SIZE"), "0");
         } else {
             ASSERT_EQ(used.size(), 1u);
-            EXPECT_EQ(used[0].TITLE, c.usedTitle);
+            EXPECT_EQ(used[0].title, c.usedTitle);
             EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "1"), std::to_string(c.itemId));
             EXPECT_EQ(Setting("Usedcfg.dat", "TITLE", "1"), c.usedTitle);
             ASSERT_EQ(window_->View(ViewKind::My)->ItemCount(), 1u);
@@ -255,7 +255,7 @@ TEST_F(RunItemTest, AnItemAlreadyListedLeavesTheMyListAndItsPage) {
     used.push_back({20003, 189, "网页", 0, 0, "http://pages.test/a"});
     dir_.WriteUsed(used);
     Open();
-    grid::CShowView* my = window_->View(ViewKind::My);
+    grid::GridView* my = window_->View(ViewKind::My);
     window_->ShowMyTab();
     my->GoToPage(2);
     const std::string before = dir_.Read("Usedcfg.dat");
@@ -348,7 +348,7 @@ TEST_F(RunItemTest, AStartEntryWithoutAProgramAsksForIt) {
         }
         if (c.listed) {
             EXPECT_EQ(UsedIds(), std::vector<std::string>{"1234511"});
-            EXPECT_EQ(window_->Catalog().Used().front().TITLE, "游戏2");
+            EXPECT_EQ(window_->Catalog().Used().front().title, "游戏2");
         } else {
             EXPECT_TRUE(UsedIds().empty());
         }
@@ -395,7 +395,7 @@ TEST_F(RunItemTest, UninstallingMarksEveryListAndEmptiesTheToolsFolder) {
         const std::string defaultD = dir_ / "ToolIcon/defaultD.png";
         EXPECT_EQ(Tile(c.tab, c.itemId, c.gameId)->IconFile().toStdString(), defaultD);
         EXPECT_EQ(Tile(ViewKind::My, c.itemId)->IconFile().toStdString(), defaultD);
-        EXPECT_EQ(window_->Catalog().Used()[1].INSTALLED, 0);
+        EXPECT_EQ(window_->Catalog().Used()[1].installed, 0);
         // The folder stays, empty.
         ASSERT_TRUE(std::filesystem::is_directory(dir_ / folder));
         EXPECT_TRUE(std::filesystem::is_empty(dir_ / folder));
@@ -476,11 +476,11 @@ TEST_F(RunItemTest, AToolNotInstalledIsDownloadedInstalledStartedAndListed) {
         Run(c.tab, c.itemId, c.gameId);
 
         // The download window is open over the main window and the tool is listed at once.
-        QPointer<ui::CDownToolDlg> dialog = window_->findChild<ui::CDownToolDlg*>();
+        QPointer<ui::DownloadDialog> dialog = window_->findChild<ui::DownloadDialog*>();
         ASSERT_FALSE(dialog.isNull());
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_EQ(UsedIds(), std::vector<std::string>{std::to_string(c.itemId)});
-        EXPECT_EQ(window_->Catalog().Used().front().INSTALLED, 0);
+        EXPECT_EQ(window_->Catalog().Used().front().installed, 0);
         EXPECT_EQ(events_, std::vector<std::string>{"report " + std::to_string(c.itemId)});
 
         server.Release();
@@ -491,7 +491,7 @@ TEST_F(RunItemTest, AToolNotInstalledIsDownloadedInstalledStartedAndListed) {
         const std::string icon = dir_ / ("ToolIcon/" + std::to_string(c.itemId) + ".png");
         EXPECT_EQ(Tile(c.tab, c.itemId, c.gameId)->IconFile().toStdString(), icon);
         EXPECT_EQ(Tile(ViewKind::My, c.itemId)->IconFile().toStdString(), icon);
-        EXPECT_EQ(window_->Catalog().Used().front().INSTALLED, 1);
+        EXPECT_EQ(window_->Catalog().Used().front().installed, 1);
         // The tool was started in its own folder.
         EXPECT_TRUE(WaitFor([&] {
             return std::filesystem::exists(

@@ -7,9 +7,9 @@
 
 #include "DialogTestSupport.h"
 #include "RunFixture.h"
-#include "ui/CDiaBox.h"
-#include "ui/CDialogBigBox.h"
+#include "ui/LargeWebPageBox.h"
 #include "ui/PngButton.h"
+#include "ui/SmallWebPageBox.h"
 #include "ui/WebBoxRegister.h"
 
 namespace {
@@ -77,17 +77,17 @@ void RunTwiceCloseAndAgain(std::function<void()> run, uint32_t itemId, const QSt
 
 TEST_F(RunWebBoxTest, AWebBoxItemOpensOneBoxAtATimeAndIsListedOnce) {
     Open();
-    RunTwiceCloseAndAgain<ui::CDiaBox>([this] { Run(ViewKind::OnlineGames, 5001, 1001); }, 5001,
-                                       QStringLiteral("游戏1： 攻略"),
-                                       QStringLiteral("http://pages.test/guide"), QSize(575, 438));
+    RunTwiceCloseAndAgain<ui::SmallWebPageBox>(
+        [this] { Run(ViewKind::OnlineGames, 5001, 1001); }, 5001, QStringLiteral("游戏1： 攻略"),
+        QStringLiteral("http://pages.test/guide"), QSize(575, 438));
     EXPECT_TRUE(window_->isMinimized());
-    RunTwiceCloseAndAgain<ui::CDialogBigBox>(
+    RunTwiceCloseAndAgain<ui::LargeWebPageBox>(
         [this] { Run(ViewKind::OnlineGames, 5002, 1001); }, 5002, QStringLiteral("游戏1： 地图"),
         QStringLiteral("http://pages.test/map"), QSize(1017, 730));
     // A general tool's box has its own title alone.
-    RunTwiceCloseAndAgain<ui::CDiaBox>([this] { Run(ViewKind::GeneralTools, 20001); }, 20001,
-                                       QStringLiteral("小工具页"),
-                                       QStringLiteral("http://pages.test/small"), QSize(575, 438));
+    RunTwiceCloseAndAgain<ui::SmallWebPageBox>(
+        [this] { Run(ViewKind::GeneralTools, 20001); }, 20001, QStringLiteral("小工具页"),
+        QStringLiteral("http://pages.test/small"), QSize(575, 438));
 
     EXPECT_EQ(UsedIds(), (std::vector<std::string>{"5001", "5002", "20001"}));
     EXPECT_EQ(events_, (std::vector<std::string>{"report 5001", "report 5001", "report 5001",
@@ -97,12 +97,12 @@ TEST_F(RunWebBoxTest, AWebBoxItemOpensOneBoxAtATimeAndIsListedOnce) {
 
 TEST_F(RunWebBoxTest, ADescriptionOpensTheIntroductionPageEveryTime) {
     Open();
-    grid::CShowBox* tile = Tile(ViewKind::GeneralTools, 20001);
+    grid::ItemTile* tile = Tile(ViewKind::GeneralTools, 20001);
     tile->RunCommand(grid::TileCommand::Describe);
     tile->RunCommand(grid::TileCommand::Describe);
-    const std::vector<ui::CDiaBox*> boxes = OpenBoxes<ui::CDiaBox>();
+    const std::vector<ui::SmallWebPageBox*> boxes = OpenBoxes<ui::SmallWebPageBox>();
     ASSERT_EQ(boxes.size(), 2u);
-    for (ui::CDiaBox* box : boxes) {
+    for (ui::SmallWebPageBox* box : boxes) {
         EXPECT_EQ(box->TitleLabel()->text(), QStringLiteral("小工具页"));
         EXPECT_EQ(box->Target(), QStringLiteral("http://127.0.0.1:9/dl/rv_intro.php?aid=20001"));
         EXPECT_TRUE(box->PageUrl().toString().startsWith(
@@ -111,8 +111,8 @@ TEST_F(RunWebBoxTest, ADescriptionOpensTheIntroductionPageEveryTime) {
     // Introductions stay out of the register and off the My list.
     EXPECT_NE(WebBoxRegister::Process().State(20001), WebBoxRegister::kOpen);
     EXPECT_TRUE(UsedIds().empty());
-    for (ui::CDiaBox* box : boxes) {
-        QPointer<ui::CDiaBox> open = box;
+    for (ui::SmallWebPageBox* box : boxes) {
+        QPointer<ui::SmallWebPageBox> open = box;
         box->close();
         ASSERT_TRUE(WaitFor([&] { return open.isNull(); }));
     }

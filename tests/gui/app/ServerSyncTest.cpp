@@ -7,10 +7,10 @@
 #include "DataServer.h"
 #include "ProgramFixture.h"
 #include "app/BusyIndicator.h"
-#include "app/CRavikDlg.h"
+#include "app/MainWindow.h"
 #include "app/PageBar.h"
 #include "app/ServerLink.h"
-#include "grid/CShowView.h"
+#include "grid/GridView.h"
 
 namespace {
 
@@ -36,16 +36,16 @@ TEST(ServerSyncTest, ARebuildAfterASyncLandsOnTheOnlineTabPageOne) {
     TempDir config;
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path().string()));
 
-    app::CRavikDlg window(app::DeskOptions::For(dir.dir()));
+    app::MainWindow window(app::DeskOptions::For(dir.dir()));
     window.Start();
     window.show();
-    ASSERT_EQ(window.SelectedTab(), app::CRavikDlg::MyTabButton);
+    ASSERT_EQ(window.SelectedTab(), app::MainWindow::MyTabButton);
     window.ShowToolsTab();
     window.PageCommandClicked(grid::PageCommand::Next);
     ASSERT_EQ(window.View(ViewKind::GeneralTools)->CurrentPage(), 2u);
 
     QTRY_VERIFY_WITH_TIMEOUT(window.View(ViewKind::OnlineGames)->ItemCount() == 3, 60000);
-    EXPECT_EQ(window.SelectedTab(), app::CRavikDlg::OnlineTabButton);
+    EXPECT_EQ(window.SelectedTab(), app::MainWindow::OnlineTabButton);
     EXPECT_EQ(window.View(ViewKind::OnlineGames)->CurrentPage(), 1u);
     EXPECT_EQ(window.View(ViewKind::GeneralTools)->CurrentPage(), 1u);
     EXPECT_EQ(window.Pages().SelectedDot(), 1);

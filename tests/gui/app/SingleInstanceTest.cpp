@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "ProgramFixture.h"
-#include "app/CRavikDlg.h"
+#include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/TrayHandler.h"
 #include "ui/PngButton.h"
@@ -89,10 +89,10 @@ TEST_F(SingleInstanceTest, ASecondStartBringsTheFirstWindowBackFromTheTray) {
     app::TrayHandler::SetAvailability([] { return true; });
     app::DeskOptions options = app::DeskOptions::For(dir_.dir());
     options.startServerWorker = false;
-    app::CRavikDlg window(options);
+    app::MainWindow window(options);
     window.Start();
     window.show();
-    window.Button(app::CRavikDlg::CloseButton)->click();
+    window.Button(app::MainWindow::CloseButton)->click();
     ASSERT_FALSE(window.isVisible());
 
     app::SingleInstance first(SocketName());

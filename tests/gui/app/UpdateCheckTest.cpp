@@ -14,15 +14,15 @@
 #include "DataServer.h"
 #include "ProgramFixture.h"
 #include "app/BusyIndicator.h"
-#include "app/CRavikDlg.h"
 #include "app/MainMenu.h"
+#include "app/MainWindow.h"
 #include "app/ServerLink.h"
 #include "catalog/IniFile.h"
 #include "ui/PngButton.h"
 
 namespace {
 
-using app::CRavikDlg;
+using app::MainWindow;
 
 // "检查更新" from the settings menu, against a data server on loopback.
 class UpdateCheckTest : public testing::Test {
@@ -31,18 +31,18 @@ class UpdateCheckTest : public testing::Test {
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config_.path().string()));
     }
 
-    CRavikDlg& Open(int port) {
+    MainWindow& Open(int port) {
         dir_.Write("launcher.ini", "[server]\nhost=127.0.0.1\nport=" + std::to_string(port) + "\n");
         app::DeskOptions options = app::DeskOptions::For(dir_.dir());
         options.startServerWorker = false;
-        window_ = std::make_unique<CRavikDlg>(options);
+        window_ = std::make_unique<MainWindow>(options);
         window_->Start();
         window_->show();
         return *window_;
     }
 
     void ChooseCheckUpdate() {
-        window_->Button(CRavikDlg::SettingsButton)->click();
+        window_->Button(MainWindow::SettingsButton)->click();
         QMenu* menu = window_->Menu().Menu();
         ASSERT_NE(menu, nullptr);
         menu->actions().at(2)->trigger();
@@ -75,13 +75,13 @@ class UpdateCheckTest : public testing::Test {
 
     ProgramFixture dir_;
     TempDir config_;
-    std::unique_ptr<CRavikDlg> window_;
+    std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(UpdateCheckTest, TheWindowWaitsWithoutFreezingWhileTheServerIsSlow) {
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
-    CRavikDlg& window = Open(silent.serverPort());
+    MainWindow& window = Open(silent.serverPort());
     ChooseCheckUpdate();
 
     // The check runs beside the UI thread: the window shows that it waits while this
@@ -103,7 +103,7 @@ TEST_F(UpdateCheckTest, TheWindowWaitsWithoutFreezingWhileTheServerIsSlow) {
 TEST_F(UpdateCheckTest, SaysSoWhenTheVersionIsCurrent) {
     DataServer server(R"({"games": []})");
     QTRY_VERIFY_WITH_TIMEOUT(server.Port() > 0, 30000);
-    CRavikDlg& window = Open(server.Port());
+    MainWindow& window = Open(server.Port());
     Answerer answerer(QMessageBox::Ok);
     ChooseCheckUpdate();
     QTRY_VERIFY_WITH_TIMEOUT(!answerer.texts.isEmpty() && window.isEnabled(), 30000);
@@ -132,7 +132,7 @@ TEST_P(NewerVersionTest, HandsOverToTheUpdaterOnlyWhenTheUserAgrees) {
     // starting meanwhile ends every running updater, as every start does.)
     dir_.Write("Rv_Update", "#!/bin/sh\nexit 0\n");
     std::filesystem::permissions(dir_ / "Rv_Update", std::filesystem::perms::owner_all);
-    CRavikDlg& window = Open(server.Port());
+    MainWindow& window = Open(server.Port());
     QSignalSpy finished(&window, &QDialog::finished);
 
     Answerer answerer(c.answer);

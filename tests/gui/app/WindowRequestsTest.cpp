@@ -8,9 +8,9 @@
 #include "DialogTestSupport.h"
 #include "FrameCatcher.h"
 #include "RunFixture.h"
-#include "ui/CDialogSet.h"
-#include "ui/CDlgComplain.h"
+#include "ui/FeedbackForm.h"
 #include "ui/PngButton.h"
+#include "ui/SettingsDialog.h"
 
 namespace {
 
@@ -20,10 +20,11 @@ using dialogtest::WaitFor;
 
 using WindowRequestsTest = RunFixture;
 
-std::vector<ui::CDialogSet*> OpenSettingsWindows() {
-    std::vector<ui::CDialogSet*> open;
+std::vector<ui::SettingsDialog*> OpenSettingsWindows() {
+    std::vector<ui::SettingsDialog*> open;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* dialog = qobject_cast<ui::CDialogSet*>(widget); dialog && dialog->isVisible()) {
+        if (auto* dialog = qobject_cast<ui::SettingsDialog*>(widget);
+            dialog && dialog->isVisible()) {
             open.push_back(dialog);
         }
     }
@@ -36,11 +37,11 @@ TEST_F(WindowRequestsTest, EverySettingsRequestOpensAnotherSettingsWindow) {
     const std::string settings = dir_.Read("usercfg.dat");
     emit window_->settingsRequested();
     emit window_->settingsRequested();
-    const std::vector<ui::CDialogSet*> open = OpenSettingsWindows();
+    const std::vector<ui::SettingsDialog*> open = OpenSettingsWindows();
     ASSERT_EQ(open.size(), 2u);
     EXPECT_TRUE(open[0]->AutoMinBox()->isChecked());
     // Cancel writes nothing and the window goes away.
-    QPointer<ui::CDialogSet> first = open[0];
+    QPointer<ui::SettingsDialog> first = open[0];
     first->CancelButton()->click();
     EXPECT_TRUE(WaitFor([&] { return first.isNull(); }));
     EXPECT_EQ(OpenSettingsWindows().size(), 1u);
@@ -60,7 +61,7 @@ TEST_F(WindowRequestsTest, FeedbackFromATileReachesTheDataServer) {
     MessageBoxAnswerer boxes(QMessageBox::Ok);
     bool formSeen = false;
     QTimer::singleShot(0, [&] {
-        auto* form = qobject_cast<ui::CDlgComplain*>(QApplication::activeModalWidget());
+        auto* form = qobject_cast<ui::FeedbackForm*>(QApplication::activeModalWidget());
         if (form == nullptr) {
             return;
         }

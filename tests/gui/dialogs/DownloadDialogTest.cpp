@@ -10,7 +10,7 @@
 #include "LoopbackWebServer.h"
 #include "TempDir.h"
 #include "ZipBuilder.h"
-#include "ui/CDownToolDlg.h"
+#include "ui/DownloadDialog.h"
 #include "ui/PngButton.h"
 
 namespace {
@@ -18,7 +18,7 @@ namespace {
 using dialogtest::LoopbackWebServer;
 using dialogtest::MessageBoxAnswerer;
 using dialogtest::WaitFor;
-using ui::CDownToolDlg;
+using ui::DownloadDialog;
 
 struct LineCase {
     std::uint32_t first;
@@ -39,8 +39,8 @@ TEST(DownloadDialogTextTest, LinesAreFormattedExactly) {
          "文件大小：1048576 KB，已下载 1048575 KB"},
     };
     for (const LineCase& c : cases) {
-        EXPECT_EQ(CDownToolDlg::SpeedLine(c.first, c.second), QString::fromUtf8(c.speedLine));
-        EXPECT_EQ(CDownToolDlg::SizeLine(c.first, c.second), QString::fromUtf8(c.sizeLine));
+        EXPECT_EQ(DownloadDialog::SpeedLine(c.first, c.second), QString::fromUtf8(c.speedLine));
+        EXPECT_EQ(DownloadDialog::SizeLine(c.first, c.second), QString::fromUtf8(c.sizeLine));
     }
 }
 
@@ -57,7 +57,7 @@ TEST(DownloadDialogTextTest, ProgressBarFillsItsShare) {
         int filled;  // pixels from the left
     } cases[] = {{0, 0}, {1, 0}, {4, 1}, {500, 154}, {999, 307}, {1000, 308}, {1500, 308}};
     for (const auto& c : cases) {
-        const QImage bar = CDownToolDlg::ProgressBar(c.perMille);
+        const QImage bar = DownloadDialog::ProgressBar(c.perMille);
         ASSERT_EQ(bar.size(), QSize(308, 23));
         for (int y : {2, 10, 11, 21}) {
             if (c.filled > 0) {
@@ -69,28 +69,28 @@ TEST(DownloadDialogTextTest, ProgressBarFillsItsShare) {
         }
     }
     // The upper half is the lighter blue, the trough runs from light to dark grey.
-    const QImage full = CDownToolDlg::ProgressBar(1000);
+    const QImage full = DownloadDialog::ProgressBar(1000);
     EXPECT_GT(full.pixelColor(100, 3).lightness(), full.pixelColor(100, 18).lightness());
-    const QImage empty = CDownToolDlg::ProgressBar(0);
+    const QImage empty = DownloadDialog::ProgressBar(0);
     EXPECT_GT(empty.pixelColor(100, 1).red(), empty.pixelColor(100, 21).red());
 }
 
 // A program directory, a loopback web server and a stand-in for the main window.
 class DownloadDialogTest : public testing::Test {
   protected:
-    catalog::CGameTool Tool(std::uint32_t id, const std::string& path, const std::string& exe) {
-        catalog::CGameTool tool;
+    catalog::ToolRecord Tool(std::uint32_t id, const std::string& path, const std::string& exe) {
+        catalog::ToolRecord tool;
         tool.id = id;
-        tool.TITLE = "测试工具" + std::to_string(id);
-        tool.TYPE = catalog::kTypeProgram;
-        tool.URL = server_.Url(path);
-        tool.EXENAME = exe;
+        tool.title = "测试工具" + std::to_string(id);
+        tool.type = catalog::kTypeProgram;
+        tool.url = server_.Url(path);
+        tool.exeName = exe;
         return tool;
     }
 
     // Opens a download window over the main window and starts it.
-    QPointer<CDownToolDlg> Start(const catalog::CGameTool& tool) {
-        auto* dialog = new CDownToolDlg(dir_.dir(), &mainWindow_);
+    QPointer<DownloadDialog> Start(const catalog::ToolRecord& tool) {
+        auto* dialog = new DownloadDialog(dir_.dir(), &mainWindow_);
         dialog->show();
         dialog->StartDownload(tool);
         return dialog;
@@ -128,23 +128,23 @@ TEST_F(DownloadDialogTest, TwoDownloadsAtOnceInstallStartAndClose) {
     server_.Put("/tool.zip", ToolArchive());
     MessageBoxAnswerer boxes(QMessageBox::Ok);
     // One tool whose program starts, one whose program is missing from its archive.
-    const catalog::CGameTool runs = Tool(501, "/tool.zip", "run.sh");
-    const catalog::CGameTool missing = Tool(502, "/tool.zip", "absent.exe");
-    QPointer<CDownToolDlg> first = Start(runs);
-    QPointer<CDownToolDlg> second = Start(missing);
+    const catalog::ToolRecord runs = Tool(501, "/tool.zip", "run.sh");
+    const catalog::ToolRecord missing = Tool(502, "/tool.zip", "absent.exe");
+    QPointer<DownloadDialog> first = Start(runs);
+    QPointer<DownloadDialog> second = Start(missing);
     EXPECT_EQ(first->TitleLabel()->text(), QStringLiteral("正在下载：   测试工具501"));
     EXPECT_TRUE(first->TitleLabel()->isVisible());
     EXPECT_EQ(first->size(), QSize(360, 200));
     EXPECT_EQ(first->CancelButton()->geometry(), QRect(335, 8, 20, 20));
-    QSignalSpy installedFirst(first.data(), &CDownToolDlg::toolInstalled);
-    QSignalSpy installedSecond(second.data(), &CDownToolDlg::toolInstalled);
+    QSignalSpy installedFirst(first.data(), &DownloadDialog::toolInstalled);
+    QSignalSpy installedSecond(second.data(), &DownloadDialog::toolInstalled);
 
     ASSERT_TRUE(WaitFor([&] { return first.isNull() && second.isNull(); }));
 
     ASSERT_EQ(installedFirst.count(), 1);
-    EXPECT_EQ(installedFirst[0][0].value<catalog::CGameTool>(), runs);
+    EXPECT_EQ(installedFirst[0][0].value<catalog::ToolRecord>(), runs);
     ASSERT_EQ(installedSecond.count(), 1);
-    EXPECT_EQ(installedSecond[0][0].value<catalog::CGameTool>(), missing);
+    EXPECT_EQ(installedSecond[0][0].value<catalog::ToolRecord>(), missing);
     for (std::uint32_t id : {501u, 502u}) {
         EXPECT_TRUE(std::filesystem::exists(InstallDir(id) / "run.sh")) << id;
         EXPECT_TRUE(std::filesystem::exists(InstallDir(id) / "readme.txt")) << id;
@@ -162,17 +162,17 @@ TEST_F(DownloadDialogTest, TwoDownloadsAtOnceInstallStartAndClose) {
 TEST_F(DownloadDialogTest, CancelMidwayStopsAndClosesWithoutInstalling) {
     const std::string bytes = Noise(1024 * 1024);
     server_.Put("/big.zip", bytes, LoopbackWebServer::Mode::Slow);
-    QPointer<CDownToolDlg> dialog = Start(Tool(503, "/big.zip", "run.sh"));
-    QSignalSpy installed(dialog.data(), &CDownToolDlg::toolInstalled);
+    QPointer<DownloadDialog> dialog = Start(Tool(503, "/big.zip", "run.sh"));
+    QSignalSpy installed(dialog.data(), &DownloadDialog::toolInstalled);
 
     // The first part has arrived and is on screen; the rest is held back by the server.
     ASSERT_TRUE(WaitFor([&] { return dialog->Shown().receivedKB >= 64; }));
     EXPECT_EQ(dialog->Shown().totalKB, 1024u);
     EXPECT_TRUE(dialog->IsRefreshing());
     EXPECT_EQ(dialog->SizeLabel()->text(),
-              CDownToolDlg::SizeLine(1024, dialog->Shown().receivedKB));
+              DownloadDialog::SizeLine(1024, dialog->Shown().receivedKB));
     EXPECT_EQ(dialog->SpeedLabel()->text(),
-              CDownToolDlg::SpeedLine(dialog->Shown().speedKBps, dialog->Shown().perMille));
+              DownloadDialog::SpeedLine(dialog->Shown().speedKBps, dialog->Shown().perMille));
     dialogtest::SaveScreenshot(dialog, QStringLiteral("download"));
 
     QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton, {}, QPoint(9, 9));
@@ -204,8 +204,8 @@ TEST_F(DownloadDialogTest, FailureStaysOnScreenUntilCancelled) {
     std::uint32_t id = 510;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        QPointer<CDownToolDlg> dialog = Start(Tool(++id, c.path, "run.sh"));
-        QSignalSpy installed(dialog.data(), &CDownToolDlg::toolInstalled);
+        QPointer<DownloadDialog> dialog = Start(Tool(++id, c.path, "run.sh"));
+        QSignalSpy installed(dialog.data(), &DownloadDialog::toolInstalled);
         ASSERT_TRUE(WaitFor([&] { return !dialog->StatusLabel()->text().isEmpty(); }));
         EXPECT_EQ(dialog->StatusLabel()->text(), QString::fromUtf8(c.status));
         EXPECT_FALSE(dialog->StatusLabel()->toolTip().isEmpty());
@@ -229,7 +229,7 @@ TEST_F(DownloadDialogTest, FailureStaysOnScreenUntilCancelled) {
 TEST_F(DownloadDialogTest, ClosingTheMainWindowStopsARunningDownload) {
     server_.Put("/big.zip", Noise(512 * 1024), LoopbackWebServer::Mode::Slow);
     auto* mainWindow = new QWidget;
-    auto* dialog = new CDownToolDlg(dir_.dir(), mainWindow);
+    auto* dialog = new DownloadDialog(dir_.dir(), mainWindow);
     dialog->show();
     dialog->StartDownload(Tool(520, "/big.zip", "run.sh"));
     ASSERT_TRUE(WaitFor([&] { return dialog->Shown().receivedKB > 0; }));

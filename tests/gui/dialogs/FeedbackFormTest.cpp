@@ -7,13 +7,13 @@
 
 #include "DialogTestSupport.h"
 #include "server/Frame.h"
-#include "ui/CDlgComplain.h"
+#include "ui/FeedbackForm.h"
 
 namespace {
 
 using dialogtest::MessageBoxAnswerer;
 using dialogtest::WaitFor;
-using ui::CDlgComplain;
+using ui::FeedbackForm;
 
 TEST(FeedbackReasonTest, ReasonsInOrderWithFullWidthCommas) {
     const struct {
@@ -30,18 +30,18 @@ TEST(FeedbackReasonTest, ReasonsInOrderWithFullWidthCommas) {
         {true, true, true, "无法运行，需要更新，杀软报毒"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CDlgComplain::ReasonText(c.cannotRun, c.needsUpdate, c.virusAlarm),
+        EXPECT_EQ(FeedbackForm::ReasonText(c.cannotRun, c.needsUpdate, c.virusAlarm),
                   QString::fromUtf8(c.text));
     }
     // The comma is U+FF0C, not an ASCII comma.
-    EXPECT_EQ(CDlgComplain::ReasonText(true, true, false).at(4), QChar(0xFF0C));
+    EXPECT_EQ(FeedbackForm::ReasonText(true, true, false).at(4), QChar(0xFF0C));
 }
 
 // Ticks the given boxes of the form that is about to run modally, then submits it or
 // closes it without submitting.
 void FillInWhenShown(std::vector<bool> ticks, bool submit, bool screenshot = false) {
     QTimer::singleShot(0, [ticks, submit, screenshot] {
-        auto* form = qobject_cast<CDlgComplain*>(QApplication::activeModalWidget());
+        auto* form = qobject_cast<FeedbackForm*>(QApplication::activeModalWidget());
         ASSERT_NE(form, nullptr);
         QCheckBox* boxes[] = {form->CannotRunBox(), form->NeedsUpdateBox(), form->VirusAlarmBox()};
         for (int i = 0; i < 3; ++i) {
@@ -72,7 +72,7 @@ TEST(FeedbackFormTest, SubmitThanksOnlyWhenSomethingWasTicked) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         MessageBoxAnswerer boxes(QMessageBox::Ok);
-        CDlgComplain form;
+        FeedbackForm form;
         EXPECT_EQ(form.windowTitle(), QStringLiteral("感谢您的反馈"));
         FillInWhenShown(c.ticks, c.submit);
         form.exec();
@@ -146,12 +146,12 @@ class FeedbackListener {
 TEST(FeedbackFormTest, SubmittedReasonReachesTheServerOffTheUiThread) {
     FeedbackListener listener;
     MessageBoxAnswerer boxes(QMessageBox::Ok);
-    catalog::CGameTool tool;
+    catalog::ToolRecord tool;
     tool.id = 1234511;
-    tool.GAMEID = 12345;
+    tool.gameId = 12345;
 
     FillInWhenShown({true, true, true}, true, true);
-    const QString reason = CDlgComplain::AskAndSend(tool, listener.Config());
+    const QString reason = FeedbackForm::AskAndSend(tool, listener.Config());
     EXPECT_EQ(reason, QStringLiteral("无法运行，需要更新，杀软报毒"));
 
     // The frame arrives while the sender still waits for the answer, which the UI thread has
@@ -171,16 +171,16 @@ TEST(FeedbackFormTest, SubmittedReasonReachesTheServerOffTheUiThread) {
 
 TEST(FeedbackFormTest, NothingIsSentWithoutAReason) {
     FeedbackListener listener;
-    catalog::CGameTool tool;
+    catalog::ToolRecord tool;
     tool.id = 77;
     for (bool submit : {true, false}) {
         FillInWhenShown({!submit, !submit, false}, submit);
-        EXPECT_TRUE(CDlgComplain::AskAndSend(tool, listener.Config()).isEmpty());
+        EXPECT_TRUE(FeedbackForm::AskAndSend(tool, listener.Config()).isEmpty());
     }
     // A last report with a reason shows that the server was there and got only that one.
     MessageBoxAnswerer boxes(QMessageBox::Ok);
     FillInWhenShown({false, false, true}, true);
-    CDlgComplain::AskAndSend(tool, listener.Config());
+    FeedbackForm::AskAndSend(tool, listener.Config());
     ASSERT_TRUE(WaitFor([&] { return listener.Frames().size() == 1; }));
     EXPECT_NE(listener.Frames()[0].find("杀软报毒"), std::string::npos);
     QTest::qWait(100);

@@ -12,12 +12,12 @@
 #include "catalog/UserSettings.h"
 #include "platform/Autostart.h"
 #include "platform/Paths.h"
-#include "ui/CDialogSet.h"
 #include "ui/PngButton.h"
+#include "ui/SettingsDialog.h"
 
 namespace {
 
-using ui::CDialogSet;
+using ui::SettingsDialog;
 
 // A program directory and an autostart location of its own.
 class SettingsDialogTest : public testing::Test {
@@ -25,8 +25,8 @@ class SettingsDialogTest : public testing::Test {
     SettingsDialogTest() { setenv("XDG_CONFIG_HOME", (config_ / "config").c_str(), 1); }
     ~SettingsDialogTest() override { unsetenv("XDG_CONFIG_HOME"); }
 
-    QPointer<CDialogSet> Open() {
-        auto* dialog = new CDialogSet(dir_.dir());
+    QPointer<SettingsDialog> Open() {
+        auto* dialog = new SettingsDialog(dir_.dir());
         dialog->show();
         return dialog;
     }
@@ -72,7 +72,7 @@ TEST_F(SettingsDialogTest, ShowsTheStoredValues) {
         if (c.file != nullptr) {
             dir_.Write("usercfg.dat", c.file);
         }
-        QPointer<CDialogSet> dialog = Open();
+        QPointer<SettingsDialog> dialog = Open();
         EXPECT_EQ(dialog->AutostartBox()->isChecked(), c.autostart);
         EXPECT_EQ(dialog->AutoMinBox()->isChecked(), c.automin);
         EXPECT_EQ(dialog->TrayRadio()->isChecked(), c.tray);
@@ -85,7 +85,7 @@ TEST_F(SettingsDialogTest, ShowsTheStoredValues) {
 }
 
 TEST_F(SettingsDialogTest, LayoutAtTheScreensTopLeft) {
-    QPointer<CDialogSet> dialog = Open();
+    QPointer<SettingsDialog> dialog = Open();
     dialogtest::SaveScreenshot(dialog, QStringLiteral("settings"));
     EXPECT_EQ(
         dialog->geometry(),
@@ -110,7 +110,7 @@ TEST_F(SettingsDialogTest, LayoutAtTheScreensTopLeft) {
 TEST_F(SettingsDialogTest, OkWritesAllFourKeysAndTheAutostartEntry) {
     // Saving unchanged defaults still writes every key, and removing an entry that does not
     // exist is fine.
-    QPointer<CDialogSet> dialog = Open();
+    QPointer<SettingsDialog> dialog = Open();
     Click(dialog->OkButton());
     ASSERT_TRUE(dialogtest::WaitFor([&] { return dialog.isNull(); }));
     for (const char* key : {"autostart", "automin", "exit", "autoupdate"}) {
@@ -147,7 +147,7 @@ TEST_F(SettingsDialogTest, CancelAndEscapeWriteNothing) {
     const std::string before = "[system]\r\nautostart=0\r\n; kept as it is\r\n";
     for (bool escape : {false, true}) {
         dir_.Write("usercfg.dat", before);
-        QPointer<CDialogSet> dialog = Open();
+        QPointer<SettingsDialog> dialog = Open();
         dialog->AutostartBox()->click();
         dialog->TrayRadio()->click();
         if (escape) {
@@ -162,8 +162,8 @@ TEST_F(SettingsDialogTest, CancelAndEscapeWriteNothing) {
 }
 
 TEST_F(SettingsDialogTest, TwoWindowsAtOnceTheLastSavedWins) {
-    QPointer<CDialogSet> first = Open();
-    QPointer<CDialogSet> second = Open();
+    QPointer<SettingsDialog> first = Open();
+    QPointer<SettingsDialog> second = Open();
     first->AutostartBox()->click();
     first->AutoUpdateRadio()->click();
     second->AutoMinBox()->click();

@@ -96,17 +96,17 @@ TEST(WebBoxAddressTest, CatalogAddressesOpenOnlyAsWebAddresses) {
 TEST(WebBoxAddressTest, CaptionNamesTheOwningGame) {
     catalog::GameList games(2);
     games[0].id = 10;
-    games[0].TITLE = "仙境传说";
+    games[0].title = "仙境传说";
     games[1].id = 11;
-    games[1].TITLE = "剑侠";
-    catalog::CGameTool item;
-    item.TITLE = "攻略";
+    games[1].title = "剑侠";
+    catalog::ToolRecord item;
+    item.title = "攻略";
     const struct {
         std::uint32_t gameId;
         const char* caption;
     } cases[] = {{11, "剑侠： 攻略"}, {0, "攻略"}, {99, "攻略"}};
     for (const auto& c : cases) {
-        item.GAMEID = c.gameId;
+        item.gameId = c.gameId;
         EXPECT_EQ(ui::ItemCaption(games, item), QString::fromUtf8(c.caption)) << c.gameId;
     }
 }

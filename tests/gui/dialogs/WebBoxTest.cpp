@@ -10,17 +10,17 @@
 #include "DialogTestSupport.h"
 #include "UrlRecorder.h"
 #include "platform/Shell.h"
-#include "ui/CDiaBox.h"
-#include "ui/CDialogBigBox.h"
+#include "ui/LargeWebPageBox.h"
 #include "ui/PngButton.h"
+#include "ui/SmallWebPageBox.h"
 
 namespace {
 
 using dialogtest::WaitFor;
-using ui::CDiaBox;
-using ui::CDialogBigBox;
-using ui::CWebBox;
+using ui::LargeWebPageBox;
+using ui::SmallWebPageBox;
 using ui::WebBoxRegister;
+using ui::WebPageBox;
 
 // A small web server on the UI thread for the web views: one request per connection. It
 // takes request targets as browsers send them, also with a second '?' in the query (the
@@ -92,18 +92,18 @@ class WebBoxTest : public testing::Test {
         server_.Put("/rv_intro.php", kTargetPage);
     }
 
-    catalog::CGameTool Item(std::uint32_t id, std::uint32_t type) const {
-        catalog::CGameTool item;
+    catalog::ToolRecord Item(std::uint32_t id, std::uint32_t type) const {
+        catalog::ToolRecord item;
         item.id = id;
-        item.TITLE = "新手攻略";
-        item.TYPE = type;
-        item.URL = server_.Url("/guide.htm");
+        item.title = "新手攻略";
+        item.type = type;
+        item.url = server_.Url("/guide.htm");
         return item;
     }
     QString Product() const { return QString::fromStdString(server_.Base()); }
 
     // Waits until the box shows the target page, behind the loading page.
-    static bool ShowsTarget(CWebBox* box) {
+    static bool ShowsTarget(WebPageBox* box) {
         return WaitFor([box] { return box->View()->url().path() == QStringLiteral("/guide.htm"); });
     }
 
@@ -117,9 +117,9 @@ class WebBoxTest : public testing::Test {
 };
 
 TEST_F(WebBoxTest, SmallBoxOpensThePageThroughTheLoadingPage) {
-    QPointer<CDiaBox> box =
-        CDiaBox::OpenForItem(Item(301, catalog::kTypeSmallWebBox),
-                             QStringLiteral("仙境传说： 新手攻略"), Product(), register_);
+    QPointer<SmallWebPageBox> box =
+        SmallWebPageBox::OpenForItem(Item(301, catalog::kTypeSmallWebBox),
+                                     QStringLiteral("仙境传说： 新手攻略"), Product(), register_);
     ASSERT_FALSE(box.isNull());
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(box->size(), QSize(575, 438));
@@ -144,7 +144,7 @@ TEST_F(WebBoxTest, SmallBoxOpensThePageThroughTheLoadingPage) {
 }
 
 TEST_F(WebBoxTest, BigBoxLayout) {
-    QPointer<CDialogBigBox> box = CDialogBigBox::OpenForItem(
+    QPointer<LargeWebPageBox> box = LargeWebPageBox::OpenForItem(
         Item(302, catalog::kTypeLargeWebBox), QStringLiteral("新手攻略"), Product(), register_);
     ASSERT_FALSE(box.isNull());
     EXPECT_EQ(box->size(), QSize(1017, 730));
@@ -159,25 +159,26 @@ TEST_F(WebBoxTest, BigBoxLayout) {
 TEST_F(WebBoxTest, OneBoxPerItemUntilItIsClosed) {
     const struct {
         const char* name;
-        std::function<void(CWebBox*)> close;
+        std::function<void(WebPageBox*)> close;
     } ways[] = {
         {"close button",
-         [](CWebBox* box) {
+         [](WebPageBox* box) {
              QTest::mouseClick(box->CloseButton(), Qt::LeftButton, {}, QPoint(9, 9));
          }},
-        {"Escape", [](CWebBox* box) { QTest::keyClick(box, Qt::Key_Escape); }},
-        {"window system", [](CWebBox* box) { box->close(); }},
+        {"Escape", [](WebPageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }},
+        {"window system", [](WebPageBox* box) { box->close(); }},
     };
-    const catalog::CGameTool item = Item(303, catalog::kTypeSmallWebBox);
+    const catalog::ToolRecord item = Item(303, catalog::kTypeSmallWebBox);
     for (const auto& way : ways) {
         SCOPED_TRACE(way.name);
-        QPointer<CDiaBox> box = CDiaBox::OpenForItem(item, "a", Product(), register_);
+        QPointer<SmallWebPageBox> box =
+            SmallWebPageBox::OpenForItem(item, "a", Product(), register_);
         ASSERT_FALSE(box.isNull());
         // While it is open, running the item again opens nothing, also as a big box.
-        EXPECT_EQ(CDiaBox::OpenForItem(item, "a", Product(), register_), nullptr);
-        EXPECT_EQ(CDialogBigBox::OpenForItem(item, "a", Product(), register_), nullptr);
+        EXPECT_EQ(SmallWebPageBox::OpenForItem(item, "a", Product(), register_), nullptr);
+        EXPECT_EQ(LargeWebPageBox::OpenForItem(item, "a", Product(), register_), nullptr);
 
-        QSignalSpy closed(box.data(), &CWebBox::webBoxClosed);
+        QSignalSpy closed(box.data(), &WebPageBox::webBoxClosed);
         way.close(box);
         ASSERT_TRUE(WaitFor([&] { return box.isNull(); }));
         ASSERT_EQ(closed.count(), 1);
@@ -185,14 +186,14 @@ TEST_F(WebBoxTest, OneBoxPerItemUntilItIsClosed) {
         EXPECT_EQ(register_.State(303), WebBoxRegister::kClosed);
     }
     // After closing, the item opens a new box.
-    QPointer<CDiaBox> again = CDiaBox::OpenForItem(item, "a", Product(), register_);
+    QPointer<SmallWebPageBox> again = SmallWebPageBox::OpenForItem(item, "a", Product(), register_);
     ASSERT_FALSE(again.isNull());
     again->close();
 }
 
 TEST_F(WebBoxTest, MinimiseButtonMinimises) {
-    QPointer<CDiaBox> box =
-        CDiaBox::OpenForItem(Item(304, catalog::kTypeSmallWebBox), "a", Product(), register_);
+    QPointer<SmallWebPageBox> box = SmallWebPageBox::OpenForItem(
+        Item(304, catalog::kTypeSmallWebBox), "a", Product(), register_);
     ASSERT_FALSE(box.isNull());
     QTest::mouseClick(box->MinimiseButton(), Qt::LeftButton, {}, QPoint(9, 9));
     EXPECT_TRUE(box->isMinimized());
@@ -201,20 +202,20 @@ TEST_F(WebBoxTest, MinimiseButtonMinimises) {
 }
 
 TEST_F(WebBoxTest, AddressThatIsNotAWebAddressOpensNothing) {
-    catalog::CGameTool item = Item(305, catalog::kTypeSmallWebBox);
+    catalog::ToolRecord item = Item(305, catalog::kTypeSmallWebBox);
     for (const char* url : {"file:///etc/passwd", "javascript:alert(1)", ""}) {
-        item.URL = url;
-        EXPECT_EQ(CDiaBox::OpenForItem(item, "a", Product(), register_), nullptr) << url;
-        EXPECT_EQ(CDialogBigBox::OpenForItem(item, "a", Product(), register_), nullptr) << url;
+        item.url = url;
+        EXPECT_EQ(SmallWebPageBox::OpenForItem(item, "a", Product(), register_), nullptr) << url;
+        EXPECT_EQ(LargeWebPageBox::OpenForItem(item, "a", Product(), register_), nullptr) << url;
         EXPECT_FALSE(register_.IsOpen(305)) << url;
     }
 }
 
 TEST_F(WebBoxTest, IntroductionPagesStayOutOfTheRegister) {
-    QPointer<CDiaBox> first =
-        CDiaBox::OpenIntroduction(QStringLiteral("新手攻略"), 306, Product(), Product());
-    QPointer<CDiaBox> second =
-        CDiaBox::OpenIntroduction(QStringLiteral("新手攻略"), 306, Product(), Product());
+    QPointer<SmallWebPageBox> first =
+        SmallWebPageBox::OpenIntroduction(QStringLiteral("新手攻略"), 306, Product(), Product());
+    QPointer<SmallWebPageBox> second =
+        SmallWebPageBox::OpenIntroduction(QStringLiteral("新手攻略"), 306, Product(), Product());
     ASSERT_FALSE(first.isNull());
     ASSERT_FALSE(second.isNull());
     EXPECT_NE(first.data(), second.data());
@@ -233,9 +234,9 @@ TEST_F(WebBoxTest, LinksThatWantANewWindowGoToTheDefaultBrowser) {
     server_.Put("/links.htm",
                 "<html><body style='margin:0'><a target='_blank' href='/guide.htm' "
                 "style='display:block;width:300px;height:200px'>x</a></body></html>");
-    catalog::CGameTool item = Item(307, catalog::kTypeSmallWebBox);
-    item.URL = server_.Url("/links.htm");
-    QPointer<CDiaBox> box = CDiaBox::OpenForItem(item, "a", Product(), register_);
+    catalog::ToolRecord item = Item(307, catalog::kTypeSmallWebBox);
+    item.url = server_.Url("/links.htm");
+    QPointer<SmallWebPageBox> box = SmallWebPageBox::OpenForItem(item, "a", Product(), register_);
     ASSERT_FALSE(box.isNull());
     // The user clicks the link once its page is there.
     bool linksShown = false;

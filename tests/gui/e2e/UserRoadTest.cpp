@@ -22,20 +22,20 @@
 #include "Programs.h"
 #include "StoredReports.h"
 #include "app/BusyIndicator.h"
-#include "app/CRavikDlg.h"
+#include "app/MainWindow.h"
 #include "catalog/IniFile.h"
-#include "grid/CShowBox.h"
-#include "grid/CShowView.h"
+#include "grid/GridView.h"
+#include "grid/ItemTile.h"
 #include "platform/HostIdentity.h"
 #include "server/VersionCheck.h"
-#include "ui/CDiaBox.h"
-#include "ui/CDownToolDlg.h"
+#include "ui/DownloadDialog.h"
 #include "ui/PngButton.h"
+#include "ui/SmallWebPageBox.h"
 #include "ui/WebBoxRegister.h"
 
 namespace {
 
-using app::CRavikDlg;
+using app::MainWindow;
 using catalog::ViewKind;
 using dialogtest::WaitFor;
 
@@ -83,16 +83,16 @@ class UserRoadTest : public testing::Test {
         return "<none>";
     }
 
-    void Click(CRavikDlg::Control id) {
+    void Click(MainWindow::Control id) {
         QTest::mouseClick(window_->Button(id), Qt::LeftButton, {}, QPoint(5, 5));
     }
 
     // The tile of item `id` in the view on show, paging through it as needed.
-    grid::CShowBox* Tile(ViewKind kind, uint32_t id) {
-        grid::CShowView* view = window_->View(kind);
+    grid::ItemTile* Tile(ViewKind kind, uint32_t id) {
+        grid::GridView* view = window_->View(kind);
         for (unsigned page = 1; page <= view->PageCount(); ++page) {
             view->GoToPage(page);
-            for (grid::CShowBox* tile : view->VisibleTiles()) {
+            for (grid::ItemTile* tile : view->VisibleTiles()) {
                 if (tile->ItemId() == id) {
                     return tile;
                 }
@@ -104,7 +104,7 @@ class UserRoadTest : public testing::Test {
 
     std::vector<uint32_t> ShownIds(ViewKind kind) const {
         std::vector<uint32_t> ids;
-        for (grid::CShowBox* tile : window_->View(kind)->VisibleTiles()) {
+        for (grid::ItemTile* tile : window_->View(kind)->VisibleTiles()) {
             ids.push_back(tile->ItemId());
         }
         return ids;
@@ -123,7 +123,7 @@ class UserRoadTest : public testing::Test {
     TempDir config_;
     TempDir prog_;
     TempDir serverData_;
-    std::unique_ptr<CRavikDlg> window_;
+    std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) {
@@ -143,8 +143,8 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
 
     // ---- The first start: the start report, the newer version declined, the catalog.
     dialogtest::MessageBoxAnswerer boxes(QMessageBox::Cancel);
-    window_ = std::make_unique<CRavikDlg>(app::DeskOptions::For(prog_.dir()));
-    CRavikDlg& window = *window_;
+    window_ = std::make_unique<MainWindow>(app::DeskOptions::For(prog_.dir()));
+    MainWindow& window = *window_;
     window.Start();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -156,7 +156,7 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
         << server.Log();
     ASSERT_TRUE(WaitFor([&] { return window.isEnabled() && window.Busy().Box() == nullptr; },
                         kStepLimitMs));
-    EXPECT_EQ(window.SelectedTab(), CRavikDlg::OnlineTabButton);
+    EXPECT_EQ(window.SelectedTab(), MainWindow::OnlineTabButton);
     EXPECT_EQ(window.View(ViewKind::GeneralTools)->ItemCount(), 25u);
     EXPECT_EQ(Setting("usercfg.dat", "system", "firststart"), "1");
     ASSERT_EQ(boxes.SeenBoxes().size(), 1u);
@@ -170,8 +170,8 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
     EXPECT_EQ(prog_.Read("ToolIcon/20001.png"), ReadWholeFile(DEMO_DIR "/ToolIcon/20001.png"));
 
     // ---- A game opened with a double click on its tile.
-    Click(CRavikDlg::OnlineTabButton);
-    grid::CShowBox* gameTile = Tile(ViewKind::OnlineGames, kGame);
+    Click(MainWindow::OnlineTabButton);
+    grid::ItemTile* gameTile = Tile(ViewKind::OnlineGames, kGame);
     ASSERT_NE(gameTile, nullptr);
     EXPECT_EQ(gameTile->IconFile().toStdString(), prog_ / "GameIcon/10201.png");
     QTest::mouseDClick(gameTile, Qt::LeftButton);
@@ -179,10 +179,10 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
     EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("神域传说"));
 
     // ---- Its guide, a small web box page, opens on the loading page and goes on to it.
-    grid::CShowBox* webTile = Tile(ViewKind::OnlineGames, kWebEntry);
+    grid::ItemTile* webTile = Tile(ViewKind::OnlineGames, kWebEntry);
     ASSERT_NE(webTile, nullptr);
     QTest::mouseDClick(webTile, Qt::LeftButton);
-    QPointer<ui::CDiaBox> box = OpenBox<ui::CDiaBox>();
+    QPointer<ui::SmallWebPageBox> box = OpenBox<ui::SmallWebPageBox>();
     ASSERT_FALSE(box.isNull());
     EXPECT_EQ(box->ItemId(), kWebEntry);
     EXPECT_EQ(box->TitleLabel()->text(), QStringLiteral("神域传说： 新手指南"));
@@ -197,12 +197,12 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
     EXPECT_EQ(ui::WebBoxRegister::Process().State(kWebEntry), ui::WebBoxRegister::kClosed);
 
     // ---- A general tool that is not installed: downloaded, installed, started.
-    Click(CRavikDlg::ToolsTabButton);
-    grid::CShowBox* toolTile = Tile(ViewKind::GeneralTools, kTool);
+    Click(MainWindow::ToolsTabButton);
+    grid::ItemTile* toolTile = Tile(ViewKind::GeneralTools, kTool);
     ASSERT_NE(toolTile, nullptr);
     EXPECT_EQ(toolTile->IconFile().toStdString(), prog_ / "ToolIcon/defaultD.png");
     QTest::mouseDClick(toolTile, Qt::LeftButton);
-    QPointer<ui::CDownToolDlg> download = window.findChild<ui::CDownToolDlg*>();
+    QPointer<ui::DownloadDialog> download = window.findChild<ui::DownloadDialog*>();
     ASSERT_FALSE(download.isNull());
     EXPECT_TRUE(download->isVisible());
     EXPECT_TRUE(download->windowTitle().contains(QStringLiteral("截图助手")))
@@ -221,7 +221,7 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
     EXPECT_EQ(Tile(ViewKind::GeneralTools, kTool)->IconFile().toStdString(), ownIcon);
 
     // ---- The My tab lists both, in the order they were run.
-    Click(CRavikDlg::MyTabButton);
+    Click(MainWindow::MyTabButton);
     EXPECT_EQ(ShownIds(ViewKind::My), (std::vector<uint32_t>{kWebEntry, kTool}));
     EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "SIZE"), "2");
     EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "1"), "30013");
@@ -230,7 +230,7 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
     EXPECT_EQ(Tile(ViewKind::My, kTool)->IconFile().toStdString(), ownIcon);
 
     // ---- Uninstalled with "删除" from its context menu on the general-tools tab.
-    Click(CRavikDlg::ToolsTabButton);
+    Click(MainWindow::ToolsTabButton);
     toolTile = Tile(ViewKind::GeneralTools, kTool);
     ASSERT_NE(toolTile, nullptr);
     QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(30, 30),

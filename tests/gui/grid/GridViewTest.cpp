@@ -7,16 +7,16 @@
 
 #include "ProgramFixture.h"
 #include "catalog/Catalog.h"
-#include "grid/CShowBox.h"
-#include "grid/CShowView.h"
 #include "grid/GridContext.h"
+#include "grid/GridView.h"
+#include "grid/ItemTile.h"
 #include "ui/PngButton.h"
 
 namespace {
 
 using catalog::ViewKind;
-using grid::CShowBox;
-using grid::CShowView;
+using grid::GridView;
+using grid::ItemTile;
 using grid::PageCommand;
 
 // A grid view in a window of the main window's size, over the catalogs of a fixture.
@@ -31,8 +31,8 @@ class GridViewTest : public testing::Test {
         window_.show();
     }
 
-    CShowView* ToolsView() {
-        auto* view = new CShowView(ViewKind::GeneralTools, context_, &window_);
+    GridView* ToolsView() {
+        auto* view = new GridView(ViewKind::GeneralTools, context_, &window_);
         for (const auto& tool : catalog_->GeneralTools()) {
             view->AddToolTile(tool);
         }
@@ -42,8 +42,8 @@ class GridViewTest : public testing::Test {
         return view;
     }
 
-    CShowView* OnlineView() {
-        auto* view = new CShowView(ViewKind::OnlineGames, context_, &window_);
+    GridView* OnlineView() {
+        auto* view = new GridView(ViewKind::OnlineGames, context_, &window_);
         for (const auto& game : catalog_->Games()) {
             view->AddGameTile(game);
         }
@@ -54,9 +54,9 @@ class GridViewTest : public testing::Test {
         return view;
     }
 
-    static std::vector<QString> VisibleTitles(const CShowView& view) {
+    static std::vector<QString> VisibleTitles(const GridView& view) {
         std::vector<QString> titles;
-        for (CShowBox* tile : view.VisibleTiles()) {
+        for (ItemTile* tile : view.VisibleTiles()) {
             titles.push_back(tile->Title());
         }
         return titles;
@@ -71,7 +71,7 @@ class GridViewTest : public testing::Test {
 TEST_F(GridViewTest, CellsFillRowByRowAtTheGridPositions) {
     dir_.WriteGeneralTools(20);
     Load();
-    CShowView* view = ToolsView();
+    GridView* view = ToolsView();
     EXPECT_EQ(view->geometry(), QRect(2, 102, 307, 368));
     const auto tiles = view->VisibleTiles();
     ASSERT_EQ(tiles.size(), 20u);
@@ -108,7 +108,7 @@ TEST_P(GridPagingTest, PagesTheListOnShow) {
     const PagingCase& c = GetParam();
     dir_.WriteGeneralTools(c.items);
     Load();
-    CShowView* view = ToolsView();
+    GridView* view = ToolsView();
     for (const Step& step : c.steps) {
         std::visit([view](auto target) { view->GoToPage(target); }, step);
     }
@@ -203,10 +203,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(GridViewTest, TilesExistOnlyForPagesThatWereShown) {
     dir_.WriteGeneralTools(1000);
     Load();
-    CShowView* view = ToolsView();
-    EXPECT_EQ(view->findChildren<CShowBox*>().size(), 20);
+    GridView* view = ToolsView();
+    EXPECT_EQ(view->findChildren<ItemTile*>().size(), 20);
     view->GoToPage(PageCommand::Last);
-    EXPECT_EQ(view->findChildren<CShowBox*>().size(), 40);
+    EXPECT_EQ(view->findChildren<ItemTile*>().size(), 40);
     EXPECT_EQ(view->VisibleTiles().size(), 20u);
     EXPECT_EQ(view->VisibleTiles().front()->Title(), QStringLiteral("工具981"));
     EXPECT_EQ(view->TileAt(500), nullptr);
@@ -216,23 +216,23 @@ TEST_F(GridViewTest, ManageModeMarksTheShownTilesOfToolViewsOnly) {
     dir_.WriteGames(3);
     dir_.WriteGeneralTools(25);
     Load();
-    CShowView* tools = ToolsView();
+    GridView* tools = ToolsView();
     tools->SetManageMode(true);
     tools->GoToPage(2u);
-    for (CShowBox* tile : tools->VisibleTiles()) {
+    for (ItemTile* tile : tools->VisibleTiles()) {
         EXPECT_TRUE(tile->DeleteMark());
         EXPECT_TRUE(tile->DeleteMarkButton()->isVisibleTo(tile));
     }
     tools->SetManageMode(false);
     tools->GoToPage(1u);
-    for (CShowBox* tile : tools->VisibleTiles()) {
+    for (ItemTile* tile : tools->VisibleTiles()) {
         EXPECT_FALSE(tile->DeleteMarkButton()->isVisibleTo(tile));
     }
 
-    CShowView* online = OnlineView();
+    GridView* online = OnlineView();
     online->SetManageMode(true);
     online->GoToPage(1u);
-    for (CShowBox* tile : online->VisibleTiles()) {
+    for (ItemTile* tile : online->VisibleTiles()) {
         EXPECT_FALSE(tile->DeleteMark());
     }
 }
@@ -241,12 +241,12 @@ TEST_F(GridViewTest, EnteringAGameShowsItsEntriesAndBackReturnsToTheSavedPage) {
     dir_.WriteGames(45);
     dir_.WriteGameTools(1041, {{4101, 187, "辅助"}, {4102, 191, "补丁"}});
     Load();
-    CShowView* view = OnlineView();
+    GridView* view = OnlineView();
     view->GoToPage(3u);
-    QSignalSpy entered(view, &CShowView::gameEntered);
-    QSignalSpy title(view, &CShowView::titleChanged);
+    QSignalSpy entered(view, &GridView::gameEntered);
+    QSignalSpy title(view, &GridView::titleChanged);
 
-    CShowBox* game = view->VisibleTiles().front();
+    ItemTile* game = view->VisibleTiles().front();
     ASSERT_EQ(game->ItemId(), 1041u);
     QTest::mouseDClick(game, Qt::LeftButton);
 
@@ -273,7 +273,7 @@ TEST_F(GridViewTest, EnteringAnotherGameReplacesTheEntriesOfTheFirst) {
     dir_.WriteGames(2);
     dir_.WriteGameTools(1001, {{4101, 187, "一号工具"}});
     Load();
-    CShowView* view = OnlineView();
+    GridView* view = OnlineView();
     view->EnterGame(1001);
     EXPECT_EQ(view->ItemCount(), 5u);
     view->LeaveGame();
@@ -286,7 +286,7 @@ TEST_F(GridViewTest, EnteringAnotherGameReplacesTheEntriesOfTheFirst) {
 TEST_F(GridViewTest, AnUnknownGameLeavesTheViewEmpty) {
     dir_.WriteGames(5);
     Load();
-    CShowView* view = OnlineView();
+    GridView* view = OnlineView();
     view->EnterGame(4242);
     EXPECT_TRUE(view->VisibleTiles().empty());
     EXPECT_TRUE(view->AtGameLevel());
@@ -297,30 +297,30 @@ TEST_F(GridViewTest, AnUnknownGameLeavesTheViewEmpty) {
 TEST_F(GridViewTest, ForwardsTheTileRequestsWithTheItemAndTheView) {
     dir_.WriteGeneralTools({{20001, 187, "下载器"}});
     Load();
-    CShowView* view = ToolsView();
-    CShowBox* tile = view->VisibleTiles().front();
-    QSignalSpy run(view, &CShowView::runRequested);
-    QSignalSpy removal(view, &CShowView::deleteRequested);
+    GridView* view = ToolsView();
+    ItemTile* tile = view->VisibleTiles().front();
+    QSignalSpy run(view, &GridView::runRequested);
+    QSignalSpy removal(view, &GridView::deleteRequested);
     QTest::mouseDClick(tile, Qt::LeftButton);
     tile->RunCommand(grid::TileCommand::Delete);
     ASSERT_EQ(run.count(), 1);
-    EXPECT_EQ(run.at(0).at(0).value<CShowBox*>(), tile);
+    EXPECT_EQ(run.at(0).at(0).value<ItemTile*>(), tile);
     ASSERT_EQ(removal.count(), 1);
     EXPECT_EQ(removal.at(0).at(0).value<uint32_t>(), 20001u);
-    EXPECT_EQ(removal.at(0).at(1).value<CShowView*>(), view);
+    EXPECT_EQ(removal.at(0).at(1).value<GridView*>(), view);
 }
 
 TEST_F(GridViewTest, AChangedRecordReachesItsTileAndItsPageNotYetShown) {
     dir_.WriteGeneralTools(25);
     Load();
-    CShowView* view = ToolsView();
-    catalog::CGameTool changed = catalog_->GeneralTools()[0];
-    changed.TITLE = "已安装";
+    GridView* view = ToolsView();
+    catalog::ToolRecord changed = catalog_->GeneralTools()[0];
+    changed.title = "已安装";
     EXPECT_TRUE(view->UpdateToolTile(changed));
     EXPECT_EQ(view->VisibleTiles().front()->Title(), QStringLiteral("已安装"));
 
     changed = catalog_->GeneralTools()[22];
-    changed.TITLE = "第二页";
+    changed.title = "第二页";
     EXPECT_TRUE(view->UpdateToolTile(changed));
     view->GoToPage(2u);
     EXPECT_EQ(view->VisibleTiles()[2]->Title(), QStringLiteral("第二页"));

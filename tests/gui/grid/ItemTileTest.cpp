@@ -11,15 +11,15 @@
 #include "UrlRecorder.h"
 #include "catalog/Catalog.h"
 #include "catalog/IniFile.h"
-#include "grid/CShowBox.h"
 #include "grid/ExecutablePicker.h"
 #include "grid/GridContext.h"
+#include "grid/ItemTile.h"
 #include "platform/Shell.h"
 #include "ui/PngButton.h"
 
 namespace {
 
-using grid::CShowBox;
+using grid::ItemTile;
 
 const QColor kBackground(26, 119, 188);
 
@@ -42,28 +42,28 @@ class ItemTileTest : public testing::Test {
         parent_.show();
     }
 
-    CShowBox* Tile(const catalog::CGameTool& tool) {
-        auto* tile = new CShowBox(tool, context_, &parent_);
+    ItemTile* Tile(const catalog::ToolRecord& tool) {
+        auto* tile = new ItemTile(tool, context_, &parent_);
         tile->show();
         return tile;
     }
 
-    CShowBox* Tile(const catalog::CNetGame& game) {
-        auto* tile = new CShowBox(game, context_, &parent_);
+    ItemTile* Tile(const catalog::GameRecord& game) {
+        auto* tile = new ItemTile(game, context_, &parent_);
         tile->show();
         return tile;
     }
 
-    static catalog::CGameTool Tool(uint32_t id, uint32_t type, std::string title = "工具") {
-        catalog::CGameTool tool;
+    static catalog::ToolRecord Tool(uint32_t id, uint32_t type, std::string title = "工具") {
+        catalog::ToolRecord tool;
         tool.id = id;
-        tool.TYPE = type;
-        tool.TITLE = std::move(title);
-        tool.INFO = "说明文字";
+        tool.type = type;
+        tool.title = std::move(title);
+        tool.info = "说明文字";
         return tool;
     }
 
-    static QStringList MenuTexts(CShowBox* tile) {
+    static QStringList MenuTexts(ItemTile* tile) {
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(30, 30),
                                 tile->mapToGlobal(QPoint(30, 30)));
         QApplication::sendEvent(tile, &event);
@@ -77,7 +77,7 @@ class ItemTileTest : public testing::Test {
         return texts;
     }
 
-    static void Choose(CShowBox* tile, const QString& text) {
+    static void Choose(ItemTile* tile, const QString& text) {
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(30, 30),
                                 tile->mapToGlobal(QPoint(30, 30)));
         QApplication::sendEvent(tile, &event);
@@ -91,7 +91,7 @@ class ItemTileTest : public testing::Test {
         QCoreApplication::processEvents();
     }
 
-    static QImage Paint(CShowBox* tile) { return tile->grab().toImage(); }
+    static QImage Paint(ItemTile* tile) { return tile->grab().toImage(); }
 
     ProgramFixture dir_;
     std::unique_ptr<catalog::Catalog> catalog_;
@@ -142,27 +142,27 @@ INSTANTIATE_TEST_SUITE_P(Kinds, TileMenuTest,
                          });
 
 TEST_F(ItemTileTest, AGameTileHasNoMenu) {
-    catalog::CNetGame game;
+    catalog::GameRecord game;
     game.id = 1001;
-    game.TITLE = "游戏";
-    CShowBox* tile = Tile(game);
+    game.title = "游戏";
+    ItemTile* tile = Tile(game);
     EXPECT_TRUE(MenuTexts(tile).isEmpty());
     EXPECT_EQ(tile->OpenMenu(), nullptr);
 }
 
 TEST_F(ItemTileTest, DoubleClickActivatesBeforeEnteringOrRunning) {
-    catalog::CNetGame game;
+    catalog::GameRecord game;
     game.id = 1001;
-    CShowBox* gameTile = Tile(game);
-    CShowBox* toolTile = Tile(Tool(20001, 187));
+    ItemTile* gameTile = Tile(game);
+    ItemTile* toolTile = Tile(Tool(20001, 187));
     std::vector<std::string> order;
-    for (CShowBox* tile : {gameTile, toolTile}) {
-        QObject::connect(tile, &CShowBox::activated, [&order](uint32_t id) {
+    for (ItemTile* tile : {gameTile, toolTile}) {
+        QObject::connect(tile, &ItemTile::activated, [&order](uint32_t id) {
             order.push_back("activated " + std::to_string(id));
         });
-        QObject::connect(tile, &CShowBox::enterRequested,
+        QObject::connect(tile, &ItemTile::enterRequested,
                          [&order](uint32_t id) { order.push_back("enter " + std::to_string(id)); });
-        QObject::connect(tile, &CShowBox::runRequested, [&order](CShowBox* t) {
+        QObject::connect(tile, &ItemTile::runRequested, [&order](ItemTile* t) {
             order.push_back("run " + std::to_string(t->ItemId()));
         });
     }
@@ -174,12 +174,12 @@ TEST_F(ItemTileTest, DoubleClickActivatesBeforeEnteringOrRunning) {
 }
 
 TEST_F(ItemTileTest, SetDirectoryStoresTheChosenProgramForTheGame) {
-    CShowBox* tile = [&] {
-        catalog::CGameTool start = Tool(1020111, 191, "启动游戏");
-        start.GAMEID = 10201;
+    ItemTile* tile = [&] {
+        catalog::ToolRecord start = Tool(1020111, 191, "启动游戏");
+        start.gameId = 10201;
         return Tile(start);
     }();
-    QSignalSpy set(tile, &CShowBox::gameDirectorySet);
+    QSignalSpy set(tile, &ItemTile::gameDirectorySet);
     const QString program = QString::fromStdString(dir_ / "games/神域/game.exe");
     {
         PickerAnswer answer(program);
@@ -196,10 +196,10 @@ TEST_F(ItemTileTest, SetDirectoryStoresTheChosenProgramForTheGame) {
 }
 
 TEST_F(ItemTileTest, CancellingTheDialogWritesAndSendsNothing) {
-    catalog::CGameTool start = Tool(1020111, 191, "启动游戏");
-    start.GAMEID = 10201;
-    CShowBox* tile = Tile(start);
-    QSignalSpy set(tile, &CShowBox::gameDirectorySet);
+    catalog::ToolRecord start = Tool(1020111, 191, "启动游戏");
+    start.gameId = 10201;
+    ItemTile* tile = Tile(start);
+    QSignalSpy set(tile, &ItemTile::gameDirectorySet);
     PickerAnswer cancelled{QString()};
     EXPECT_FALSE(tile->ChooseGameDirectory());
     EXPECT_EQ(set.count(), 0);
@@ -207,20 +207,20 @@ TEST_F(ItemTileTest, CancellingTheDialogWritesAndSendsNothing) {
 }
 
 TEST_F(ItemTileTest, OpenDirectoryOpensTheToolFolderOrNothingForAnUnsetGame) {
-    catalog::CGameTool program = Tool(20001, 187);
-    program.DIR = dir_ / "LocalGameTool/20001/";
-    catalog::CGameTool start = Tool(1020111, 191);
-    start.GAMEID = 10201;
+    catalog::ToolRecord program = Tool(20001, 187);
+    program.dir = dir_ / "LocalGameTool/20001/";
+    catalog::ToolRecord start = Tool(1020111, 191);
+    start.gameId = 10201;
     UrlRecorder recorder;
     Choose(Tile(program), QStringLiteral("打开目录"));
     Choose(Tile(start), QStringLiteral("打开目录"));
-    const std::vector<std::string> expected = {program.DIR};
+    const std::vector<std::string> expected = {program.dir};
     EXPECT_EQ(recorder.urls, expected);
 }
 
 TEST_F(ItemTileTest, DescribeAsksForTheIntroductionPageOfTheItem) {
-    CShowBox* tile = Tile(Tool(20001, 187));
-    QSignalSpy describe(tile, &CShowBox::describeRequested);
+    ItemTile* tile = Tile(Tool(20001, 187));
+    QSignalSpy describe(tile, &ItemTile::describeRequested);
     Choose(tile, QStringLiteral("应用说明"));
     ASSERT_EQ(describe.count(), 1);
     EXPECT_EQ(describe.at(0).at(1).toString(),
@@ -228,8 +228,8 @@ TEST_F(ItemTileTest, DescribeAsksForTheIntroductionPageOfTheItem) {
 }
 
 TEST_F(ItemTileTest, TheDeleteMarkSendsWhatDeleteSends) {
-    CShowBox* tile = Tile(Tool(20001, 187));
-    QSignalSpy removal(tile, &CShowBox::deleteRequested);
+    ItemTile* tile = Tile(Tool(20001, 187));
+    QSignalSpy removal(tile, &ItemTile::deleteRequested);
     EXPECT_FALSE(tile->DeleteMarkButton()->isVisible());
     tile->SetDeleteMark(true);
     ASSERT_TRUE(tile->DeleteMarkButton()->isVisible());
@@ -254,13 +254,13 @@ std::vector<int> TextColumns(const QImage& image) {
 }
 
 TEST_F(ItemTileTest, ALongTitleStaysOnOneCentredLineClippedAtBothSides) {
-    CShowBox* tile = Tile(Tool(20001, 187, "非常非常非常长的工具名称一定放不下"));
+    ItemTile* tile = Tile(Tool(20001, 187, "非常非常非常长的工具名称一定放不下"));
     const std::vector<int> columns = TextColumns(Paint(tile));
     ASSERT_FALSE(columns.empty());
     EXPECT_EQ(columns.front(), 2);
     EXPECT_EQ(columns.back(), 75);
 
-    CShowBox* shortTile = Tile(Tool(20002, 187, "工具"));
+    ItemTile* shortTile = Tile(Tool(20002, 187, "工具"));
     const std::vector<int> shortColumns = TextColumns(Paint(shortTile));
     ASSERT_FALSE(shortColumns.empty());
     // Centred: as much room on the left as on the right, give or take a pixel of the glyphs.
@@ -270,9 +270,9 @@ TEST_F(ItemTileTest, ALongTitleStaysOnOneCentredLineClippedAtBothSides) {
 TEST_F(ItemTileTest, TheIconIsDecodedOnceAndReplacedWithANewRecord) {
     dir_.Write("ToolIcon/20001.png", ProgramFixture::Png(QColor(0, 200, 0)));
     dir_.Write("ToolIcon/20001b.png", ProgramFixture::Png(QColor(200, 0, 200)));
-    catalog::CGameTool tool = Tool(20001, 187);
+    catalog::ToolRecord tool = Tool(20001, 187);
     tool.icon = dir_ / "ToolIcon/20001.png";
-    CShowBox* tile = Tile(tool);
+    ItemTile* tile = Tile(tool);
     const QPoint centre(22 + 16, 14 + 16);
     EXPECT_EQ(Paint(tile).pixelColor(centre), QColor(0, 200, 0));
 
@@ -287,11 +287,11 @@ TEST_F(ItemTileTest, TheIconIsDecodedOnceAndReplacedWithANewRecord) {
 
 TEST_F(ItemTileTest, AnUndecodableIconLeavesTheIconAreaEmpty) {
     dir_.Write("ToolIcon/20001.png", "not a picture");
-    catalog::CGameTool tool = Tool(20001, 187, "工具");
+    catalog::ToolRecord tool = Tool(20001, 187, "工具");
     tool.icon = dir_ / "ToolIcon/20001.png";
     const QImage image = Paint(Tile(tool));
     const QImage blank = [&] {
-        catalog::CGameTool none = tool;
+        catalog::ToolRecord none = tool;
         none.icon = dir_ / "ToolIcon/missing.png";
         return Paint(Tile(none));
     }();
@@ -300,7 +300,7 @@ TEST_F(ItemTileTest, AnUndecodableIconLeavesTheIconAreaEmpty) {
 }
 
 TEST_F(ItemTileTest, HoverDrawsTheSecondFrameUntilTheMouseLeaves) {
-    CShowBox* tile = Tile(Tool(20001, 187));
+    ItemTile* tile = Tile(Tool(20001, 187));
     const QImage normal = Paint(tile);
     QEnterEvent enter(QPointF(30, 30), QPointF(30, 30), tile->mapToGlobal(QPointF(30, 30)));
     QApplication::sendEvent(tile, &enter);
@@ -314,7 +314,7 @@ TEST_F(ItemTileTest, HoverDrawsTheSecondFrameUntilTheMouseLeaves) {
 }
 
 TEST_F(ItemTileTest, TheTipIsTheItemDescription) {
-    CShowBox* tile = Tile(Tool(20001, 187));
+    ItemTile* tile = Tile(Tool(20001, 187));
     EXPECT_EQ(tile->toolTip(), QStringLiteral("说明文字"));
     EXPECT_EQ(Paint(tile).pixelColor(0, 40), kBackground);
 }

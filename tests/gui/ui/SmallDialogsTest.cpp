@@ -12,17 +12,17 @@
 #include "catalog/LauncherConfig.h"
 #include "catalog/UserSettings.h"
 #include "platform/Shell.h"
-#include "ui/CBusyBox.h"
-#include "ui/CDialogAbout.h"
-#include "ui/CDlgUpInfo.h"
+#include "ui/AboutBox.h"
+#include "ui/BusyBox.h"
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
+#include "ui/UpgradeReport.h"
 
 namespace {
 
-using ui::CBusyBox;
-using ui::CDialogAbout;
-using ui::CDlgUpInfo;
+using ui::AboutBox;
+using ui::BusyBox;
+using ui::UpgradeReport;
 
 // Pixels of `rect` in `image` that satisfy `test`.
 template <typename Test>
@@ -41,9 +41,8 @@ bool IsTextBlack(const QColor& c) {
 }
 
 TEST(AboutBoxTest, ShowsVersionAndLinkAtItsSize) {
-    auto* about =
-        new CDialogAbout(QStringLiteral("2.3.1"), QStringLiteral("http://ravik.test/desk/"));
-    QPointer<CDialogAbout> guard(about);
+    auto* about = new AboutBox(QStringLiteral("2.3.1"), QStringLiteral("http://ravik.test/desk/"));
+    QPointer<AboutBox> guard(about);
     about->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
     EXPECT_EQ(about->size(), QSize(360, 200));
@@ -57,8 +56,8 @@ TEST(AboutBoxTest, ShowsVersionAndLinkAtItsSize) {
 }
 
 TEST(AboutBoxTest, CloseButtonClosesAndDeletesTheBox) {
-    auto* about = new CDialogAbout(QString(), QStringLiteral("http://ravik.test/desk/"));
-    QPointer<CDialogAbout> guard(about);
+    auto* about = new AboutBox(QString(), QStringLiteral("http://ravik.test/desk/"));
+    QPointer<AboutBox> guard(about);
     about->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
     QTest::mouseClick(about->CloseButton(), Qt::LeftButton, {}, QPoint(9, 9));
@@ -67,7 +66,7 @@ TEST(AboutBoxTest, CloseButtonClosesAndDeletesTheBox) {
 }
 
 TEST(AboutBoxTest, MissingVersionShowsEmptyText) {
-    CDialogAbout about(QString(), QStringLiteral("http://ravik.test/desk/"));
+    AboutBox about(QString(), QStringLiteral("http://ravik.test/desk/"));
     about.setAttribute(Qt::WA_DeleteOnClose, false);
     EXPECT_TRUE(about.VersionLabel()->text().isEmpty());
 }
@@ -90,7 +89,7 @@ TEST(AboutBoxTest, VersionFromTheSettingsFileAndSiteFromTheConfiguration) {
         }
         catalog::LauncherConfig config;
         config.productUrl = "http://site.test";
-        CDialogAbout about(catalog::UserSettings(programDir), config);
+        AboutBox about(catalog::UserSettings(programDir), config);
         about.setAttribute(Qt::WA_DeleteOnClose, false);
         EXPECT_EQ(about.VersionLabel()->text(), QString::fromUtf8(c.version)) << c.name;
         EXPECT_EQ(about.SiteUrl(), QStringLiteral("http://site.test/desk/")) << c.name;
@@ -99,7 +98,7 @@ TEST(AboutBoxTest, VersionFromTheSettingsFileAndSiteFromTheConfiguration) {
 
 TEST(AboutBoxTest, PressOnTheLinkOpensTheSiteWithHandCursor) {
     UrlRecorder recorder;
-    CDialogAbout about(QStringLiteral("1.0"), QStringLiteral("http://ravik.test/desk/"));
+    AboutBox about(QStringLiteral("1.0"), QStringLiteral("http://ravik.test/desk/"));
     about.setAttribute(Qt::WA_DeleteOnClose, false);
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
@@ -130,8 +129,8 @@ class UpgradeMessageTest : public testing::TestWithParam<UpgradeCase> {};
 
 TEST_P(UpgradeMessageTest, FillsOldThenNewVersion) {
     const UpgradeCase& c = GetParam();
-    EXPECT_EQ(CDlgUpInfo::UpgradeMessage(QString::fromUtf8(c.oldVersion),
-                                         QString::fromUtf8(c.newVersion)),
+    EXPECT_EQ(UpgradeReport::UpgradeMessage(QString::fromUtf8(c.oldVersion),
+                                            QString::fromUtf8(c.newVersion)),
               QString::fromUtf8(c.message));
 }
 
@@ -145,7 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(UpgradeReportTest, LayoutAndBothButtonsClose) {
     for (int which = 0; which < 2; ++which) {
-        CDlgUpInfo report(CDlgUpInfo::UpgradeMessage(QStringLiteral("1.0"), QStringLiteral("1.1")));
+        UpgradeReport report(
+            UpgradeReport::UpgradeMessage(QStringLiteral("1.0"), QStringLiteral("1.1")));
         report.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&report));
         EXPECT_EQ(report.size(), QSize(360, 200));
@@ -188,7 +188,7 @@ void WriteBusyImages(const std::string& dir, bool strip, bool background) {
 TEST(BusyBoxTest, FrameSequenceWrapsAfterTheTenth) {
     TempDir dir;
     WriteBusyImages(dir.path().string(), true, true);
-    CBusyBox box(QString::fromStdString(dir.path().string() + "/"));
+    BusyBox box(QString::fromStdString(dir.path().string() + "/"));
     EXPECT_EQ(box.size(), QSize(230, 98));
     std::vector<int> frames{box.Frame()};
     for (int i = 0; i < 12; ++i) {
@@ -201,7 +201,7 @@ TEST(BusyBoxTest, FrameSequenceWrapsAfterTheTenth) {
 TEST(BusyBoxTest, DrawsTheCurrentFrameAtItsPlace) {
     TempDir dir;
     WriteBusyImages(dir.path().string(), true, true);
-    CBusyBox box(QString::fromStdString(dir.path().string() + "/"));
+    BusyBox box(QString::fromStdString(dir.path().string() + "/"));
     for (int i = 0; i < 3; ++i) {
         box.Advance();
     }
@@ -217,7 +217,7 @@ TEST(BusyBoxTest, MissingImagesLeaveThemOutButKeepTheText) {
     for (int missing = 0; missing < 2; ++missing) {
         TempDir dir;
         WriteBusyImages(dir.path().string(), missing != 0, missing == 0);
-        CBusyBox box(QString::fromStdString(dir.path().string() + "/"));
+        BusyBox box(QString::fromStdString(dir.path().string() + "/"));
         EXPECT_EQ(box.Strip().isNull(), missing == 0);
         EXPECT_EQ(box.Background().isNull(), missing != 0);
         box.Advance();

@@ -11,44 +11,44 @@
 namespace {
 
 using ui::WebBoxRegister;
-using ui::WebPageBox;
+using ui::WebPageSize;
 using Urls = std::vector<std::string>;
 
 const QString kProduct = QStringLiteral("http://p.test/");
 const std::string kLoading = "http://p.test/load/LoadingPage.htm?q=";
 
-catalog::CGameTool Item(std::uint32_t id, std::uint32_t type, const char* url) {
-    catalog::CGameTool item;
+catalog::ToolRecord Item(std::uint32_t id, std::uint32_t type, const char* url) {
+    catalog::ToolRecord item;
     item.id = id;
-    item.TYPE = type;
-    item.TITLE = "攻略";
-    item.URL = url;
+    item.type = type;
+    item.title = "攻略";
+    item.url = url;
     return item;
 }
 
 TEST(WebPagesInBrowserTest, ItemPagesOpenThroughTheLoadingPage) {
     const struct {
         const char* url;
-        WebPageBox box;
+        WebPageSize box;
         Urls opened;
     } cases[] = {
-        {"http://pages.test/guide", WebPageBox::Small, {kLoading + "pages.test/guide"}},
-        {"pages.test/map", WebPageBox::Large, {kLoading + "pages.test/map"}},
+        {"http://pages.test/guide", WebPageSize::Small, {kLoading + "pages.test/guide"}},
+        {"pages.test/map", WebPageSize::Large, {kLoading + "pages.test/map"}},
         {"https://pages.test/x?y=1&z=2",
-         WebPageBox::Small,
+         WebPageSize::Small,
          {kLoading + "https://pages.test/x?y=1&z=2"}},
-        {"pages.test:8080/x", WebPageBox::Small, {kLoading + "pages.test:8080/x"}},
+        {"pages.test:8080/x", WebPageSize::Small, {kLoading + "pages.test:8080/x"}},
         // Encoded as the web view would have sent it.
         {"http://pages.test/新手 攻略",
-         WebPageBox::Large,
+         WebPageSize::Large,
          {kLoading + "pages.test/%E6%96%B0%E6%89%8B%20%E6%94%BB%E7%95%A5"}},
         // Not a web address: the browser never hears of it.
-        {"file:///etc/passwd", WebPageBox::Small, {}},
-        {"javascript:alert(1)", WebPageBox::Large, {}},
-        {"C:\\Windows\\notepad.exe", WebPageBox::Small, {}},
-        {"\\\\server\\share\\run.exe", WebPageBox::Small, {}},
-        {"/usr/bin/xterm", WebPageBox::Small, {}},
-        {"", WebPageBox::Small, {}},
+        {"file:///etc/passwd", WebPageSize::Small, {}},
+        {"javascript:alert(1)", WebPageSize::Large, {}},
+        {"C:\\Windows\\notepad.exe", WebPageSize::Small, {}},
+        {"\\\\server\\share\\run.exe", WebPageSize::Small, {}},
+        {"/usr/bin/xterm", WebPageSize::Small, {}},
+        {"", WebPageSize::Small, {}},
     };
     for (const auto& c : cases) {
         UrlRecorder browser;
@@ -65,9 +65,9 @@ TEST(WebPagesInBrowserTest, ItemPagesOpenThroughTheLoadingPage) {
 TEST(WebPagesInBrowserTest, EveryRunOpensThePageAgain) {
     UrlRecorder browser;
     WebBoxRegister reg;
-    const catalog::CGameTool item = Item(302, catalog::kTypeLargeWebBox, "http://pages.test/map");
+    const catalog::ToolRecord item = Item(302, catalog::kTypeLargeWebBox, "http://pages.test/map");
     for (int run = 0; run < 2; ++run) {
-        ui::OpenItemPage(item, WebPageBox::Large, QStringLiteral("地图"), kProduct, reg);
+        ui::OpenItemPage(item, WebPageSize::Large, QStringLiteral("地图"), kProduct, reg);
     }
     EXPECT_EQ(browser.urls, Urls(2, kLoading + "pages.test/map"));
     EXPECT_NE(reg.State(302), WebBoxRegister::kOpen);
@@ -87,7 +87,7 @@ TEST(WebPagesInBrowserTest, AProductServerThatIsNotAWebAddressOpensNothing) {
         UrlRecorder browser;
         WebBoxRegister reg;
         ui::OpenItemPage(Item(303, catalog::kTypeSmallWebBox, "http://pages.test/guide"),
-                         WebPageBox::Small, QStringLiteral("攻略"), QString::fromUtf8(product),
+                         WebPageSize::Small, QStringLiteral("攻略"), QString::fromUtf8(product),
                          reg);
         ui::OpenIntroductionPage(QStringLiteral("攻略"), 303, QString::fromUtf8(product),
                                  QStringLiteral("http://d.test"));

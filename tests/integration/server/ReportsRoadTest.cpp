@@ -24,10 +24,10 @@ TEST(ReportsRoad, ReportsArriveWithTheirFields) {
     }
     server::ClientConfig config;
     config.port = server.Port();
-    catalog::CGameTool tool;
+    catalog::ToolRecord tool;
     tool.id = 30301;
-    tool.GAMEID = 101;
-    tool.TYPE = 192;
+    tool.gameId = 101;
+    tool.type = 192;
     EXPECT_TRUE(server::SendRunReport(config, tool));
     server::ServerClient client(config);
     EXPECT_TRUE(server::SendFeedback(client, 0, 20301, "无法运行，需要更新，杀软报毒"));
@@ -81,9 +81,9 @@ TEST(ReportsRoad, ManyClientsAtOnceAreAllAnswered) {
         clients.emplace_back([&] {
             server::ServerClient client(config);
             for (int i = 0; i < 4; ++i) {
-                catalog::CGameTool tool;
+                catalog::ToolRecord tool;
                 tool.id = 20301;
-                tool.TYPE = 187;
+                tool.type = 187;
                 answered += server::SendRunReport(config, tool) ? 1 : 0;
             }
         });

@@ -86,7 +86,7 @@ TEST_F(SyncRoad, SyncFillsAnEmptyProgramDirectory) {
         games.push_back(game.id);
     }
     EXPECT_EQ(games, (std::vector<uint32_t>{103, 101, 102}));
-    const catalog::CNetGame* jiuzhou = catalog::FindGame(catalog.Games(), 101);
+    const catalog::GameRecord* jiuzhou = catalog::FindGame(catalog.Games(), 101);
     ASSERT_NE(jiuzhou, nullptr);
     ASSERT_TRUE(jiuzhou->display);
     ASSERT_EQ(jiuzhou->display->size(), 5u);

@@ -15,7 +15,7 @@ TEST_F(CatalogLoad, GamesWithoutIconFileAreLeftOut) {
     EXPECT_EQ(cat.LoadGames(), 2u);
     ASSERT_EQ(cat.Games().size(), 2u);
     EXPECT_EQ(cat.Games()[0].id, 12u);
-    EXPECT_EQ(cat.Games()[0].TITLE, "甲");
+    EXPECT_EQ(cat.Games()[0].title, "甲");
     EXPECT_EQ(cat.Games()[0].icon, P("GameIcon/12.png"));
     EXPECT_EQ(cat.Games()[1].id, 56u);
     EXPECT_EQ(FindGameOfTool(cat.Games(), 340), nullptr);
@@ -31,19 +31,19 @@ TEST_F(CatalogLoad, GameToolsGroupedByType) {
                 {5, 0, "bad"},
                 {6, 193, "bad"}});
     cat.LoadGames();
-    const CNetGame& g = cat.Games().at(0);
+    const GameRecord& g = cat.Games().at(0);
     EXPECT_EQ(Ids(*g.tools), (std::vector<uint32_t>{2, 4, 1, 3}));
     EXPECT_EQ(Ids(*g.display), (std::vector<uint32_t>{1211, 1222, 1233, 1244, 2, 4, 1, 3}));
-    for (const CGameTool& t : *g.tools) {
-        EXPECT_EQ(t.GAMEID, 12u);
-        EXPECT_EQ(t.DIR, P("LocalGameTool/" + std::to_string(t.id) + "/"));
+    for (const ToolRecord& t : *g.tools) {
+        EXPECT_EQ(t.gameId, 12u);
+        EXPECT_EQ(t.dir, P("LocalGameTool/" + std::to_string(t.id) + "/"));
     }
 }
 
 TEST_F(CatalogLoad, FixedEntriesOfAGame) {
     WriteGames({{1234, "甲"}});
     cat.LoadGames();
-    const CNetGame& g = cat.Games().at(0);
+    const GameRecord& g = cat.Games().at(0);
     EXPECT_TRUE(g.tools->empty());
     ASSERT_EQ(g.display->size(), 4u);
     struct Expected {
@@ -60,16 +60,16 @@ TEST_F(CatalogLoad, FixedEntriesOfAGame) {
         {123444, "资料专区", 189, "http://show/1234", P("ToolIcon/defaultC.png")},
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        const CGameTool& e = (*g.display)[i];
+        const ToolRecord& e = (*g.display)[i];
         EXPECT_EQ(e.id, expected[i].id);
-        EXPECT_EQ(e.TITLE, expected[i].caption);
-        EXPECT_EQ(e.INFO, expected[i].caption);
-        EXPECT_EQ(e.TYPE, expected[i].type);
-        EXPECT_EQ(e.URL, expected[i].url);
+        EXPECT_EQ(e.title, expected[i].caption);
+        EXPECT_EQ(e.info, expected[i].caption);
+        EXPECT_EQ(e.type, expected[i].type);
+        EXPECT_EQ(e.url, expected[i].url);
         EXPECT_EQ(e.icon, expected[i].icon);
-        EXPECT_EQ(e.GAMEID, 1234u);
-        EXPECT_EQ(e.INSTALLED, 0);
-        EXPECT_EQ(e.DIR, "");
+        EXPECT_EQ(e.gameId, 1234u);
+        EXPECT_EQ(e.installed, 0);
+        EXPECT_EQ(e.dir, "");
     }
 }
 
@@ -110,8 +110,8 @@ TEST_F(CatalogLoad, ToolIconsAndInstalledFlag) {
                                     {"TYPE", "1", std::to_string(c.type)},
                                     {"INSTALLED", "1", c.installed}});
         ASSERT_EQ(cat.LoadGeneralTools(), 1u);
-        const CGameTool& t = cat.GeneralTools()[0];
-        EXPECT_EQ(t.INSTALLED, c.expectInstalled) << c.type << " " << c.installed;
+        const ToolRecord& t = cat.GeneralTools()[0];
+        EXPECT_EQ(t.installed, c.expectInstalled) << c.type << " " << c.installed;
         EXPECT_EQ(t.icon, c.icon) << c.type << " " << c.installed;
     }
 }
@@ -119,15 +119,15 @@ TEST_F(CatalogLoad, ToolIconsAndInstalledFlag) {
 TEST_F(CatalogLoad, MissingKeysReadAsNullAndZero) {
     WriteKeys("Normalcfg.dat", {{"NormalTool", "SIZE", "1"}, {"TYPE", "1", "189"}});
     ASSERT_EQ(cat.LoadGeneralTools(), 1u);
-    const CGameTool& t = cat.GeneralTools()[0];
+    const ToolRecord& t = cat.GeneralTools()[0];
     EXPECT_EQ(t.id, 0u);
-    for (const std::string* text : {&t.TITLE, &t.INFO, &t.EXENAME, &t.URL, &t.VERSION, &t.PNGURL}) {
+    for (const std::string* text : {&t.title, &t.info, &t.exeName, &t.url, &t.version, &t.pngUrl}) {
         EXPECT_EQ(*text, "NULL");
     }
-    EXPECT_EQ(t.SCALE, 0);
-    EXPECT_EQ(t.TIME, 0u);
-    EXPECT_EQ(t.GAMEID, 0u);
-    EXPECT_EQ(t.GAMEDIR, "");
+    EXPECT_EQ(t.scale, 0);
+    EXPECT_EQ(t.time, 0u);
+    EXPECT_EQ(t.gameId, 0u);
+    EXPECT_EQ(t.gameDir, "");
 }
 
 TEST_F(CatalogLoad, TextsAreCutTo259Units) {
@@ -136,8 +136,8 @@ TEST_F(CatalogLoad, TextsAreCutTo259Units) {
                                 {"TITLE", "1", std::string(300, 'x')},
                                 {"INFO", "1", std::string(300 * 3, 'y') + "游"}});
     cat.LoadGeneralTools();
-    EXPECT_EQ(cat.GeneralTools()[0].TITLE, std::string(259, 'x'));
-    EXPECT_EQ(cat.GeneralTools()[0].INFO, std::string(259, 'y'));
+    EXPECT_EQ(cat.GeneralTools()[0].title, std::string(259, 'x'));
+    EXPECT_EQ(cat.GeneralTools()[0].info, std::string(259, 'y'));
 }
 
 TEST_F(CatalogLoad, MissingFilesGiveEmptyLists) {
@@ -202,11 +202,11 @@ TEST_F(CatalogLoad, UsedStartEntryTakesGameTitleAndIcon) {
                               {"TYPE", "3", "0"}});
     cat.LoadGames();
     ASSERT_EQ(cat.LoadUsed(), 2u);
-    EXPECT_EQ(cat.Used()[0].TITLE, "神域传说");
+    EXPECT_EQ(cat.Used()[0].title, "神域传说");
     EXPECT_EQ(cat.Used()[0].icon, P("GameIcon/1234.png"));
-    EXPECT_EQ(cat.Used()[1].TITLE, "启动游戏") << "game no longer listed";
+    EXPECT_EQ(cat.Used()[1].title, "启动游戏") << "game no longer listed";
     EXPECT_EQ(cat.Used()[1].icon, P("GameIcon/5678.png"));
-    EXPECT_EQ(cat.Used()[0].PNGURL, "");
+    EXPECT_EQ(cat.Used()[0].pngUrl, "");
 }
 
 // Catalog files as users' machines hold them, in a program directory whose name is Chinese and
@@ -238,7 +238,7 @@ TEST(CatalogEncodings, EachEncodingLoadsFromAChineseDirectoryAndKeepsItsEncoding
 
         catalog::Catalog cat(programDir);
         ASSERT_EQ(cat.LoadGeneralTools(), 1u);
-        EXPECT_EQ(cat.GeneralTools()[0].TITLE, "存档备份");
+        EXPECT_EQ(cat.GeneralTools()[0].title, "存档备份");
 
         catalog::IniFile file = catalog::IniFile::Load(programDir + "Normalcfg.dat");
         file.Set("TITLE", "1", "硬件信息");
@@ -247,7 +247,7 @@ TEST(CatalogEncodings, EachEncodingLoadsFromAChineseDirectoryAndKeepsItsEncoding
         EXPECT_EQ(saved.substr(0, c.bom.size()), c.bom);
         EXPECT_NE(saved.find(encode("硬件信息", c.encoding)), std::string::npos);
         EXPECT_EQ(cat.LoadGeneralTools(), 1u);
-        EXPECT_EQ(cat.GeneralTools()[0].TITLE, "硬件信息");
+        EXPECT_EQ(cat.GeneralTools()[0].title, "硬件信息");
     }
 }
 

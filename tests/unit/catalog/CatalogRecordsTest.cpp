@@ -1,21 +1,21 @@
 #include <gtest/gtest.h>
 
-#include "catalog/CGameTool.h"
-#include "catalog/CNetGame.h"
+#include "catalog/GameRecord.h"
+#include "catalog/ToolRecord.h"
 
 using namespace catalog;
 
 namespace {
 
-CGameTool Tool(uint32_t id) {
-    CGameTool t;
+ToolRecord Tool(uint32_t id) {
+    ToolRecord t;
     t.id = id;
-    t.TYPE = kTypeProgram;
+    t.type = kTypeProgram;
     return t;
 }
 
-CNetGame Game(uint32_t id, std::vector<uint32_t> toolIds) {
-    CNetGame g;
+GameRecord Game(uint32_t id, std::vector<uint32_t> toolIds) {
+    GameRecord g;
     g.id = id;
     g.tools = std::make_shared<ToolList>();
     g.display = std::make_shared<ToolList>();
@@ -29,10 +29,10 @@ CNetGame Game(uint32_t id, std::vector<uint32_t> toolIds) {
 
 TEST(FindGame, FirstMatchAndNeverIdZero) {
     GameList games = {Game(0, {}), Game(5, {}), Game(5, {}), Game(9, {})};
-    games[1].TITLE = "first five";
+    games[1].title = "first five";
     EXPECT_EQ(FindGame(games, 0), nullptr);
     ASSERT_NE(FindGame(games, 5), nullptr);
-    EXPECT_EQ(FindGame(games, 5)->TITLE, "first five");
+    EXPECT_EQ(FindGame(games, 5)->title, "first five");
     EXPECT_EQ(FindGame(games, 9), &games[3]);
     EXPECT_EQ(FindGame(games, 4), nullptr);
     EXPECT_EQ(FindGame(GameList{}, 5), nullptr);
@@ -52,26 +52,26 @@ TEST(FindGameOfTool, SearchesToolListsOnly) {
 
 TEST(FindTool, GivesOneBasedPositionOfFirstMatch) {
     ToolList list = {Tool(7), Tool(8), Tool(8), Tool(9)};
-    list[1].TITLE = "first eight";
+    list[1].title = "first eight";
     auto found = FindTool(list, 8);
     ASSERT_TRUE(found);
     EXPECT_EQ(found.position, 2u);
-    EXPECT_EQ(found.record->TITLE, "first eight");
+    EXPECT_EQ(found.record->title, "first eight");
     EXPECT_EQ(FindTool(list, 7).position, 1u);
     EXPECT_FALSE(FindTool(list, 10));
     EXPECT_EQ(FindTool(list, 10).position, 0u);
     EXPECT_FALSE(FindTool(ToolList{}, 7));
 }
 
-TEST(CNetGame, CopiesShareTheirToolLists) {
-    CNetGame original = Game(12, {300});
-    CNetGame copy = original;
-    copy.TITLE = "changed";
+TEST(GameRecord, CopiesShareTheirToolLists) {
+    GameRecord original = Game(12, {300});
+    GameRecord copy = original;
+    copy.title = "changed";
     copy.tools->push_back(Tool(301));
-    (*copy.display)[0].INSTALLED = 1;
-    EXPECT_NE(original.TITLE, copy.TITLE);
+    (*copy.display)[0].installed = 1;
+    EXPECT_NE(original.title, copy.title);
     EXPECT_EQ(original.tools->size(), 2u);
-    EXPECT_EQ((*original.display)[0].INSTALLED, 1);
+    EXPECT_EQ((*original.display)[0].installed, 1);
 }
 
 TEST(FixedEntries, IdsAndKinds) {

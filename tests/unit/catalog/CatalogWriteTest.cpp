@@ -19,35 +19,35 @@ class CatalogWrite : public CatalogFixture {
         return out;
     }
 
-    CGameTool Tool(uint32_t id, uint32_t type, const std::string& title, uint32_t time = 0) {
-        CGameTool t;
+    ToolRecord Tool(uint32_t id, uint32_t type, const std::string& title, uint32_t time = 0) {
+        ToolRecord t;
         t.id = id;
-        t.TYPE = type;
-        t.TITLE = title;
-        t.INFO = title + "说明";
-        t.TIME = time;
+        t.type = type;
+        t.title = title;
+        t.info = title + "说明";
+        t.time = time;
         return t;
     }
 
-    CNetGame Game(uint32_t id, const std::string& title, uint32_t time = 0) {
-        CNetGame g;
+    GameRecord Game(uint32_t id, const std::string& title, uint32_t time = 0) {
+        GameRecord g;
         g.id = id;
-        g.TITLE = title;
-        g.TIME = time;
+        g.title = title;
+        g.time = time;
         return g;
     }
 };
 
 TEST_F(CatalogWrite, GeneralToolsFileLayout) {
-    CGameTool a = Tool(5, 187, "甲", 100);
-    a.EXENAME = "a.exe";
-    a.URL = "http://u/5.zip";
-    a.VERSION = "1.0";
-    a.SCALE = 3;
-    a.DIR = cat.ToolDirectory(5);
-    a.INSTALLED = 1;
-    CGameTool b = Tool(6, 191, "乙", 200);
-    b.PNGURL = "http://u/6.png";
+    ToolRecord a = Tool(5, 187, "甲", 100);
+    a.exeName = "a.exe";
+    a.url = "http://u/5.zip";
+    a.version = "1.0";
+    a.scale = 3;
+    a.dir = cat.ToolDirectory(5);
+    a.installed = 1;
+    ToolRecord b = Tool(6, 191, "乙", 200);
+    b.pngUrl = "http://u/6.png";
     cat.GeneralTools() = {a, b};
     ASSERT_TRUE(cat.WriteTools(0).ok());
     const std::string expected =
@@ -64,8 +64,8 @@ TEST_F(CatalogWrite, GeneralToolsFileLayout) {
 TEST_F(CatalogWrite, GameToolFileLayout) {
     WriteGames({{12, "甲"}});
     cat.LoadGames();
-    CGameTool t = Tool(300, 189, "攻略");
-    t.GAMEDIR = "gd";
+    ToolRecord t = Tool(300, 189, "攻略");
+    t.gameDir = "gd";
     cat.Games()[0].tools->push_back(t);
     ASSERT_TRUE(cat.WriteTools(12).ok());
     const std::string expected =
@@ -79,13 +79,13 @@ TEST_F(CatalogWrite, GameToolFileLayout) {
 
 TEST_F(CatalogWrite, GamesFileLayoutLeavesProgramPathsAlone) {
     ASSERT_TRUE(cat.SetGameDirectory(12, "C:\\g\\a.exe").ok());
-    CNetGame g = Game(12, "甲", 50);
-    g.INFO = "介绍";
-    g.EXENAME = "a.exe";
-    g.DOWNURL = "http://d";
-    g.SHOWWEB = "http://s";
-    g.SITE = "http://o";
-    g.PNG = "http://p/12.png";
+    GameRecord g = Game(12, "甲", 50);
+    g.info = "介绍";
+    g.exeName = "a.exe";
+    g.downUrl = "http://d";
+    g.showWeb = "http://s";
+    g.site = "http://o";
+    g.png = "http://p/12.png";
     cat.Games() = {g};
     ASSERT_TRUE(cat.WriteGames().ok());
     const std::string expected =
@@ -98,9 +98,9 @@ TEST_F(CatalogWrite, GamesFileLayoutLeavesProgramPathsAlone) {
 }
 
 TEST_F(CatalogWrite, UsedFileLayoutFromTheFirstAdd) {
-    CGameTool t = Tool(42, 187, "工具", 77);
-    t.GAMEID = 3;
-    t.DIR = "d";
+    ToolRecord t = Tool(42, 187, "工具", 77);
+    t.gameId = 3;
+    t.dir = "d";
     ASSERT_TRUE(cat.AddUsed(t).ok());
     const std::string expected =
         Section("TOOL", {"TIME=77", "1=42", "SIZE=1"}) + Section("TITLE", {"1=工具"}) +
@@ -130,8 +130,8 @@ TEST_F(CatalogWrite, RoundTripKeepsEveryKeyAndLine) {
     ASSERT_TRUE(cat.WriteTools(0).ok());
     ASSERT_EQ(cat.LoadGeneralTools(), 2u);
     EXPECT_EQ(cat.GeneralTools(), before);
-    EXPECT_EQ(before[1].PNGURL, "http://x/6.png");
-    EXPECT_EQ(before[0].SCALE, 9);
+    EXPECT_EQ(before[1].pngUrl, "http://x/6.png");
+    EXPECT_EQ(before[0].scale, 9);
     EXPECT_EQ(Value("Normalcfg.dat", "VENDOR", "unknown"), "key");
     EXPECT_EQ(Value("Normalcfg.dat", "TITLE", "3"), "beyond size");
     EXPECT_EQ(Value("Normalcfg.dat", "NormalTool", "3"), "7");
@@ -151,12 +151,12 @@ TEST_F(CatalogWrite, GamesRoundTrip) {
     again.LoadGames();
     ASSERT_EQ(again.Games().size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
-        const CNetGame& a = cat.Games()[i];
-        const CNetGame& b = again.Games()[i];
-        EXPECT_EQ(std::tie(a.id, a.TITLE, a.INFO, a.DOWNURL, a.SHOWWEB, a.SITE, a.PNG, a.EXENAME,
-                           a.TIME, a.icon),
-                  std::tie(b.id, b.TITLE, b.INFO, b.DOWNURL, b.SHOWWEB, b.SITE, b.PNG, b.EXENAME,
-                           b.TIME, b.icon));
+        const GameRecord& a = cat.Games()[i];
+        const GameRecord& b = again.Games()[i];
+        EXPECT_EQ(std::tie(a.id, a.title, a.info, a.downUrl, a.showWeb, a.site, a.png, a.exeName,
+                           a.time, a.icon),
+                  std::tie(b.id, b.title, b.info, b.downUrl, b.showWeb, b.site, b.png, b.exeName,
+                           b.time, b.icon));
         EXPECT_EQ(*a.tools, *b.tools);
         EXPECT_EQ(*a.display, *b.display);
     }
@@ -196,11 +196,11 @@ TEST_F(CatalogWrite, PutGameOfAListedGameKeepsItsTools) {
     WriteGames({{1, "a"}, {2, "b"}});
     WriteTools("GameTool/2.dat", "TOOL", {{20, 187, "t"}});
     cat.LoadGames();
-    CNetGame tileCopy = cat.Games()[1];
-    CNetGame changed = Game(2, "新名字");
+    GameRecord tileCopy = cat.Games()[1];
+    GameRecord changed = Game(2, "新名字");
     ASSERT_TRUE(cat.PutGame(changed, 1).ok());
-    const CNetGame& stored = cat.Games()[1];
-    EXPECT_EQ(stored.TITLE, "新名字");
+    const GameRecord& stored = cat.Games()[1];
+    EXPECT_EQ(stored.title, "新名字");
     ASSERT_TRUE(stored.tools && stored.display);
     EXPECT_EQ(Ids(*stored.tools), std::vector<uint32_t>{20});
     EXPECT_EQ(stored.display->size(), 5u);
@@ -231,7 +231,7 @@ TEST_F(CatalogWrite, PutToolReplacesOrAddsWithinTheLimit) {
         auto found = FindTool(cat.GeneralTools(), c.id);
         ASSERT_TRUE(found);
         EXPECT_EQ(found.position, c.expectedPosition) << c.listSize;
-        EXPECT_EQ(found.record->TITLE, "new");
+        EXPECT_EQ(found.record->title, "new");
         EXPECT_EQ(cat.GeneralTools().size(), c.expectedSize);
         if (c.listSize == 1000) {
             EXPECT_EQ(cat.GeneralTools()[1000].id, 1000u);
@@ -248,7 +248,7 @@ TEST_F(CatalogWrite, PutToolIntoAGame) {
     EXPECT_FALSE(std::filesystem::exists(P("GameTool/34.dat")));
     EXPECT_EQ(Value("usercfg.dat", "ravikver", "lasttime"), "<missing>");
 
-    CNetGame added = Game(56, "新游戏");
+    GameRecord added = Game(56, "新游戏");
     ASSERT_TRUE(cat.PutGame(added, 1000).ok());
     ASSERT_TRUE(cat.PutTool(56, Tool(560, 191, "x", 5)).ok());
     EXPECT_EQ(Value("GameTool/56.dat", "TOOL", "1"), "560");
@@ -306,7 +306,7 @@ TEST_F(CatalogWrite, GameWaitingForItsIconStaysInTheFile) {
     Catalog reloaded(dir.dir());
     reloaded.LoadGames();
     ASSERT_EQ(reloaded.Games().size(), 4u);
-    EXPECT_EQ(reloaded.Games()[3].TITLE, "等图标");
+    EXPECT_EQ(reloaded.Games()[3].title, "等图标");
 
     // The data server removing the waiting game removes it from the file.
     std::filesystem::remove(P("GameIcon/2.png"));
@@ -379,7 +379,7 @@ TEST_F(CatalogWrite, BatchKeepsTheOrderOfChangesToOneFile) {
         ASSERT_TRUE(cat.DropGame(12).ok()) << "the game goes after its tool change";
         ASSERT_TRUE(cat.PutTool(0, Tool(3, 187, "c")).ok());
         // A single-key write in the same batch sees the tool added just before.
-        CGameTool installed = Tool(3, 187, "c");
+        ToolRecord installed = Tool(3, 187, "c");
         ASSERT_TRUE(cat.MarkInstalled(installed).outcome.ok());
         ASSERT_TRUE(cat.AddUsed(Tool(3, 187, "c")).ok());
         EXPECT_EQ(cat.LoadUsed(), 1u) << "a reload in the batch sees the batch's changes";

@@ -26,11 +26,11 @@ class UsedList : public CatalogFixture {
         cat.LoadUsed();
     }
 
-    CGameTool Record(uint32_t id, uint32_t time = 0) {
-        CGameTool t;
+    ToolRecord Record(uint32_t id, uint32_t time = 0) {
+        ToolRecord t;
         t.id = id;
-        t.TYPE = kTypeProgram;
-        t.TIME = time;
+        t.type = kTypeProgram;
+        t.time = time;
         return t;
     }
 };
@@ -45,7 +45,7 @@ TEST_F(UsedList, AddAppendsAndStampsTheFile) {
     Catalog reloaded(dir.dir());
     reloaded.LoadAll();
     EXPECT_EQ(Ids(reloaded.Used()), (std::vector<uint32_t>{3, 301, 123411, 77}));
-    EXPECT_EQ(reloaded.Used()[2].TITLE, "神域传说");
+    EXPECT_EQ(reloaded.Used()[2].title, "神域传说");
 }
 
 TEST_F(UsedList, AddBeyondTheLimitTakesTheLastPlace) {
@@ -89,7 +89,7 @@ TEST_F(UsedList, GeneralToolInstalledChangesOnlyItsKeys) {
     const std::string normalBefore = dir.Read("Normalcfg.dat");
     ItemChange change = cat.MarkInstalled(*FindTool(cat.GeneralTools(), 3).record);
     ASSERT_TRUE(change.outcome.ok());
-    EXPECT_EQ(change.record.INSTALLED, 1);
+    EXPECT_EQ(change.record.installed, 1);
     EXPECT_EQ(change.record.icon, P("ToolIcon/3.png"));
     EXPECT_EQ(change.usedPosition, 1u);
     EXPECT_EQ(cat.Used()[0], change.record);
@@ -118,8 +118,8 @@ TEST_F(UsedList, GameToolInstalledRewritesItsGameFile) {
 TEST_F(UsedList, InstalledNoticeForUnknownItemChangesNothing) {
     const std::string used = dir.Read("Usedcfg.dat");
     const std::string normal = dir.Read("Normalcfg.dat");
-    for (CGameTool record : {Record(404), Record(301)}) {
-        record.GAMEID = record.id == 301 ? 34 : 0;
+    for (ToolRecord record : {Record(404), Record(301)}) {
+        record.gameId = record.id == 301 ? 34 : 0;
         EXPECT_EQ(cat.MarkInstalled(record).outcome.code, Outcome::NotFound);
     }
     EXPECT_EQ(dir.Read("Usedcfg.dat"), used);
@@ -143,7 +143,7 @@ TEST_F(UsedList, UninstallGeneralTool) {
     const std::string normalBefore = dir.Read("Normalcfg.dat");
     ItemChange change = cat.DeleteItem(ViewKind::GeneralTools, 5, 0);
     ASSERT_TRUE(change.outcome.ok());
-    EXPECT_EQ(change.record.INSTALLED, 0);
+    EXPECT_EQ(change.record.installed, 0);
     EXPECT_EQ(change.record.icon, P("ToolIcon/defaultD.png"));
     EXPECT_EQ(change.usedPosition, 4u);
     EXPECT_EQ(cat.Used()[3], change.record) << "the used entry stays, not installed";
@@ -184,7 +184,7 @@ TEST_F(UsedList, DeleteInMyViewKeepsFiles) {
     ASSERT_TRUE(change.outcome.ok());
     EXPECT_TRUE(change.usedReloaded);
     EXPECT_EQ(Ids(cat.Used()), (std::vector<uint32_t>{301, 123411}));
-    EXPECT_EQ(cat.Used()[1].TITLE, "神域传说") << "reloaded from the file";
+    EXPECT_EQ(cat.Used()[1].title, "神域传说") << "reloaded from the file";
     EXPECT_EQ(dir.Read("LocalGameTool/3/tool.exe"), "x");
     EXPECT_EQ(cat.DeleteItem(ViewKind::My, 3, 0).outcome.code, Outcome::NotFound);
 }

@@ -21,7 +21,7 @@ namespace {
 // Records the task's events in the order they came.
 class EventLog : public DownloadInstallTask::Listener {
   public:
-    void OnInstalled(const catalog::CGameTool& tool) override {
+    void OnInstalled(const catalog::ToolRecord& tool) override {
         Add("installed " + std::to_string(tool.id));
     }
     void OnStartResult(bool started) override { Add(started ? "started" : "not started"); }
@@ -49,14 +49,14 @@ class EventLog : public DownloadInstallTask::Listener {
     InstallTaskResult result_;
 };
 
-catalog::CGameTool Tool(std::uint32_t id, std::string url,
-                        std::string exe = markerprogram::FileName("run")) {
-    catalog::CGameTool tool;
+catalog::ToolRecord Tool(std::uint32_t id, std::string url,
+                         std::string exe = markerprogram::FileName("run")) {
+    catalog::ToolRecord tool;
     tool.id = id;
-    tool.TITLE = "测试工具";
-    tool.URL = std::move(url);
-    tool.EXENAME = std::move(exe);
-    tool.TYPE = catalog::kTypeProgram;
+    tool.title = "测试工具";
+    tool.url = std::move(url);
+    tool.exeName = std::move(exe);
+    tool.type = catalog::kTypeProgram;
     return tool;
 }
 

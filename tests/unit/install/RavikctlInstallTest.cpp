@@ -56,11 +56,11 @@ int InstalledFlag(const TempDir& program, std::uint32_t toolId) {
     catalog::Catalog cat(program.dir());
     cat.LoadAll();
     if (auto found = catalog::FindTool(cat.GeneralTools(), toolId)) {
-        return found.record->INSTALLED;
+        return found.record->installed;
     }
     for (const auto& game : cat.Games()) {
         if (auto found = catalog::FindTool(*game.tools, toolId)) {
-            return found.record->INSTALLED;
+            return found.record->installed;
         }
     }
     return -1;

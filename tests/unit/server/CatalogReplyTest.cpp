@@ -124,8 +124,8 @@ TEST_F(CatalogReplyTest, NumberFieldsAreReadLikeFloatingPointAndTruncated) {
         ASSERT_EQ(changes.changes.size(), 1u) << c.text;
         const auto& put = std::get<server::PutToolChange>(changes.changes[0]);
         EXPECT_EQ(put.tool.id, c.unsignedValue) << c.text;
-        EXPECT_EQ(put.tool.TIME, c.unsignedValue) << c.text;
-        EXPECT_EQ(put.tool.SCALE, c.signedValue) << c.text;
+        EXPECT_EQ(put.tool.time, c.unsignedValue) << c.text;
+        EXPECT_EQ(put.tool.scale, c.signedValue) << c.text;
     }
 }
 

@@ -101,10 +101,10 @@ TEST(RunReport, CarriesTheToolsIdsAndType) {
     };
     for (const auto& c : cases) {
         FakeDataServer fake(Answer(ReplyBytes({"1"})));
-        catalog::CGameTool tool;
+        catalog::ToolRecord tool;
         tool.id = c.id;
-        tool.GAMEID = c.gameId;
-        tool.TYPE = c.type;
+        tool.gameId = c.gameId;
+        tool.type = c.type;
         EXPECT_TRUE(server::SendRunReport(fake.Config(), tool, FixedIdentity()));
         ASSERT_EQ(fake.Requests().size(), 1u);
         EXPECT_EQ(CodeOf(fake.Requests()[0]), '8');

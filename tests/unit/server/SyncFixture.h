@@ -105,9 +105,9 @@ class SyncFixture : public ::testing::Test {
         catalog::Catalog catalog(dir.dir());
         catalog.LoadAll();
         for (uint32_t id : ids) {
-            catalog::CNetGame game;
+            catalog::GameRecord game;
             game.id = id;
-            game.TITLE = "game " + std::to_string(id);
+            game.title = "game " + std::to_string(id);
             ASSERT_TRUE(catalog.PutGame(game, 1000).ok());
             dir.Write("GameIcon/" + std::to_string(id) + ".png", "png");
         }
@@ -115,11 +115,11 @@ class SyncFixture : public ::testing::Test {
     void StoreTool(uint32_t gameId, uint32_t toolId) {
         catalog::Catalog catalog(dir.dir());
         catalog.LoadAll();
-        catalog::CGameTool tool;
+        catalog::ToolRecord tool;
         tool.id = toolId;
-        tool.GAMEID = gameId;
-        tool.TYPE = 187;
-        tool.TITLE = "tool " + std::to_string(toolId);
+        tool.gameId = gameId;
+        tool.type = 187;
+        tool.title = "tool " + std::to_string(toolId);
         ASSERT_TRUE(catalog.PutTool(gameId, tool).ok());
     }
 

@@ -1,4 +1,4 @@
-#include "catalog/CNetGame.h"
+#include "catalog/GameRecord.h"
 
 #include <algorithm>
 
@@ -11,22 +11,22 @@ auto FindGameIn(List& games, uint32_t gameId) -> decltype(&games.front()) {
         return nullptr;
     }
     auto it = std::find_if(games.begin(), games.end(),
-                           [gameId](const CNetGame& g) { return g.id == gameId; });
+                           [gameId](const GameRecord& g) { return g.id == gameId; });
     return it == games.end() ? nullptr : &*it;
 }
 
 }  // namespace
 
-CNetGame* FindGame(GameList& games, uint32_t gameId) {
+GameRecord* FindGame(GameList& games, uint32_t gameId) {
     return FindGameIn(games, gameId);
 }
 
-const CNetGame* FindGame(const GameList& games, uint32_t gameId) {
+const GameRecord* FindGame(const GameList& games, uint32_t gameId) {
     return FindGameIn(games, gameId);
 }
 
-CNetGame* FindGameOfTool(GameList& games, uint32_t toolId) {
-    for (CNetGame& game : games) {
+GameRecord* FindGameOfTool(GameList& games, uint32_t toolId) {
+    for (GameRecord& game : games) {
         if (game.tools && FindTool(*game.tools, toolId)) {
             return &game;
         }

@@ -8,8 +8,8 @@
 #include <QWidget>
 #include <optional>
 
-#include "catalog/CGameTool.h"
-#include "catalog/CNetGame.h"
+#include "catalog/GameRecord.h"
+#include "catalog/ToolRecord.h"
 #include "grid/TileMenu.h"
 
 namespace ui {
@@ -25,21 +25,21 @@ struct GridContext;
 // enters a game or runs a tool; the context menu offers the commands of the item's kind; in
 // manage mode a delete mark sits in its corner. Apart from a game's program path it changes
 // nothing itself: it tells its view through signals.
-class CShowBox : public QWidget {
+class ItemTile : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kWidth = 76;
     static constexpr int kHeight = 68;
 
-    CShowBox(const catalog::CNetGame& game, const GridContext& context, QWidget* parent);
-    CShowBox(const catalog::CGameTool& tool, const GridContext& context, QWidget* parent);
-    ~CShowBox() override;
+    ItemTile(const catalog::GameRecord& game, const GridContext& context, QWidget* parent);
+    ItemTile(const catalog::ToolRecord& tool, const GridContext& context, QWidget* parent);
+    ~ItemTile() override;
 
     bool IsTool() const { return isTool_; }
     uint32_t ItemId() const { return id_; }
     // The copy of the record; the other one is empty.
-    const catalog::CGameTool& ToolRecord() const { return tool_; }
-    const catalog::CNetGame& GameRecord() const { return game_; }
+    const catalog::ToolRecord& ToolRecord() const { return tool_; }
+    const catalog::GameRecord& GameRecord() const { return game_; }
     const QString& Title() const { return title_; }
     const QString& IconFile() const { return iconFile_; }
     QPoint Cell() const { return cell_; }
@@ -53,7 +53,7 @@ class CShowBox : public QWidget {
 
     // A tool tile takes a changed record (installed, uninstalled, program path set): its
     // icon file may be another one now, so the kept icon is dropped and decoded again.
-    void TakeRecord(const catalog::CGameTool& tool);
+    void TakeRecord(const catalog::ToolRecord& tool);
 
     std::vector<TileCommand> MenuEntries() const;
     // Carries out a menu command, as choosing it in the context menu does.
@@ -67,11 +67,11 @@ class CShowBox : public QWidget {
   signals:
     void activated(uint32_t itemId);         // double click, before the next two
     void enterRequested(uint32_t gameId);    // double click on a game tile
-    void runRequested(CShowBox* tile);       // double click on a tool tile, "运行"
-    void deleteRequested(CShowBox* tile);    // "删除", the delete mark
-    void gameDirectorySet(CShowBox* tile);   // after "设置目录" stored a path
-    void feedbackRequested(CShowBox* tile);  // "应用反馈"
-    void describeRequested(CShowBox* tile, const QString& url);  // "应用说明"
+    void runRequested(ItemTile* tile);       // double click on a tool tile, "运行"
+    void deleteRequested(ItemTile* tile);    // "删除", the delete mark
+    void gameDirectorySet(ItemTile* tile);   // after "设置目录" stored a path
+    void feedbackRequested(ItemTile* tile);  // "应用反馈"
+    void describeRequested(ItemTile* tile, const QString& url);  // "应用说明"
 
   protected:
     bool event(QEvent* event) override;
@@ -83,13 +83,13 @@ class CShowBox : public QWidget {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
-    CShowBox(const GridContext& context, QWidget* parent);
+    ItemTile(const GridContext& context, QWidget* parent);
     void OpenDirectory() const;
     const QImage& Icon();
 
     const GridContext& context_;
-    catalog::CGameTool tool_;
-    catalog::CNetGame game_;
+    catalog::ToolRecord tool_;
+    catalog::GameRecord game_;
     bool isTool_ = false;
     uint32_t id_ = 0;
     QString iconFile_;

@@ -1,4 +1,4 @@
-#include "ui/CWebBox.h"
+#include "ui/WebPageBox.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -36,9 +36,9 @@ QPoint ScreenTopLeft() {
 
 }  // namespace
 
-CWebBox::CWebBox(const Layout& layout, const QString& title, const QString& target,
-                 const QString& productUrl, std::uint32_t itemId, WebBoxRegister* reg,
-                 QWidget* parent)
+WebPageBox::WebPageBox(const Layout& layout, const QString& title, const QString& target,
+                       const QString& productUrl, std::uint32_t itemId, WebBoxRegister* reg,
+                       QWidget* parent)
     : SkinnedWindow(LoadPngResource(layout.background), Draggable | CutCorners, parent),
       target_(target),
       pageUrl_(LoadingPageAddress(productUrl, target), QUrl::TolerantMode),
@@ -72,8 +72,8 @@ CWebBox::CWebBox(const Layout& layout, const QString& title, const QString& targ
     close_->SetImage(LoadPngResource(Png::CloseButton));
     close_->move(layout.close);
     close_->setToolTip(QStringLiteral("关闭"));
-    connect(minimise_, &PngButton::clicked, this, &CWebBox::showMinimized);
-    connect(close_, &PngButton::clicked, this, &CWebBox::close);
+    connect(minimise_, &PngButton::clicked, this, &WebPageBox::showMinimized);
+    connect(close_, &PngButton::clicked, this, &WebPageBox::close);
 
     auto* page = new QuietPage(view_);
     page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
@@ -90,7 +90,7 @@ CWebBox::CWebBox(const Layout& layout, const QString& title, const QString& targ
     view_->load(pageUrl_);
 }
 
-void CWebBox::keyPressEvent(QKeyEvent* event) {
+void WebPageBox::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         close();
         return;
@@ -98,11 +98,11 @@ void CWebBox::keyPressEvent(QKeyEvent* event) {
     SkinnedWindow::keyPressEvent(event);
 }
 
-void CWebBox::reject() {
+void WebPageBox::reject() {
     close();
 }
 
-void CWebBox::closeEvent(QCloseEvent* event) {
+void WebPageBox::closeEvent(QCloseEvent* event) {
     event->accept();
     if (closed_) {
         return;

@@ -1,4 +1,4 @@
-#include "catalog/CGameTool.h"
+#include "catalog/ToolRecord.h"
 
 #include <algorithm>
 
@@ -9,7 +9,7 @@ template <typename List>
 auto FindIn(List& list, uint32_t toolId) {
     using Tool = std::remove_reference_t<decltype(list.front())>;
     auto it = std::find_if(list.begin(), list.end(),
-                           [toolId](const CGameTool& t) { return t.id == toolId; });
+                           [toolId](const ToolRecord& t) { return t.id == toolId; });
     if (it == list.end()) {
         return FoundTool<Tool>{};
     }
@@ -18,11 +18,11 @@ auto FindIn(List& list, uint32_t toolId) {
 
 }  // namespace
 
-FoundTool<CGameTool> FindTool(ToolList& list, uint32_t toolId) {
+FoundTool<ToolRecord> FindTool(ToolList& list, uint32_t toolId) {
     return FindIn(list, toolId);
 }
 
-FoundTool<const CGameTool> FindTool(const ToolList& list, uint32_t toolId) {
+FoundTool<const ToolRecord> FindTool(const ToolList& list, uint32_t toolId) {
     return FindIn(list, toolId);
 }
 

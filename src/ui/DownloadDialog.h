@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "catalog/CGameTool.h"
+#include "catalog/ToolRecord.h"
 #include "install/DownloadInstallTask.h"
 #include "ui/SkinnedWindow.h"
 
@@ -26,7 +26,7 @@ class PngButton;
 //
 // The task's events reach the window only as queued calls with copied values; the window
 // never waits for the task on the UI thread except when it is destroyed with its parent.
-class CDownToolDlg : public SkinnedWindow, private install::DownloadInstallTask::Listener {
+class DownloadDialog : public SkinnedWindow, private install::DownloadInstallTask::Listener {
     Q_OBJECT
   public:
     static constexpr int kRefreshMs = 300;
@@ -35,12 +35,12 @@ class CDownToolDlg : public SkinnedWindow, private install::DownloadInstallTask:
 
     // `programDir` (with a trailing separator) is where the archive and the tool go. The
     // window is centred over `parent` (the main window), or on the screen without one.
-    explicit CDownToolDlg(std::string programDir, QWidget* parent = nullptr);
-    ~CDownToolDlg() override;
+    explicit DownloadDialog(std::string programDir, QWidget* parent = nullptr);
+    ~DownloadDialog() override;
 
     // Starts downloading and installing `tool` (its id, TITLE, URL and EXENAME) on a worker
     // thread. Call it once, after show().
-    void StartDownload(const catalog::CGameTool& tool);
+    void StartDownload(const catalog::ToolRecord& tool);
 
     // "速度： %4d KB/S  已完成 %2d ％" with the speed and per-mille / 10.
     static QString SpeedLine(std::uint32_t speedKBps, std::uint32_t perMille);
@@ -68,7 +68,7 @@ class CDownToolDlg : public SkinnedWindow, private install::DownloadInstallTask:
 
   signals:
     // The tool's archive was extracted completely: the catalogs should record it installed.
-    void toolInstalled(const catalog::CGameTool& tool);
+    void toolInstalled(const catalog::ToolRecord& tool);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -78,7 +78,7 @@ class CDownToolDlg : public SkinnedWindow, private install::DownloadInstallTask:
 
   private:
     // Worker thread.
-    void OnInstalled(const catalog::CGameTool& tool) override;
+    void OnInstalled(const catalog::ToolRecord& tool) override;
     void OnStartResult(bool started) override;
     void OnFinished(const install::InstallTaskResult& result) override;
 

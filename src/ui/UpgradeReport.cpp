@@ -1,4 +1,4 @@
-#include "ui/CDlgUpInfo.h"
+#include "ui/UpgradeReport.h"
 
 #include <QPainter>
 
@@ -8,7 +8,7 @@
 
 namespace ui {
 
-CDlgUpInfo::CDlgUpInfo(const QString& message, QWidget* parent)
+UpgradeReport::UpgradeReport(const QString& message, QWidget* parent)
     : SkinnedWindow(LoadPngResource(Png::AboutBackground), Draggable, parent),
       message_(message),
       close_(new PngButton(this)),
@@ -22,17 +22,17 @@ CDlgUpInfo::CDlgUpInfo(const QString& message, QWidget* parent)
     close_->setToolTip(QStringLiteral("关闭"));
     ok_->SetImage(LoadPngResource(Png::OkButton));
     ok_->setGeometry(280, 165, 100, 20);
-    connect(close_, &PngButton::clicked, this, &CDlgUpInfo::reject);
-    connect(ok_, &PngButton::clicked, this, &CDlgUpInfo::reject);
+    connect(close_, &PngButton::clicked, this, &UpgradeReport::reject);
+    connect(ok_, &PngButton::clicked, this, &UpgradeReport::reject);
 }
 
-QString CDlgUpInfo::UpgradeMessage(const QString& oldVersion, const QString& newVersion) {
+QString UpgradeReport::UpgradeMessage(const QString& oldVersion, const QString& newVersion) {
     // Concatenated rather than formatted, so a version text with '%' in it stays as it is.
     return QStringLiteral("程序已从") + oldVersion + QStringLiteral("版本 升级到") + newVersion +
            QStringLiteral("版本。");
 }
 
-void CDlgUpInfo::paintEvent(QPaintEvent* event) {
+void UpgradeReport::paintEvent(QPaintEvent* event) {
     SkinnedWindow::paintEvent(event);
     QPainter painter(this);
     painter.setFont(UiFont(12));

@@ -1,4 +1,4 @@
-#include "app/CRavikDlg.h"
+#include "app/MainWindow.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -13,17 +13,17 @@
 #include "app/ServerLink.h"
 #include "app/TrayHandler.h"
 #include "catalog/LauncherConfig.h"
-#include "grid/CShowBox.h"
-#include "grid/CShowView.h"
+#include "grid/GridView.h"
+#include "grid/ItemTile.h"
 #include "platform/Autostart.h"
 #include "platform/Processes.h"
 #include "server/VersionCheck.h"
-#include "ui/CDialogSet.h"
-#include "ui/CDlgComplain.h"
-#include "ui/CDlgUpInfo.h"
+#include "ui/FeedbackForm.h"
 #include "ui/PngButton.h"
+#include "ui/SettingsDialog.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
+#include "ui/UpgradeReport.h"
 #include "ui/WebPages.h"
 
 namespace app {
@@ -40,7 +40,7 @@ const QString kOnlineTitle = QStringLiteral("网络游戏");
 const QString kToolsTitle = QStringLiteral("通用工具");
 
 struct ButtonSpec {
-    CRavikDlg::Control id;
+    MainWindow::Control id;
     ui::Png image;
     QRect rect;
     const char* tip;
@@ -48,21 +48,21 @@ struct ButtonSpec {
 
 // Every button of the window with its image strip and its place.
 const std::array<ButtonSpec, 10> kButtons{{
-    {CRavikDlg::MinimiseButton, ui::Png::MinimiseButton, QRect(265, 9, 20, 20), "最小化"},
-    {CRavikDlg::CloseButton, ui::Png::CloseButton, QRect(285, 9, 20, 20), "关闭"},
-    {CRavikDlg::SettingsButton, ui::Png::SettingsButton, QRect(237, 9, 20, 20), "主菜单"},
-    {CRavikDlg::HelpButton, ui::Png::HelpButton, QRect(210, 9, 20, 20), "使用教程"},
-    {CRavikDlg::MyTabButton, ui::Png::MyTab, QRect(2, 32, 110, 41), nullptr},
-    {CRavikDlg::OnlineTabButton, ui::Png::OnlineTab, QRect(104, 32, 110, 41), nullptr},
-    {CRavikDlg::ToolsTabButton, ui::Png::ToolsTab, QRect(206, 32, 110, 41), nullptr},
-    {CRavikDlg::ManageOrBackButton, ui::Png::ManageButton, kManageRect, nullptr},
-    {CRavikDlg::DeleteAllButton, ui::Png::DeleteAllButton, QRect(172, 76, 70, 20), nullptr},
-    {CRavikDlg::ForumButton, ui::Png::ForumButton, QRect(230, 504, 72, 20), nullptr},
+    {MainWindow::MinimiseButton, ui::Png::MinimiseButton, QRect(265, 9, 20, 20), "最小化"},
+    {MainWindow::CloseButton, ui::Png::CloseButton, QRect(285, 9, 20, 20), "关闭"},
+    {MainWindow::SettingsButton, ui::Png::SettingsButton, QRect(237, 9, 20, 20), "主菜单"},
+    {MainWindow::HelpButton, ui::Png::HelpButton, QRect(210, 9, 20, 20), "使用教程"},
+    {MainWindow::MyTabButton, ui::Png::MyTab, QRect(2, 32, 110, 41), nullptr},
+    {MainWindow::OnlineTabButton, ui::Png::OnlineTab, QRect(104, 32, 110, 41), nullptr},
+    {MainWindow::ToolsTabButton, ui::Png::ToolsTab, QRect(206, 32, 110, 41), nullptr},
+    {MainWindow::ManageOrBackButton, ui::Png::ManageButton, kManageRect, nullptr},
+    {MainWindow::DeleteAllButton, ui::Png::DeleteAllButton, QRect(172, 76, 70, 20), nullptr},
+    {MainWindow::ForumButton, ui::Png::ForumButton, QRect(230, 504, 72, 20), nullptr},
 }};
 
 }  // namespace
 
-CRavikDlg::CRavikDlg(DeskOptions options, QWidget* parent)
+MainWindow::MainWindow(DeskOptions options, QWidget* parent)
     : ui::SkinnedWindow(ui::LoadPngResource(ui::Png::MainBackground),
                         ui::SkinnedWindow::Draggable | ui::SkinnedWindow::CutCorners, parent),
       options_(std::move(options)),
@@ -86,18 +86,18 @@ CRavikDlg::CRavikDlg(DeskOptions options, QWidget* parent)
     ConnectRequests();
 
     connect(tray_, &TrayHandler::aboutRequested, menu_, &MainMenu::ShowAbout);
-    connect(tray_, &TrayHandler::exitRequested, this, &CRavikDlg::EndProgram);
-    connect(menu_, &MainMenu::exitRequested, this, &CRavikDlg::EndProgram);
-    connect(menu_, &MainMenu::settingsRequested, this, &CRavikDlg::settingsRequested);
+    connect(tray_, &TrayHandler::exitRequested, this, &MainWindow::EndProgram);
+    connect(menu_, &MainMenu::exitRequested, this, &MainWindow::EndProgram);
+    connect(menu_, &MainMenu::settingsRequested, this, &MainWindow::settingsRequested);
     connect(menu_, &MainMenu::checkUpdateRequested, server_.get(), &ServerLink::CheckForUpdates);
 }
 
-CRavikDlg::~CRavikDlg() {
+MainWindow::~MainWindow() {
     // Workers report to this window; they end before anything of it goes away.
     server_.reset();
 }
 
-ui::PngButton* CRavikDlg::AddButton(int png, const QRect& rect, const QString& tip) {
+ui::PngButton* MainWindow::AddButton(int png, const QRect& rect, const QString& tip) {
     auto* button = new ui::PngButton(this);
     button->SetImage(ui::LoadPngResource(static_cast<ui::Png>(png)));
     // The strip sizes the button to one frame; the window's layout then gives it its place.
@@ -108,7 +108,7 @@ ui::PngButton* CRavikDlg::AddButton(int png, const QRect& rect, const QString& t
     return button;
 }
 
-void CRavikDlg::CreateControls() {
+void MainWindow::CreateControls() {
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
         const ButtonSpec& def = kButtons[i];
         buttons_[i] = AddButton(static_cast<int>(def.image), def.rect,
@@ -132,52 +132,52 @@ void CRavikDlg::CreateControls() {
     pages_ = new PageBar(this);
     HighlightPageDot(1);
 
-    connect(Button(MinimiseButton), &ui::PngButton::clicked, this, &CRavikDlg::Minimise);
-    connect(Button(CloseButton), &ui::PngButton::clicked, this, &CRavikDlg::CloseByExitSetting);
+    connect(Button(MinimiseButton), &ui::PngButton::clicked, this, &MainWindow::Minimise);
+    connect(Button(CloseButton), &ui::PngButton::clicked, this, &MainWindow::CloseByExitSetting);
     connect(Button(SettingsButton), &ui::PngButton::clicked, this,
             [this] { menu_->Popup(Button(SettingsButton)); });
     connect(Button(HelpButton), &ui::PngButton::clicked, this, [this] { menu_->OpenHelp(); });
     connect(Button(ForumButton), &ui::PngButton::clicked, this, [this] { menu_->OpenForum(); });
-    connect(Button(MyTabButton), &ui::PngButton::clicked, this, &CRavikDlg::ShowMyTab);
-    connect(Button(OnlineTabButton), &ui::PngButton::clicked, this, &CRavikDlg::ShowOnlineTab);
-    connect(Button(ToolsTabButton), &ui::PngButton::clicked, this, &CRavikDlg::ShowToolsTab);
-    connect(Button(ManageOrBackButton), &ui::PngButton::clicked, this, &CRavikDlg::ManageOrBack);
+    connect(Button(MyTabButton), &ui::PngButton::clicked, this, &MainWindow::ShowMyTab);
+    connect(Button(OnlineTabButton), &ui::PngButton::clicked, this, &MainWindow::ShowOnlineTab);
+    connect(Button(ToolsTabButton), &ui::PngButton::clicked, this, &MainWindow::ShowToolsTab);
+    connect(Button(ManageOrBackButton), &ui::PngButton::clicked, this, &MainWindow::ManageOrBack);
     connect(Button(DeleteAllButton), &ui::PngButton::clicked, this,
             [this] { commands_->DeleteAllUsed(); });
-    connect(pages_, &PageBar::dotClicked, this, &CRavikDlg::PageDotClicked);
-    connect(pages_, &PageBar::commandClicked, this, &CRavikDlg::PageCommandClicked);
+    connect(pages_, &PageBar::dotClicked, this, &MainWindow::PageDotClicked);
+    connect(pages_, &PageBar::commandClicked, this, &MainWindow::PageCommandClicked);
 }
 
-void CRavikDlg::ConnectServer() {
+void MainWindow::ConnectServer() {
     connect(server_.get(), &ServerLink::syncBusy, busy_, &BusyIndicator::Begin);
     connect(server_.get(), &ServerLink::syncUnchanged, busy_, &BusyIndicator::End);
-    connect(server_.get(), &ServerLink::syncApplied, this, &CRavikDlg::RebuildViews);
-    connect(server_.get(), &ServerLink::updaterStarted, this, &CRavikDlg::EndProgram);
+    connect(server_.get(), &ServerLink::syncApplied, this, &MainWindow::RebuildViews);
+    connect(server_.get(), &ServerLink::updaterStarted, this, &MainWindow::EndProgram);
     connect(server_.get(), &ServerLink::updateCheckStarted, busy_,
             [this] { busy_->SetWaiting(true); });
     connect(server_.get(), &ServerLink::updateCheckFinished, busy_,
             [this] { busy_->SetWaiting(false); });
 }
 
-void CRavikDlg::ConnectRequests() {
-    connect(this, &CRavikDlg::runRequested, runner_, &RunHandler::Run);
-    connect(this, &CRavikDlg::settingsRequested, this, [this] {
+void MainWindow::ConnectRequests() {
+    connect(this, &MainWindow::runRequested, runner_, &RunHandler::Run);
+    connect(this, &MainWindow::settingsRequested, this, [this] {
         // Any number may be open; each deletes itself when closed.
-        (new ui::CDialogSet(options_.programDir, this))->show();
+        (new ui::SettingsDialog(options_.programDir, this))->show();
     });
-    connect(this, &CRavikDlg::describeRequested, this, [this](grid::CShowBox* tile) {
+    connect(this, &MainWindow::describeRequested, this, [this](grid::ItemTile* tile) {
         ui::OpenIntroductionPage(tile->Title(), tile->ItemId(),
                                  QString::fromStdString(options_.launcher.productUrl),
                                  context_.downloadUrl);
     });
-    connect(this, &CRavikDlg::feedbackRequested, this, [this](grid::CShowBox* tile) {
+    connect(this, &MainWindow::feedbackRequested, this, [this](grid::ItemTile* tile) {
         // The form is modal: the tile may go while it is open, so it works on a copy.
-        const catalog::CGameTool tool = tile->ToolRecord();
-        ui::CDlgComplain::AskAndSend(tool, options_.server, this);
+        const catalog::ToolRecord tool = tile->ToolRecord();
+        ui::FeedbackForm::AskAndSend(tool, options_.server, this);
     });
 }
 
-ui::PngButton* CRavikDlg::Button(Control id) const {
+ui::PngButton* MainWindow::Button(Control id) const {
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
         if (kButtons[i].id == id) {
             return buttons_[i];
@@ -188,7 +188,7 @@ ui::PngButton* CRavikDlg::Button(Control id) const {
 
 // ---- start-up
 
-void CRavikDlg::Start() {
+void MainWindow::Start() {
     ApplyAutostart();
     // An updater left running from an earlier update would fight the files of this run.
     platform::TerminateProcesses(options_.programDir + server::kUpdaterName);
@@ -206,7 +206,7 @@ void CRavikDlg::Start() {
     }
 }
 
-void CRavikDlg::ApplyAutostart() {
+void MainWindow::ApplyAutostart() {
     if (settings_.Autostart() == "1") {
         platform::SetAutostart(catalog::LauncherProgramFile(options_.programDir));
         settings_.SetAutostart(true);
@@ -216,7 +216,7 @@ void CRavikDlg::ApplyAutostart() {
     }
 }
 
-void CRavikDlg::ShowUpgradeReport() {
+void MainWindow::ShowUpgradeReport() {
     if (settings_.Old() != 1) {
         return;
     }
@@ -227,35 +227,34 @@ void CRavikDlg::ShowUpgradeReport() {
     if (oldVersion == version) {
         return;
     }
-    ui::CDlgUpInfo report(ui::CDlgUpInfo::UpgradeMessage(QString::fromStdString(oldVersion),
-                                                         QString::fromStdString(version)));
+    ui::UpgradeReport report(ui::UpgradeReport::UpgradeMessage(QString::fromStdString(oldVersion),
+                                                               QString::fromStdString(version)));
     report.exec();
 }
 
-grid::CShowView* CRavikDlg::NewView(catalog::ViewKind kind) {
-    auto* view = new grid::CShowView(kind, context_, this);
-    connect(view, &grid::CShowView::gameEntered, this, [this] {
+grid::GridView* MainWindow::NewView(catalog::ViewKind kind) {
+    auto* view = new grid::GridView(kind, context_, this);
+    connect(view, &grid::GridView::gameEntered, this, [this] {
         SetManageImage(true);
         Button(ManageOrBackButton)->show();
         HighlightPageDot(online_->CurrentPage());
     });
-    connect(view, &grid::CShowView::titleChanged, this, [this](catalog::ViewKind of) {
-        if (grid::CShowView* source = View(of)) {
+    connect(view, &grid::GridView::titleChanged, this, [this](catalog::ViewKind of) {
+        if (grid::GridView* source = View(of)) {
             SetLabel(source->CurrentTitle());
         }
     });
-    connect(view, &grid::CShowView::runRequested, this, &CRavikDlg::runRequested);
-    connect(view, &grid::CShowView::feedbackRequested, this, &CRavikDlg::feedbackRequested);
-    connect(view, &grid::CShowView::describeRequested, this, &CRavikDlg::describeRequested);
-    connect(view, &grid::CShowView::deleteRequested, commands_, &CatalogCommands::DeleteItem);
-    connect(view, &grid::CShowView::gameDirectorySet, commands_,
-            &CatalogCommands::GameDirectorySet);
+    connect(view, &grid::GridView::runRequested, this, &MainWindow::runRequested);
+    connect(view, &grid::GridView::feedbackRequested, this, &MainWindow::feedbackRequested);
+    connect(view, &grid::GridView::describeRequested, this, &MainWindow::describeRequested);
+    connect(view, &grid::GridView::deleteRequested, commands_, &CatalogCommands::DeleteItem);
+    connect(view, &grid::GridView::gameDirectorySet, commands_, &CatalogCommands::GameDirectorySet);
     return view;
 }
 
-void CRavikDlg::BuildViews() {
+void MainWindow::BuildViews() {
     online_ = NewView(catalog::ViewKind::OnlineGames);
-    for (const catalog::CNetGame& game : catalog_.Games()) {
+    for (const catalog::GameRecord& game : catalog_.Games()) {
         online_->AddGameTile(game);
     }
     online_->SetGames(&catalog_.Games());
@@ -264,7 +263,7 @@ void CRavikDlg::BuildViews() {
     online_->show();
 
     my_ = NewView(catalog::ViewKind::My);
-    for (const catalog::CGameTool& tool : catalog_.Used()) {
+    for (const catalog::ToolRecord& tool : catalog_.Used()) {
         my_->AddToolTile(tool);
     }
     my_->LayOutTiles();
@@ -272,7 +271,7 @@ void CRavikDlg::BuildViews() {
     my_->hide();
 
     tools_ = NewView(catalog::ViewKind::GeneralTools);
-    for (const catalog::CGameTool& tool : catalog_.GeneralTools()) {
+    for (const catalog::ToolRecord& tool : catalog_.GeneralTools()) {
         tools_->AddToolTile(tool);
     }
     tools_->LayOutTiles();
@@ -280,8 +279,8 @@ void CRavikDlg::BuildViews() {
     tools_->hide();
 }
 
-void CRavikDlg::DropViews() {
-    for (grid::CShowView** view : {&online_, &my_, &tools_}) {
+void MainWindow::DropViews() {
+    for (grid::GridView** view : {&online_, &my_, &tools_}) {
         if (*view == nullptr) {
             continue;
         }
@@ -294,7 +293,7 @@ void CRavikDlg::DropViews() {
     }
 }
 
-void CRavikDlg::RebuildViews() {
+void MainWindow::RebuildViews() {
     DropViews();
     catalog_.LoadAll();
     BuildViews();
@@ -305,12 +304,12 @@ void CRavikDlg::RebuildViews() {
     busy_->End();
 }
 
-void CRavikDlg::RebuildMyView() {
+void MainWindow::RebuildMyView() {
     if (my_ == nullptr) {
         return;
     }
     my_->DestroyToolTiles();
-    for (const catalog::CGameTool& tool : catalog_.Used()) {
+    for (const catalog::ToolRecord& tool : catalog_.Used()) {
         my_->AddToolTile(tool);
     }
     my_->LayOutTiles();
@@ -322,7 +321,7 @@ void CRavikDlg::RebuildMyView() {
 
 // ---- tabs
 
-grid::CShowView* CRavikDlg::View(catalog::ViewKind kind) const {
+grid::GridView* MainWindow::View(catalog::ViewKind kind) const {
     switch (kind) {
         case catalog::ViewKind::OnlineGames:
             return online_;
@@ -334,7 +333,7 @@ grid::CShowView* CRavikDlg::View(catalog::ViewKind kind) const {
     return nullptr;
 }
 
-grid::CShowView* CRavikDlg::ViewOnShow() const {
+grid::GridView* MainWindow::ViewOnShow() const {
     switch (selectedTab_) {
         case OnlineTabButton:
             return online_;
@@ -347,32 +346,32 @@ grid::CShowView* CRavikDlg::ViewOnShow() const {
     }
 }
 
-int CRavikDlg::SelectedTab() const {
+int MainWindow::SelectedTab() const {
     return selectedTab_;
 }
 
-void CRavikDlg::SelectTab(Control tab) {
+void MainWindow::SelectTab(Control tab) {
     selectedTab_ = tab;
     for (Control each : {MyTabButton, OnlineTabButton, ToolsTabButton}) {
         Button(each)->SetSelected(each == tab);
     }
 }
 
-void CRavikDlg::SetManageImage(bool back) {
+void MainWindow::SetManageImage(bool back) {
     ui::PngButton* button = Button(ManageOrBackButton);
     button->SetImage(ui::LoadPngResource(back ? ui::Png::BackButton : ui::Png::ManageButton));
     button->setGeometry(kManageRect);
 }
 
-void CRavikDlg::SetLabel(const QString& text) {
+void MainWindow::SetLabel(const QString& text) {
     label_->setText(text);
 }
 
-void CRavikDlg::HighlightPageDot(unsigned page) {
+void MainWindow::HighlightPageDot(unsigned page) {
     pages_->HighlightPageDot(page);
 }
 
-void CRavikDlg::ShowMyTab() {
+void MainWindow::ShowMyTab() {
     SetManageImage(false);
     Button(ManageOrBackButton)->show();
     online_->hide();
@@ -383,7 +382,7 @@ void CRavikDlg::ShowMyTab() {
     SetLabel(kMyTitle);
 }
 
-void CRavikDlg::ShowOnlineTab() {
+void MainWindow::ShowOnlineTab() {
     if (selectedTab_ == MyTabButton && my_->ManageMode()) {
         ManageOrBack();
     }
@@ -401,7 +400,7 @@ void CRavikDlg::ShowOnlineTab() {
     SetLabel(online_->AtGameLevel() ? kOnlineTitle : online_->CurrentTitle());
 }
 
-void CRavikDlg::ShowToolsTab() {
+void MainWindow::ShowToolsTab() {
     if (selectedTab_ == MyTabButton && my_->ManageMode()) {
         ManageOrBack();
     }
@@ -414,7 +413,7 @@ void CRavikDlg::ShowToolsTab() {
     SetLabel(kToolsTitle);
 }
 
-void CRavikDlg::ManageOrBack() {
+void MainWindow::ManageOrBack() {
     if (selectedTab_ == OnlineTabButton) {
         Button(ManageOrBackButton)->hide();
         online_->LeaveGame();
@@ -434,8 +433,8 @@ void CRavikDlg::ManageOrBack() {
 
 // ---- paging
 
-void CRavikDlg::PageDotClicked(int number) {
-    grid::CShowView* view = ViewOnShow();
+void MainWindow::PageDotClicked(int number) {
+    grid::GridView* view = ViewOnShow();
     // The seventh dot is drawn and selected on page 7, but has never paged.
     if (view == nullptr || number < 1 || number >= PageBar::kDots) {
         return;
@@ -447,8 +446,8 @@ void CRavikDlg::PageDotClicked(int number) {
     }
 }
 
-void CRavikDlg::PageCommandClicked(grid::PageCommand command) {
-    grid::CShowView* view = ViewOnShow();
+void MainWindow::PageCommandClicked(grid::PageCommand command) {
+    grid::GridView* view = ViewOnShow();
     if (view == nullptr) {
         return;
     }
@@ -458,11 +457,11 @@ void CRavikDlg::PageCommandClicked(grid::PageCommand command) {
 
 // ---- title-bar commands and the end
 
-void CRavikDlg::Minimise() {
+void MainWindow::Minimise() {
     showMinimized();
 }
 
-void CRavikDlg::CloseByExitSetting() {
+void MainWindow::CloseByExitSetting() {
     if (settings_.ExitForClose() != "1") {
         EndProgram();
         return;
@@ -476,23 +475,23 @@ void CRavikDlg::CloseByExitSetting() {
     hide();
 }
 
-void CRavikDlg::EndProgram() {
+void MainWindow::EndProgram() {
     tray_->RemoveIcon();
     QDialog::done(QDialog::Rejected);
 }
 
-void CRavikDlg::reject() {
+void MainWindow::reject() {
     EndProgram();
 }
 
-void CRavikDlg::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // Alt+F4 and the taskbar end the program whatever `exit` says; only the close button
     // looks at it.
     EndProgram();
     event->accept();
 }
 
-void CRavikDlg::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();
         return;
@@ -500,7 +499,7 @@ void CRavikDlg::keyPressEvent(QKeyEvent* event) {
     ui::SkinnedWindow::keyPressEvent(event);
 }
 
-void CRavikDlg::paintEvent(QPaintEvent* event) {
+void MainWindow::paintEvent(QPaintEvent* event) {
     ui::SkinnedWindow::paintEvent(event);
     QPainter painter(this);
     painter.drawImage(kListMarkerPosition, ui::LoadPngResource(ui::Png::ListMarker));

@@ -1,4 +1,4 @@
-#include "ui/CDialogSet.h"
+#include "ui/SettingsDialog.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -32,7 +32,7 @@ Button* AddChoice(QWidget* parent, const QString& text, QPoint at) {
 
 }  // namespace
 
-CDialogSet::CDialogSet(std::string programDir, QWidget* parent)
+SettingsDialog::SettingsDialog(std::string programDir, QWidget* parent)
     : SkinnedWindow(LoadPngResource(Png::SettingsBackground), Draggable | CutCorners, parent),
       programDir_(std::move(programDir)),
       autostart_(AddChoice<QCheckBox>(this, QStringLiteral("开机自动运行"), {82, 80})),
@@ -60,8 +60,8 @@ CDialogSet::CDialogSet(std::string programDir, QWidget* parent)
     cancel_->move(211, 264);
     cancel_->SetImage(LoadPngResource(Png::CancelButton));
     cancel_->setToolTip(QStringLiteral("取消"));
-    connect(ok_, &PngButton::clicked, this, &CDialogSet::Save);
-    connect(cancel_, &PngButton::clicked, this, &CDialogSet::close);
+    connect(ok_, &PngButton::clicked, this, &SettingsDialog::Save);
+    connect(cancel_, &PngButton::clicked, this, &SettingsDialog::close);
 
     QScreen* screen = QGuiApplication::primaryScreen();
     setGeometry(QRect(screen != nullptr ? screen->availableGeometry().topLeft() : QPoint(0, 0),
@@ -69,7 +69,7 @@ CDialogSet::CDialogSet(std::string programDir, QWidget* parent)
     Load();
 }
 
-void CDialogSet::Load() {
+void SettingsDialog::Load() {
     const catalog::UserSettings settings(programDir_);
     autostart_->setChecked(settings.Autostart() == "1");
     autoMin_->setChecked(settings.AutoMinForDialog() == "1");
@@ -77,7 +77,7 @@ void CDialogSet::Load() {
     (settings.AutoUpdate() == "1" ? autoUpdate_ : promptUpdate_)->setChecked(true);
 }
 
-void CDialogSet::Save() {
+void SettingsDialog::Save() {
     // Every key is written, changed or not. The autostart entry and the file are separate
     // stores; a failure of one does not keep the other from being written.
     catalog::UserSettings settings(programDir_);
@@ -93,11 +93,11 @@ void CDialogSet::Save() {
     close();
 }
 
-void CDialogSet::reject() {
+void SettingsDialog::reject() {
     close();
 }
 
-void CDialogSet::closeEvent(QCloseEvent* event) {
+void SettingsDialog::closeEvent(QCloseEvent* event) {
     // Closing never saves; QDialog's own handling would route through reject() again.
     event->accept();
 }

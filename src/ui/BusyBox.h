@@ -12,7 +12,7 @@ namespace ui {
 // (ten 50 x 50 frames side by side) and "waitbg.jpg" (230 x 98) in the program directory,
 // else beside the executable; a missing file leaves that picture out. It takes no input; its
 // owner deletes it.
-class CBusyBox : public SkinnedWindow {
+class BusyBox : public SkinnedWindow {
     Q_OBJECT
   public:
     static constexpr int kFrames = 10;
@@ -20,7 +20,7 @@ class CBusyBox : public SkinnedWindow {
     static constexpr int kTickMs = 100;
 
     // `programDirectory` ends with a separator.
-    explicit CBusyBox(const QString& programDirectory, QWidget* parent = nullptr);
+    explicit BusyBox(const QString& programDirectory, QWidget* parent = nullptr);
 
     int Frame() const { return frame_; }
     const QImage& Strip() const { return strip_; }

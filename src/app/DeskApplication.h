@@ -8,10 +8,10 @@ namespace app {
 //   Ravik_desk [--data-dir DIR] [--server HOST:PORT]
 // (the program directory is DIR, else $RAVIK_HOME, else the executable's directory).
 // A second start shows the first copy's window and ends without a word.
-class CRavikApp : public QApplication {
+class DeskApplication : public QApplication {
     Q_OBJECT
   public:
-    CRavikApp(int& argc, char** argv);
+    DeskApplication(int& argc, char** argv);
 
     // Runs the program to its end; the process exit code.
     int Run();

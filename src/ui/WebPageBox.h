@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <cstdint>
 
-#include "catalog/CGameTool.h"
+#include "catalog/ToolRecord.h"
 #include "ui/SkinImages.h"
 #include "ui/SkinnedWindow.h"
 #include "ui/WebAddress.h"
@@ -19,13 +19,13 @@ namespace ui {
 
 class PngButton;
 
-// Common part of the two web page boxes (CDiaBox, CDialogBigBox): a borderless, draggable,
-// top-level window with the cut-corner outline, a title over its caption band, minimise and
-// close buttons and an embedded web view. The page is always opened through the product web
+// Common part of the two web page boxes (SmallWebPageBox, LargeWebPageBox): a borderless,
+// draggable, top-level window with the cut-corner outline, a title over its caption band, minimise
+// and close buttons and an embedded web view. The page is always opened through the product web
 // server's loading page, which gets the target address as its query (LoadingPageAddress). Closing
 // the box by any way (close button, Escape, the window system) marks its item closed in the
 // register, emits webBoxClosed and deletes the box.
-class CWebBox : public SkinnedWindow {
+class WebPageBox : public SkinnedWindow {
     Q_OBJECT
   public:
     std::uint32_t ItemId() const { return itemId_; }
@@ -55,13 +55,14 @@ class CWebBox : public SkinnedWindow {
   protected:
     // `reg` is the register the box reports its closing to; null for boxes that are not
     // a catalog item's (introduction pages).
-    CWebBox(const Layout& layout, const QString& title, const QString& target,
-            const QString& productUrl, std::uint32_t itemId, WebBoxRegister* reg, QWidget* parent);
+    WebPageBox(const Layout& layout, const QString& title, const QString& target,
+               const QString& productUrl, std::uint32_t itemId, WebBoxRegister* reg,
+               QWidget* parent);
 
     // Opens a catalog item's box of type Box unless the register says its box is open or
     // `url` is not a web address (CatalogWebAddress); null then.
     template <typename Box>
-    static Box* OpenRegistered(const catalog::CGameTool& item, const QString& caption,
+    static Box* OpenRegistered(const catalog::ToolRecord& item, const QString& caption,
                                const QString& productUrl, WebBoxRegister& reg);
 
     void keyPressEvent(QKeyEvent* event) override;
@@ -81,12 +82,12 @@ class CWebBox : public SkinnedWindow {
 };
 
 template <typename Box>
-Box* CWebBox::OpenRegistered(const catalog::CGameTool& item, const QString& caption,
-                             const QString& productUrl, WebBoxRegister& reg) {
+Box* WebPageBox::OpenRegistered(const catalog::ToolRecord& item, const QString& caption,
+                                const QString& productUrl, WebBoxRegister& reg) {
     if (reg.IsOpen(item.id)) {
         return nullptr;
     }
-    const QString target = CatalogWebAddress(QString::fromStdString(item.URL));
+    const QString target = CatalogWebAddress(QString::fromStdString(item.url));
     if (target.isEmpty()) {
         return nullptr;
     }

@@ -1,4 +1,4 @@
-#include "ui/CDownToolDlg.h"
+#include "ui/DownloadDialog.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -16,7 +16,7 @@
 namespace ui {
 namespace {
 
-constexpr int kBarHalf = CDownToolDlg::kBarRect.height() / 2;
+constexpr int kBarHalf = DownloadDialog::kBarRect.height() / 2;
 
 QLabel* MakeLine(QWidget* parent, const QRect& rect, QColor text, bool opaque) {
     auto* label = new QLabel(parent);
@@ -42,7 +42,7 @@ QLinearGradient Vertical(int y0, int y1, QColor from, QColor to) {
 
 }  // namespace
 
-CDownToolDlg::CDownToolDlg(std::string programDir, QWidget* parent)
+DownloadDialog::DownloadDialog(std::string programDir, QWidget* parent)
     : SkinnedWindow(LoadPngResource(Png::DownloadBackground), Draggable, parent),
       programDir_(std::move(programDir)),
       // The title line reaches over the caption band up to the cancel button, so that long
@@ -65,16 +65,16 @@ CDownToolDlg::CDownToolDlg(std::string programDir, QWidget* parent)
     cancel_->SetImage(LoadPngResource(Png::CloseButton));
     cancel_->setGeometry(335, 8, 20, 20);
     cancel_->setToolTip(QStringLiteral("取消下载"));
-    connect(cancel_, &PngButton::clicked, this, &CDownToolDlg::CancelDownload);
+    connect(cancel_, &PngButton::clicked, this, &DownloadDialog::CancelDownload);
 }
 
-CDownToolDlg::~CDownToolDlg() {
+DownloadDialog::~DownloadDialog() {
     // Stops and joins the worker while this object can still take its (now pointless)
     // queued calls; they are dropped with the object.
     task_.reset();
 }
 
-void CDownToolDlg::StartDownload(const catalog::CGameTool& tool) {
+void DownloadDialog::StartDownload(const catalog::ToolRecord& tool) {
     if (task_) {
         return;
     }
@@ -89,17 +89,17 @@ void CDownToolDlg::StartDownload(const catalog::CGameTool& tool) {
     timer_.start(kRefreshMs, this);
 }
 
-QString CDownToolDlg::SpeedLine(std::uint32_t speedKBps, std::uint32_t perMille) {
+QString DownloadDialog::SpeedLine(std::uint32_t speedKBps, std::uint32_t perMille) {
     return QString::asprintf("速度： %4d KB/S  已完成 %2d ％", static_cast<int>(speedKBps),
                              static_cast<int>(perMille / 10));
 }
 
-QString CDownToolDlg::SizeLine(std::uint32_t totalKB, std::uint32_t receivedKB) {
+QString DownloadDialog::SizeLine(std::uint32_t totalKB, std::uint32_t receivedKB) {
     return QString::asprintf("文件大小：%6d KB，已下载 %6d KB", static_cast<int>(totalKB),
                              static_cast<int>(receivedKB));
 }
 
-QImage CDownToolDlg::ProgressBar(std::uint32_t perMille) {
+QImage DownloadDialog::ProgressBar(std::uint32_t perMille) {
     const int width = kBarRect.width();
     const int height = kBarRect.height();
     QImage bar(width, height, QImage::Format_ARGB32_Premultiplied);
@@ -114,14 +114,14 @@ QImage CDownToolDlg::ProgressBar(std::uint32_t perMille) {
     return bar;
 }
 
-void CDownToolDlg::CancelDownload() {
+void DownloadDialog::CancelDownload() {
     if (task_) {
         task_->Cancel();
     }
     Leave();
 }
 
-void CDownToolDlg::Refresh() {
+void DownloadDialog::Refresh() {
     if (!task_) {
         return;
     }
@@ -135,23 +135,23 @@ void CDownToolDlg::Refresh() {
     }
 }
 
-void CDownToolDlg::OnInstalled(const catalog::CGameTool& tool) {
+void DownloadDialog::OnInstalled(const catalog::ToolRecord& tool) {
     QMetaObject::invokeMethod(
         this, [this, tool] { emit toolInstalled(tool); }, Qt::QueuedConnection);
 }
 
-void CDownToolDlg::OnStartResult(bool started) {
+void DownloadDialog::OnStartResult(bool started) {
     if (!started) {
-        QMetaObject::invokeMethod(this, &CDownToolDlg::ShowCannotRun, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &DownloadDialog::ShowCannotRun, Qt::QueuedConnection);
     }
 }
 
-void CDownToolDlg::OnFinished(const install::InstallTaskResult& result) {
+void DownloadDialog::OnFinished(const install::InstallTaskResult& result) {
     QMetaObject::invokeMethod(
         this, [this, result] { Finished(result); }, Qt::QueuedConnection);
 }
 
-void CDownToolDlg::Finished(const install::InstallTaskResult& result) {
+void DownloadDialog::Finished(const install::InstallTaskResult& result) {
     finished_ = true;
     if (leaving_ || result.Installed() ||
         result.status == install::InstallTaskResult::Status::Cancelled) {
@@ -168,7 +168,7 @@ void CDownToolDlg::Finished(const install::InstallTaskResult& result) {
     status_->setToolTip(QString::fromStdString(result.reason));
 }
 
-void CDownToolDlg::ShowCannotRun() {
+void DownloadDialog::ShowCannotRun() {
     // The box stands on its own: this window closes right after it appears.
     auto* box = new QMessageBox(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
                                 QStringLiteral("程序无法运行，请检查文件是否完整"), QMessageBox::Ok,
@@ -177,7 +177,7 @@ void CDownToolDlg::ShowCannotRun() {
     box->show();
 }
 
-void CDownToolDlg::Leave() {
+void DownloadDialog::Leave() {
     leaving_ = true;
     timer_.stop();
     hide();
@@ -187,13 +187,13 @@ void CDownToolDlg::Leave() {
     }
 }
 
-void CDownToolDlg::paintEvent(QPaintEvent* event) {
+void DownloadDialog::paintEvent(QPaintEvent* event) {
     SkinnedWindow::paintEvent(event);
     QPainter painter(this);
     painter.drawImage(kBarRect.topLeft(), ProgressBar(shown_.perMille));
 }
 
-void CDownToolDlg::timerEvent(QTimerEvent* event) {
+void DownloadDialog::timerEvent(QTimerEvent* event) {
     if (event->timerId() == timer_.timerId()) {
         Refresh();
         return;
@@ -201,7 +201,7 @@ void CDownToolDlg::timerEvent(QTimerEvent* event) {
     SkinnedWindow::timerEvent(event);
 }
 
-void CDownToolDlg::keyPressEvent(QKeyEvent* event) {
+void DownloadDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Escape:
         case Qt::Key_Return:
@@ -213,7 +213,7 @@ void CDownToolDlg::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void CDownToolDlg::closeEvent(QCloseEvent* event) {
+void DownloadDialog::closeEvent(QCloseEvent* event) {
     // Only "取消下载" ends a download; the window system's close does nothing, like Escape.
     event->ignore();
 }

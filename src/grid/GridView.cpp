@@ -1,9 +1,9 @@
-#include "grid/CShowView.h"
+#include "grid/GridView.h"
 
 #include <QPainter>
 
-#include "grid/CShowBox.h"
 #include "grid/GridContext.h"
+#include "grid/ItemTile.h"
 
 namespace grid {
 namespace {
@@ -12,39 +12,39 @@ const QColor kBackground(26, 119, 188);
 
 // Index (0-based) of the first item of a page and one past its last.
 std::size_t PageBegin(unsigned page) {
-    return (static_cast<std::size_t>(page) - 1) * CShowView::kPageSize;
+    return (static_cast<std::size_t>(page) - 1) * GridView::kPageSize;
 }
 std::size_t PageEnd(unsigned page) {
-    return static_cast<std::size_t>(page) * CShowView::kPageSize;
+    return static_cast<std::size_t>(page) * GridView::kPageSize;
 }
 
 }  // namespace
 
-CShowView::CShowView(catalog::ViewKind kind, const GridContext& context, QWidget* parent)
+GridView::GridView(catalog::ViewKind kind, const GridContext& context, QWidget* parent)
     : QWidget(parent), kind_(kind), context_(context) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setGeometry(kGeometry);
 }
 
-CShowView::~CShowView() = default;
+GridView::~GridView() = default;
 
-QPoint CShowView::CellPosition(int column, int row) {
+QPoint GridView::CellPosition(int column, int row) {
     return QPoint(1 + 76 * column, 5 + 71 * row);
 }
 
-void CShowView::SetGames(const catalog::GameList* games) {
+void GridView::SetGames(const catalog::GameList* games) {
     games_ = games;
 }
 
-void CShowView::AddGameTile(const catalog::CNetGame& game) {
+void GridView::AddGameTile(const catalog::GameRecord& game) {
     gameSlots_.push_back({game, QPoint(), nullptr});
 }
 
-void CShowView::AddToolTile(const catalog::CGameTool& tool) {
+void GridView::AddToolTile(const catalog::ToolRecord& tool) {
     toolSlots_.push_back({tool, QPoint(), nullptr});
 }
 
-void CShowView::LayOutTiles() {
+void GridView::LayOutTiles() {
     auto layOut = [](auto& items) {
         for (std::size_t n = 0; n < items.size(); ++n) {
             const int cell = static_cast<int>(n % kPageSize);
@@ -62,24 +62,24 @@ void CShowView::LayOutTiles() {
     }
 }
 
-std::size_t CShowView::ItemCount() const {
+std::size_t GridView::ItemCount() const {
     return ShowsGames() ? gameSlots_.size() : toolSlots_.size();
 }
 
-unsigned CShowView::PageCount() const {
+unsigned GridView::PageCount() const {
     const std::size_t count = ItemCount();
     return count == 0 ? 0 : static_cast<unsigned>((count - 1) / kPageSize + 1);
 }
 
-CShowBox* CShowView::TileAt(std::size_t index) const {
+ItemTile* GridView::TileAt(std::size_t index) const {
     if (index >= ItemCount()) {
         return nullptr;
     }
     return ShowsGames() ? gameSlots_[index].tile : toolSlots_[index].tile;
 }
 
-std::vector<CShowBox*> CShowView::VisibleTiles() const {
-    std::vector<CShowBox*> visible;
+std::vector<ItemTile*> GridView::VisibleTiles() const {
+    std::vector<ItemTile*> visible;
     auto collect = [&visible](const auto& items) {
         for (const auto& slot : items) {
             if (slot.tile != nullptr && !slot.tile->isHidden()) {
@@ -92,7 +92,7 @@ std::vector<CShowBox*> CShowView::VisibleTiles() const {
     return visible;
 }
 
-void CShowView::ShowFirstPage() {
+void GridView::ShowFirstPage() {
     if (ItemCount() == 0) {
         return;
     }
@@ -100,7 +100,7 @@ void CShowView::ShowFirstPage() {
     ShowPage();
 }
 
-void CShowView::GoToPage(unsigned page) {
+void GridView::GoToPage(unsigned page) {
     const unsigned pages = PageCount();
     if (pages == 0 || page == 0 || page > pages) {
         return;
@@ -109,7 +109,7 @@ void CShowView::GoToPage(unsigned page) {
     ShowPage();
 }
 
-void CShowView::GoToPage(PageCommand command) {
+void GridView::GoToPage(PageCommand command) {
     if (command == PageCommand::First) {
         currentPage_ = 1;
     }
@@ -137,7 +137,7 @@ void CShowView::GoToPage(PageCommand command) {
     ShowPage();
 }
 
-void CShowView::ShowPage() {
+void GridView::ShowPage() {
     if (ShowsGames()) {
         ShowPageOf(gameSlots_);
     } else {
@@ -146,13 +146,13 @@ void CShowView::ShowPage() {
 }
 
 template <typename Slots>
-void CShowView::ShowPageOf(Slots& items) {
+void GridView::ShowPageOf(Slots& items) {
     const std::size_t begin = PageBegin(currentPage_);
     const std::size_t end = PageEnd(currentPage_);
     for (std::size_t n = 0; n < items.size(); ++n) {
         auto& slot = items[n];
         if (n >= begin && n < end) {
-            CShowBox* tile = TileFor(slot);
+            ItemTile* tile = TileFor(slot);
             // The My and general-tools views mark the tiles they show in manage mode; the
             // online-games view never marks its tiles.
             if (kind_ != catalog::ViewKind::OnlineGames) {
@@ -166,9 +166,9 @@ void CShowView::ShowPageOf(Slots& items) {
 }
 
 template <typename Record>
-CShowBox* CShowView::TileFor(Slot<Record>& slot) {
+ItemTile* GridView::TileFor(Slot<Record>& slot) {
     if (slot.tile == nullptr) {
-        slot.tile = new CShowBox(slot.record, context_, this);
+        slot.tile = new ItemTile(slot.record, context_, this);
         slot.tile->hide();
         slot.tile->SetCell(slot.cell);
         slot.tile->move(slot.cell);
@@ -177,19 +177,19 @@ CShowBox* CShowView::TileFor(Slot<Record>& slot) {
     return slot.tile;
 }
 
-void CShowView::Connect(CShowBox* tile) {
-    connect(tile, &CShowBox::activated, this, &CShowView::TileActivated);
-    connect(tile, &CShowBox::enterRequested, this, &CShowView::EnterGame);
-    connect(tile, &CShowBox::runRequested, this, &CShowView::runRequested);
-    connect(tile, &CShowBox::deleteRequested, this,
-            [this](CShowBox* t) { emit deleteRequested(t->ItemId(), this); });
-    connect(tile, &CShowBox::gameDirectorySet, this,
-            [this](CShowBox* t) { emit gameDirectorySet(t->ItemId(), this); });
-    connect(tile, &CShowBox::feedbackRequested, this, &CShowView::feedbackRequested);
-    connect(tile, &CShowBox::describeRequested, this, &CShowView::describeRequested);
+void GridView::Connect(ItemTile* tile) {
+    connect(tile, &ItemTile::activated, this, &GridView::TileActivated);
+    connect(tile, &ItemTile::enterRequested, this, &GridView::EnterGame);
+    connect(tile, &ItemTile::runRequested, this, &GridView::runRequested);
+    connect(tile, &ItemTile::deleteRequested, this,
+            [this](ItemTile* t) { emit deleteRequested(t->ItemId(), this); });
+    connect(tile, &ItemTile::gameDirectorySet, this,
+            [this](ItemTile* t) { emit gameDirectorySet(t->ItemId(), this); });
+    connect(tile, &ItemTile::feedbackRequested, this, &GridView::feedbackRequested);
+    connect(tile, &ItemTile::describeRequested, this, &GridView::describeRequested);
 }
 
-void CShowView::HideAllTiles() {
+void GridView::HideAllTiles() {
     for (auto& slot : gameSlots_) {
         if (slot.tile != nullptr) {
             slot.tile->hide();
@@ -204,7 +204,7 @@ void CShowView::HideAllTiles() {
 }
 
 template <typename Slots>
-void CShowView::DropTiles(Slots& items) {
+void GridView::DropTiles(Slots& items) {
     for (auto& slot : items) {
         if (slot.tile != nullptr) {
             // A tile may be the one whose signal led here (a double click that rebuilt the
@@ -217,38 +217,38 @@ void CShowView::DropTiles(Slots& items) {
     items.clear();
 }
 
-void CShowView::DestroyToolTiles() {
+void GridView::DestroyToolTiles() {
     DropTiles(toolSlots_);
 }
 
-void CShowView::DestroyGameTiles() {
+void GridView::DestroyGameTiles() {
     DropTiles(gameSlots_);
 }
 
-void CShowView::ShowGameTools(const catalog::CNetGame& game) {
+void GridView::ShowGameTools(const catalog::GameRecord& game) {
     if (!HoldsGames()) {
         return;
     }
     enteredGame_ = game.id;
     gameLevel_ = false;
     if (game.display) {
-        for (const catalog::CGameTool& entry : *game.display) {
+        for (const catalog::ToolRecord& entry : *game.display) {
             AddToolTile(entry);
         }
     }
 }
 
-void CShowView::EnterGame(uint32_t gameId) {
+void GridView::EnterGame(uint32_t gameId) {
     if (!HoldsGames()) {
         return;
     }
-    const catalog::CNetGame* game = catalog::FindGame(*games_, gameId);
+    const catalog::GameRecord* game = catalog::FindGame(*games_, gameId);
     HideAllTiles();
     if (game == nullptr) {
         return;
     }
     DestroyToolTiles();
-    currentTitle_ = QString::fromStdString(game->TITLE);
+    currentTitle_ = QString::fromStdString(game->title);
     ShowGameTools(*game);
     LayOutTiles();
     savedGamesPage_ = currentPage_;
@@ -257,20 +257,20 @@ void CShowView::EnterGame(uint32_t gameId) {
     emit titleChanged(kind_);
 }
 
-void CShowView::LeaveGame() {
+void GridView::LeaveGame() {
     HideAllTiles();
     gameLevel_ = true;
     GoToPage(savedGamesPage_);
 }
 
-void CShowView::TileActivated(uint32_t itemId) {
+void GridView::TileActivated(uint32_t itemId) {
     if (ShowsGames()) {
         for (auto& slot : gameSlots_) {
             if (slot.tile != nullptr && slot.record.id == lastGameId_) {
                 slot.tile->update();
             }
             if (slot.record.id == itemId) {
-                currentTitle_ = QString::fromStdString(slot.record.TITLE);
+                currentTitle_ = QString::fromStdString(slot.record.title);
             }
         }
         lastGameId_ = itemId;
@@ -284,7 +284,7 @@ void CShowView::TileActivated(uint32_t itemId) {
     lastToolId_ = itemId;
 }
 
-bool CShowView::UpdateToolTile(const catalog::CGameTool& record) {
+bool GridView::UpdateToolTile(const catalog::ToolRecord& record) {
     for (auto& slot : toolSlots_) {
         if (slot.record.id == record.id) {
             slot.record = record;
@@ -297,7 +297,7 @@ bool CShowView::UpdateToolTile(const catalog::CGameTool& record) {
     return false;
 }
 
-void CShowView::paintEvent(QPaintEvent*) {
+void GridView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
 }

@@ -42,29 +42,30 @@ inline constexpr bool IsStartEntry(uint32_t toolId) {
     return IsFixedEntry(toolId) && toolId % 100 == kStartEntry;
 }
 
-// One tool: an entry that starts a program or opens a web address. Members are named after
-// the INI keys that store them; `id` and `icon` are not stored under keys of their own.
-struct CGameTool {
+// One tool: an entry that starts a program or opens a web address. Each member is stored under
+// the INI key of the same name in capitals (title under TITLE, gameId under GAMEID); `id` and
+// `icon` are not stored under keys of their own.
+struct ToolRecord {
     uint32_t id = 0;
-    std::string TITLE;
-    std::string INFO;
+    std::string title;
+    std::string info;
     std::string icon;  // full path of the tile's icon file
-    std::string PNGURL;
-    uint32_t GAMEID = 0;  // owning game; 0 for a general tool
-    uint32_t TYPE = 0;
-    std::string URL;
-    std::string EXENAME;
-    std::string VERSION;
-    int32_t SCALE = 0;
-    std::string DIR;  // local directory: program directory + "LocalGameTool/<id>/"
-    int INSTALLED = 0;
-    std::string GAMEDIR;
-    uint32_t TIME = 0;
+    std::string pngUrl;
+    uint32_t gameId = 0;  // owning game; 0 for a general tool
+    uint32_t type = 0;
+    std::string url;
+    std::string exeName;
+    std::string version;
+    int32_t scale = 0;
+    std::string dir;  // local directory: program directory + "LocalGameTool/<id>/"
+    int installed = 0;
+    std::string gameDir;
+    uint32_t time = 0;
 
-    bool operator==(const CGameTool&) const = default;
+    bool operator==(const ToolRecord&) const = default;
 };
 
-using ToolList = std::vector<CGameTool>;
+using ToolList = std::vector<ToolRecord>;
 
 // A record found in a tool list with its 1-based position; position 0 and no record when
 // the id is absent.
@@ -76,7 +77,7 @@ struct FoundTool {
 };
 
 // The first record with that tool id, in list order.
-FoundTool<CGameTool> FindTool(ToolList& list, uint32_t toolId);
-FoundTool<const CGameTool> FindTool(const ToolList& list, uint32_t toolId);
+FoundTool<ToolRecord> FindTool(ToolList& list, uint32_t toolId);
+FoundTool<const ToolRecord> FindTool(const ToolList& list, uint32_t toolId);
 
 }  // namespace catalog

@@ -4,7 +4,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "catalog/CGameTool.h"
+#include "catalog/ToolRecord.h"
 #include "server/ClientConfig.h"
 
 class QCheckBox;
@@ -15,10 +15,10 @@ namespace ui {
 // The feedback form "感谢您的反馈": three reasons to tick and "提交反馈". Run modally with
 // exec(); submitting composes the reason text (thanking the user when it is not empty) and
 // closes the form. Closing it any other way leaves the reason empty.
-class CDlgComplain : public QDialog {
+class FeedbackForm : public QDialog {
     Q_OBJECT
   public:
-    explicit CDlgComplain(QWidget* parent = nullptr);
+    explicit FeedbackForm(QWidget* parent = nullptr);
 
     // The reasons in their fixed order: "无法运行", "需要更新", "杀软报毒", each after the first
     // one present preceded by a full-width comma; empty when none is ticked.
@@ -31,7 +31,7 @@ class CDlgComplain : public QDialog {
     // (the tool's GAMEID, 0 for a general tool, its id and the reason) goes to the data
     // server on a worker thread, so the UI never waits for the network. Returns the reason;
     // empty means nothing is sent.
-    static QString AskAndSend(const catalog::CGameTool& tool, const server::ClientConfig& config,
+    static QString AskAndSend(const catalog::ToolRecord& tool, const server::ClientConfig& config,
                               QWidget* parent = nullptr);
 
     // Sends one feedback report on a pooled worker thread. An empty reason sends nothing.

@@ -13,14 +13,18 @@
 class QLabel;
 
 namespace grid {
-class CShowBox;
-class CShowView;
+class ItemTile;
+class GridView;
 enum class PageCommand;
 }  // namespace grid
 
 namespace ui {
 class PngButton;
 }
+
+// The signals carry tiles: their meta-type needs the complete class wherever moc's output is
+// compiled.
+Q_MOC_INCLUDE("grid/ItemTile.h")
 
 namespace app {
 
@@ -43,7 +47,7 @@ class TrayHandler;
 // (RunHandler). The tiles' requests and the settings menu entry are also signals, connected
 // at construction to the handler, the settings window, the description box and the
 // feedback form.
-class CRavikDlg : public ui::SkinnedWindow {
+class MainWindow : public ui::SkinnedWindow {
     Q_OBJECT
   public:
     static constexpr QSize kSize{310, 528};
@@ -63,8 +67,8 @@ class CRavikDlg : public ui::SkinnedWindow {
         HelpButton = 1053,
     };
 
-    explicit CRavikDlg(DeskOptions options, QWidget* parent = nullptr);
-    ~CRavikDlg() override;
+    explicit MainWindow(DeskOptions options, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The start-up, in this order: autostart applied from the settings, a running updater
     // ended, the catalogs loaded and the three grids built, the first tab chosen (My when
@@ -97,9 +101,9 @@ class CRavikDlg : public ui::SkinnedWindow {
     // Ends the program (tray icon removed, window closed).
     void EndProgram();
 
-    grid::CShowView* View(catalog::ViewKind kind) const;
+    grid::GridView* View(catalog::ViewKind kind) const;
     // The view of the selected tab, or nullptr with none selected.
-    grid::CShowView* ViewOnShow() const;
+    grid::GridView* ViewOnShow() const;
     QLabel* ListLabel() const { return label_; }
     ui::PngButton* Button(Control id) const;
     PageBar& Pages() const { return *pages_; }
@@ -115,11 +119,11 @@ class CRavikDlg : public ui::SkinnedWindow {
 
   signals:
     // A tile asks to be run ("运行", a double click on a tool).
-    void runRequested(grid::CShowBox* tile);
+    void runRequested(grid::ItemTile* tile);
     // A tile's "应用反馈".
-    void feedbackRequested(grid::CShowBox* tile);
+    void feedbackRequested(grid::ItemTile* tile);
     // A tile's "应用说明": the description page at `url`.
-    void describeRequested(grid::CShowBox* tile, const QString& url);
+    void describeRequested(grid::ItemTile* tile, const QString& url);
     // "个人设置" in the settings menu.
     void settingsRequested();
 
@@ -136,7 +140,7 @@ class CRavikDlg : public ui::SkinnedWindow {
     void ApplyAutostart();
     void ShowUpgradeReport();
     void BuildViews();
-    grid::CShowView* NewView(catalog::ViewKind kind);
+    grid::GridView* NewView(catalog::ViewKind kind);
     void DropViews();
     void SelectTab(Control tab);
     void SetManageImage(bool back);
@@ -152,9 +156,9 @@ class CRavikDlg : public ui::SkinnedWindow {
     std::array<ui::PngButton*, 10> buttons_{};
     QLabel* label_ = nullptr;
     PageBar* pages_ = nullptr;
-    grid::CShowView* online_ = nullptr;
-    grid::CShowView* my_ = nullptr;
-    grid::CShowView* tools_ = nullptr;
+    grid::GridView* online_ = nullptr;
+    grid::GridView* my_ = nullptr;
+    grid::GridView* tools_ = nullptr;
     int selectedTab_ = 0;
 
     TrayHandler* tray_ = nullptr;

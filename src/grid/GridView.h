@@ -7,14 +7,18 @@
 #include <cstdint>
 #include <vector>
 
-#include "catalog/CGameTool.h"
-#include "catalog/CNetGame.h"
 #include "catalog/Catalog.h"
+#include "catalog/GameRecord.h"
+#include "catalog/ToolRecord.h"
 
 namespace grid {
 
-class CShowBox;
+class ItemTile;
 struct GridContext;
+
+// The signals carry tiles: their meta-type needs the complete class wherever moc's output is
+// compiled.
+Q_MOC_INCLUDE("grid/ItemTile.h")
 
 // The four paging buttons, numbered as the window has always numbered them. A page number
 // is never taken for one of them, nor one of them for a page number.
@@ -27,7 +31,7 @@ enum class PageCommand { First = 10, Previous = 20, Next = 30, Last = 40 };
 // Tiles are created when their page is first shown, so a catalog of thousands of items
 // costs widgets only for the pages the user looks at; until then a tile is its record and
 // its cell.
-class CShowView : public QWidget {
+class GridView : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kColumns = 4;
@@ -35,8 +39,8 @@ class CShowView : public QWidget {
     static constexpr int kPageSize = kColumns * kRows;
     static constexpr QRect kGeometry{2, 102, 307, 368};
 
-    CShowView(catalog::ViewKind kind, const GridContext& context, QWidget* parent);
-    ~CShowView() override;
+    GridView(catalog::ViewKind kind, const GridContext& context, QWidget* parent);
+    ~GridView() override;
 
     catalog::ViewKind Kind() const { return kind_; }
 
@@ -47,8 +51,8 @@ class CShowView : public QWidget {
     void SetGames(const catalog::GameList* games);
     bool HoldsGames() const { return games_ != nullptr; }
 
-    void AddGameTile(const catalog::CNetGame& game);
-    void AddToolTile(const catalog::CGameTool& tool);
+    void AddGameTile(const catalog::GameRecord& game);
+    void AddToolTile(const catalog::ToolRecord& tool);
     // Gives every item of the list on show its cell, in list order.
     void LayOutTiles();
     // Page 1 of the list on show; an empty list keeps the page number.
@@ -60,7 +64,7 @@ class CShowView : public QWidget {
     void DestroyToolTiles();
     void DestroyGameTiles();
     // Online-games view: the game's fixed entries and tools become the tool tiles.
-    void ShowGameTools(const catalog::CNetGame& game);
+    void ShowGameTools(const catalog::GameRecord& game);
 
     // Enters the game with that id: its entries from their page 1. An id that is not in the
     // games list leaves the view empty.
@@ -85,21 +89,21 @@ class CShowView : public QWidget {
     // The items of the list on show, and the tile of one of them (nullptr until its page
     // has been shown).
     std::size_t ItemCount() const;
-    CShowBox* TileAt(std::size_t index) const;
+    ItemTile* TileAt(std::size_t index) const;
     // Tiles currently visible, in list order.
-    std::vector<CShowBox*> VisibleTiles() const;
+    std::vector<ItemTile*> VisibleTiles() const;
     // The first tool item with that id takes the changed record, and so does its tile.
     // False when the view shows no such tool.
-    bool UpdateToolTile(const catalog::CGameTool& record);
+    bool UpdateToolTile(const catalog::ToolRecord& record);
 
   signals:
-    void gameEntered();                                             // a game's entries are shown
-    void titleChanged(catalog::ViewKind kind);                      // the list label should follow
-    void runRequested(grid::CShowBox* tile);                        // run the item
-    void deleteRequested(uint32_t itemId, grid::CShowView* view);   // delete or uninstall
-    void gameDirectorySet(uint32_t itemId, grid::CShowView* view);  // a start entry's program
-    void feedbackRequested(grid::CShowBox* tile);
-    void describeRequested(grid::CShowBox* tile, const QString& url);
+    void gameEntered();                                            // a game's entries are shown
+    void titleChanged(catalog::ViewKind kind);                     // the list label should follow
+    void runRequested(grid::ItemTile* tile);                       // run the item
+    void deleteRequested(uint32_t itemId, grid::GridView* view);   // delete or uninstall
+    void gameDirectorySet(uint32_t itemId, grid::GridView* view);  // a start entry's program
+    void feedbackRequested(grid::ItemTile* tile);
+    void describeRequested(grid::ItemTile* tile, const QString& url);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -109,18 +113,18 @@ class CShowView : public QWidget {
     struct Slot {
         Record record;
         QPoint cell;
-        CShowBox* tile = nullptr;
+        ItemTile* tile = nullptr;
     };
-    using GameSlots = std::vector<Slot<catalog::CNetGame>>;
-    using ToolSlots = std::vector<Slot<catalog::CGameTool>>;
+    using GameSlots = std::vector<Slot<catalog::GameRecord>>;
+    using ToolSlots = std::vector<Slot<catalog::ToolRecord>>;
 
     bool ShowsGames() const { return HoldsGames() && gameLevel_; }
     void ShowPage();
     template <typename Slots>
     void ShowPageOf(Slots& items);
     template <typename Record>
-    CShowBox* TileFor(Slot<Record>& slot);
-    void Connect(CShowBox* tile);
+    ItemTile* TileFor(Slot<Record>& slot);
+    void Connect(ItemTile* tile);
     template <typename Slots>
     void DropTiles(Slots& items);
 

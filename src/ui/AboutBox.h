@@ -18,16 +18,16 @@ class PngButton;
 // The about box: the program's version and a link to the product web site. A modeless,
 // draggable window with the cut-corner outline; each About command opens a new one, and it
 // deletes itself when closed.
-class CDialogAbout : public SkinnedWindow {
+class AboutBox : public SkinnedWindow {
     Q_OBJECT
   public:
     // `version` is the installed version text (empty when unknown); `siteUrl` the address of
     // the product web site's page that the link shows and opens.
-    CDialogAbout(const QString& version, const QString& siteUrl, QWidget* parent = nullptr);
+    AboutBox(const QString& version, const QString& siteUrl, QWidget* parent = nullptr);
     // The installed version from usercfg.dat, the site's "/desk/" page on the configured
     // product web server.
-    CDialogAbout(const catalog::UserSettings& settings, const catalog::LauncherConfig& config,
-                 QWidget* parent = nullptr);
+    AboutBox(const catalog::UserSettings& settings, const catalog::LauncherConfig& config,
+             QWidget* parent = nullptr);
 
     PngButton* CloseButton() const { return close_; }
     QLabel* VersionLabel() const { return version_; }

@@ -1,10 +1,10 @@
-#include "app/CRavikApp.h"
+#include "app/DeskApplication.h"
 
 #include <QCommandLineParser>
 #include <QMessageBox>
 #include <cstdio>
 
-#include "app/CRavikDlg.h"
+#include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/TrayHandler.h"
 #include "catalog/LauncherConfig.h"
@@ -54,27 +54,27 @@ Arguments ParseArguments(const QStringList& arguments) {
 
 }  // namespace
 
-CRavikApp::CRavikApp(int& argc, char** argv) : QApplication(argc, argv) {
+DeskApplication::DeskApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Ravik_desk"));
-    setApplicationDisplayName(QString::fromUtf8(CRavikDlg::kTitle));
+    setApplicationDisplayName(QString::fromUtf8(MainWindow::kTitle));
     setWindowIcon(ui::AppIcon());
     // The window may live in the tray while a small box closes; only the main window's own
     // end ends the program.
     setQuitOnLastWindowClosed(false);
 }
 
-int CRavikApp::Run() {
+int DeskApplication::Run() {
     const Arguments arguments = ParseArguments(QApplication::arguments());
     if (!arguments.error.isEmpty()) {
         std::fprintf(stderr, "Ravik_desk: %s\n", arguments.error.toLocal8Bit().constData());
 #ifdef _WIN32
         // A Windows program with windows has no console, so stderr reaches nobody.
-        QMessageBox::warning(nullptr, QString::fromUtf8(CRavikDlg::kTitle), arguments.error);
+        QMessageBox::warning(nullptr, QString::fromUtf8(MainWindow::kTitle), arguments.error);
 #endif
         return 2;
     }
     if (!platform::InitSocketLibrary()) {
-        QMessageBox::warning(nullptr, QString::fromUtf8(CRavikDlg::kTitle),
+        QMessageBox::warning(nullptr, QString::fromUtf8(MainWindow::kTitle),
                              QStringLiteral("Windows 套接字初始化失败。"));
         return 1;
     }
@@ -87,7 +87,7 @@ int CRavikApp::Run() {
     }
 
     const std::string programDir = catalog::ProgramDirectory(arguments.dataDir);
-    CRavikDlg window(DeskOptions::For(programDir, arguments.serverHost, arguments.serverPort));
+    MainWindow window(DeskOptions::For(programDir, arguments.serverHost, arguments.serverPort));
     connect(&window, &QDialog::finished, this, &QCoreApplication::quit);
     window.Start();
     window.show();

@@ -1,4 +1,4 @@
-#include "grid/CShowBox.h"
+#include "grid/ItemTile.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -60,7 +60,7 @@ QString WrapToWidth(const QString& text, const QFont& font, int width) {
 
 }  // namespace
 
-CShowBox::CShowBox(const GridContext& context, QWidget* parent)
+ItemTile::ItemTile(const GridContext& context, QWidget* parent)
     : QWidget(parent), context_(context), deleteButton_(new ui::PngButton(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(kWidth, kHeight);
@@ -70,41 +70,41 @@ CShowBox::CShowBox(const GridContext& context, QWidget* parent)
     connect(deleteButton_, &ui::PngButton::clicked, this, [this] { emit deleteRequested(this); });
 }
 
-CShowBox::CShowBox(const catalog::CNetGame& game, const GridContext& context, QWidget* parent)
-    : CShowBox(context, parent) {
+ItemTile::ItemTile(const catalog::GameRecord& game, const GridContext& context, QWidget* parent)
+    : ItemTile(context, parent) {
     game_ = game;
     id_ = game.id;
     iconFile_ = FromUtf8(game.icon);
-    title_ = FromUtf8(game.TITLE);
-    tip_ = FromUtf8(game.INFO);
+    title_ = FromUtf8(game.title);
+    tip_ = FromUtf8(game.info);
     setToolTip(tip_);
 }
 
-CShowBox::CShowBox(const catalog::CGameTool& tool, const GridContext& context, QWidget* parent)
-    : CShowBox(context, parent) {
+ItemTile::ItemTile(const catalog::ToolRecord& tool, const GridContext& context, QWidget* parent)
+    : ItemTile(context, parent) {
     isTool_ = true;
     TakeRecord(tool);
 }
 
-CShowBox::~CShowBox() = default;
+ItemTile::~ItemTile() = default;
 
-void CShowBox::TakeRecord(const catalog::CGameTool& tool) {
+void ItemTile::TakeRecord(const catalog::ToolRecord& tool) {
     tool_ = tool;
     id_ = tool.id;
     iconFile_ = FromUtf8(tool.icon);
-    title_ = FromUtf8(tool.TITLE);
-    tip_ = FromUtf8(tool.INFO);
+    title_ = FromUtf8(tool.title);
+    tip_ = FromUtf8(tool.info);
     setToolTip(tip_);
     icon_.reset();
     update();
 }
 
-void CShowBox::SetDeleteMark(bool on) {
+void ItemTile::SetDeleteMark(bool on) {
     deleteMark_ = on;
     deleteButton_->setVisible(on);
 }
 
-const QImage& CShowBox::Icon() {
+const QImage& ItemTile::Icon() {
     if (!icon_) {
         // Read the file completely and let go of it at once, so that an installer may
         // replace it while the tile lives.
@@ -119,7 +119,7 @@ const QImage& CShowBox::Icon() {
     return *icon_;
 }
 
-void CShowBox::paintEvent(QPaintEvent*) {
+void ItemTile::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
     const QImage& frames = FrameStrip();
@@ -139,12 +139,12 @@ void CShowBox::paintEvent(QPaintEvent*) {
     painter.drawText(kTitleRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, title_);
 }
 
-void CShowBox::resizeEvent(QResizeEvent* event) {
+void ItemTile::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     setMask(ui::CutCornerMask(rect(), kCornerCut));
 }
 
-bool CShowBox::event(QEvent* event) {
+bool ItemTile::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         if (tip_.isEmpty()) {
@@ -159,7 +159,7 @@ bool CShowBox::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void CShowBox::enterEvent(QEnterEvent* event) {
+void ItemTile::enterEvent(QEnterEvent* event) {
     if (!hovered_) {
         hovered_ = true;
         update();
@@ -167,13 +167,13 @@ void CShowBox::enterEvent(QEnterEvent* event) {
     QWidget::enterEvent(event);
 }
 
-void CShowBox::leaveEvent(QEvent* event) {
+void ItemTile::leaveEvent(QEvent* event) {
     hovered_ = false;
     update();
     QWidget::leaveEvent(event);
 }
 
-void CShowBox::mouseDoubleClickEvent(QMouseEvent* event) {
+void ItemTile::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QWidget::mouseDoubleClickEvent(event);
         return;
@@ -187,11 +187,11 @@ void CShowBox::mouseDoubleClickEvent(QMouseEvent* event) {
     }
 }
 
-std::vector<TileCommand> CShowBox::MenuEntries() const {
-    return TileMenuEntries(isTool_, id_, tool_.TYPE);
+std::vector<TileCommand> ItemTile::MenuEntries() const {
+    return TileMenuEntries(isTool_, id_, tool_.type);
 }
 
-void CShowBox::contextMenuEvent(QContextMenuEvent* event) {
+void ItemTile::contextMenuEvent(QContextMenuEvent* event) {
     const std::vector<TileCommand> entries = MenuEntries();
     if (entries.empty()) {
         return;
@@ -211,7 +211,7 @@ void CShowBox::contextMenuEvent(QContextMenuEvent* event) {
     menu_->popup(event->globalPos());
 }
 
-void CShowBox::RunCommand(TileCommand command) {
+void ItemTile::RunCommand(TileCommand command) {
     switch (command) {
         case TileCommand::Run:
             emit runRequested(this);
@@ -240,9 +240,9 @@ void CShowBox::RunCommand(TileCommand command) {
     }
 }
 
-void CShowBox::OpenDirectory() const {
-    if (!tool_.DIR.empty()) {
-        platform::OpenUrl(tool_.DIR);
+void ItemTile::OpenDirectory() const {
+    if (!tool_.dir.empty()) {
+        platform::OpenUrl(tool_.dir);
         return;
     }
     // The fixed entries have no folder of their own: a start entry opens the folder of the
@@ -250,13 +250,13 @@ void CShowBox::OpenDirectory() const {
     if (context_.catalog == nullptr) {
         return;
     }
-    const std::string folder = ProgramFolder(context_.catalog->GameDirectoryForOpen(tool_.GAMEID));
+    const std::string folder = ProgramFolder(context_.catalog->GameDirectoryForOpen(tool_.gameId));
     if (!folder.empty()) {
         platform::OpenUrl(folder);
     }
 }
 
-bool CShowBox::ChooseGameDirectory() {
+bool ItemTile::ChooseGameDirectory() {
     if (context_.catalog == nullptr) {
         return false;
     }
@@ -267,7 +267,7 @@ bool CShowBox::ChooseGameDirectory() {
     const std::string path = QDir::toNativeSeparators(chosen).toStdString();
     // Only a path that reached gamecfg.dat is announced; otherwise the tile would show the
     // game as set up while the next start still asks for its program.
-    if (!context_.catalog->SetGameDirectory(tool_.GAMEID, path).ok()) {
+    if (!context_.catalog->SetGameDirectory(tool_.gameId, path).ok()) {
         return false;
     }
     emit gameDirectorySet(this);

@@ -18,12 +18,12 @@ class PngButton;
 // or Escape closes without writing anything. A modeless top-level window at the screen's
 // top-left corner that deletes itself when closed; any number may be open at once, and the
 // one saved last wins.
-class CDialogSet : public SkinnedWindow {
+class SettingsDialog : public SkinnedWindow {
     Q_OBJECT
   public:
     // `programDir` (with a trailing separator) holds usercfg.dat and the launcher program
     // that the autostart entry starts.
-    explicit CDialogSet(std::string programDir, QWidget* parent = nullptr);
+    explicit SettingsDialog(std::string programDir, QWidget* parent = nullptr);
 
     QCheckBox* AutostartBox() const { return autostart_; }
     QCheckBox* AutoMinBox() const { return autoMin_; }

@@ -1,4 +1,4 @@
-#include "ui/CBusyBox.h"
+#include "ui/BusyBox.h"
 
 #include <QPainter>
 #include <QTimerEvent>
@@ -23,7 +23,7 @@ QImage LoadFile(const QString& programDirectory, const QString& name) {
 
 }  // namespace
 
-CBusyBox::CBusyBox(const QString& programDirectory, QWidget* parent)
+BusyBox::BusyBox(const QString& programDirectory, QWidget* parent)
     : SkinnedWindow(LoadFile(programDirectory, QStringLiteral("waitbg.jpg")), NoOptions, parent),
       strip_(LoadFile(programDirectory, QStringLiteral("waiticon.jpg"))) {
     setWindowFlag(Qt::WindowDoesNotAcceptFocus);
@@ -33,12 +33,12 @@ CBusyBox::CBusyBox(const QString& programDirectory, QWidget* parent)
     timer_.start(kTickMs, this);
 }
 
-void CBusyBox::Advance() {
+void BusyBox::Advance() {
     frame_ = (frame_ + 1) % kFrames;
     update(QRect(kStripPosition, QSize(kFrameSize, kFrameSize)));
 }
 
-void CBusyBox::timerEvent(QTimerEvent* event) {
+void BusyBox::timerEvent(QTimerEvent* event) {
     if (event->timerId() == timer_.timerId()) {
         Advance();
         return;
@@ -46,7 +46,7 @@ void CBusyBox::timerEvent(QTimerEvent* event) {
     SkinnedWindow::timerEvent(event);
 }
 
-void CBusyBox::paintEvent(QPaintEvent* event) {
+void BusyBox::paintEvent(QPaintEvent* event) {
     SkinnedWindow::paintEvent(event);
     QPainter painter(this);
     if (!strip_.isNull()) {

@@ -10,10 +10,10 @@ class PngButton;
 
 // The upgrade report shown once after the program was updated; the caller runs it modally
 // with exec(). Both its buttons close it.
-class CDlgUpInfo : public SkinnedWindow {
+class UpgradeReport : public SkinnedWindow {
     Q_OBJECT
   public:
-    explicit CDlgUpInfo(const QString& message, QWidget* parent = nullptr);
+    explicit UpgradeReport(const QString& message, QWidget* parent = nullptr);
 
     // "程序已从<old>版本 升级到<new>版本。"; the versions are taken as they are.
     static QString UpgradeMessage(const QString& oldVersion, const QString& newVersion);

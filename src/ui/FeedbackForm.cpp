@@ -1,4 +1,4 @@
-#include "ui/CDlgComplain.h"
+#include "ui/FeedbackForm.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -15,7 +15,7 @@
 
 namespace ui {
 
-CDlgComplain::CDlgComplain(QWidget* parent)
+FeedbackForm::FeedbackForm(QWidget* parent)
     : QDialog(parent),
       cannotRun_(new QCheckBox(QStringLiteral("工具无法运行"), this)),
       needsUpdate_(new QCheckBox(QStringLiteral("工具需要更新"), this)),
@@ -42,10 +42,10 @@ CDlgComplain::CDlgComplain(QWidget* parent)
     setFixedSize(280, 150);
 
     submit_->setDefault(true);
-    connect(submit_, &QPushButton::clicked, this, &CDlgComplain::Submit);
+    connect(submit_, &QPushButton::clicked, this, &FeedbackForm::Submit);
 }
 
-QString CDlgComplain::ReasonText(bool cannotRun, bool needsUpdate, bool virusAlarm) {
+QString FeedbackForm::ReasonText(bool cannotRun, bool needsUpdate, bool virusAlarm) {
     QString text;
     auto add = [&text](const QString& reason) {
         if (!text.isEmpty()) {
@@ -65,7 +65,7 @@ QString CDlgComplain::ReasonText(bool cannotRun, bool needsUpdate, bool virusAla
     return text;
 }
 
-void CDlgComplain::Submit() {
+void FeedbackForm::Submit() {
     reason_ =
         ReasonText(cannotRun_->isChecked(), needsUpdate_->isChecked(), virusAlarm_->isChecked());
     if (!reason_.isEmpty()) {
@@ -75,16 +75,16 @@ void CDlgComplain::Submit() {
     accept();
 }
 
-QString CDlgComplain::AskAndSend(const catalog::CGameTool& tool, const server::ClientConfig& config,
-                                 QWidget* parent) {
-    CDlgComplain form(parent);
+QString FeedbackForm::AskAndSend(const catalog::ToolRecord& tool,
+                                 const server::ClientConfig& config, QWidget* parent) {
+    FeedbackForm form(parent);
     form.exec();
     const QString reason = form.Reason();
-    SendInBackground(config, tool.GAMEID, tool.id, reason);
+    SendInBackground(config, tool.gameId, tool.id, reason);
     return reason;
 }
 
-void CDlgComplain::SendInBackground(const server::ClientConfig& config, std::uint32_t gameId,
+void FeedbackForm::SendInBackground(const server::ClientConfig& config, std::uint32_t gameId,
                                     std::uint32_t itemId, const QString& reason) {
     if (reason.isEmpty()) {
         return;

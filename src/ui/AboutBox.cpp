@@ -1,4 +1,4 @@
-#include "ui/CDialogAbout.h"
+#include "ui/AboutBox.h"
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -25,7 +25,7 @@ const QRect kCopyrightRect(90, 166, 240, 16);
 
 }  // namespace
 
-CDialogAbout::CDialogAbout(const QString& version, const QString& siteUrl, QWidget* parent)
+AboutBox::AboutBox(const QString& version, const QString& siteUrl, QWidget* parent)
     : SkinnedWindow(LoadPngResource(Png::AboutBackground), Draggable | CutCorners, parent),
       siteUrl_(siteUrl),
       close_(new PngButton(this)) {
@@ -37,7 +37,7 @@ CDialogAbout::CDialogAbout(const QString& version, const QString& siteUrl, QWidg
     close_->SetImage(LoadPngResource(Png::CloseButton));
     close_->setGeometry(335, 8, 20, 20);
     close_->setToolTip(QStringLiteral("关闭"));
-    connect(close_, &PngButton::clicked, this, &CDialogAbout::reject);
+    connect(close_, &PngButton::clicked, this, &AboutBox::reject);
 
     AddLabel(QStringLiteral("当前版本: "), kVersionCaptionRect);
     version_ = AddLabel(version, kVersionRect);
@@ -50,12 +50,12 @@ CDialogAbout::CDialogAbout(const QString& version, const QString& siteUrl, QWidg
     setCursor(Qt::IBeamCursor);
 }
 
-CDialogAbout::CDialogAbout(const catalog::UserSettings& settings,
-                           const catalog::LauncherConfig& config, QWidget* parent)
-    : CDialogAbout(QString::fromStdString(settings.VersionForAbout()),
-                   QString::fromStdString(config.productUrl + "/desk/"), parent) {}
+AboutBox::AboutBox(const catalog::UserSettings& settings, const catalog::LauncherConfig& config,
+                   QWidget* parent)
+    : AboutBox(QString::fromStdString(settings.VersionForAbout()),
+               QString::fromStdString(config.productUrl + "/desk/"), parent) {}
 
-QLabel* CDialogAbout::AddLabel(const QString& text, const QRect& rect) {
+QLabel* AboutBox::AddLabel(const QString& text, const QRect& rect) {
     auto* label = new QLabel(text, this);
     label->setGeometry(rect);
     label->setFont(UiFont(12));
@@ -68,7 +68,7 @@ QLabel* CDialogAbout::AddLabel(const QString& text, const QRect& rect) {
     return label;
 }
 
-void CDialogAbout::paintEvent(QPaintEvent* event) {
+void AboutBox::paintEvent(QPaintEvent* event) {
     SkinnedWindow::paintEvent(event);
     QPainter painter(this);
     painter.setFont(UiFont(12));
@@ -76,7 +76,7 @@ void CDialogAbout::paintEvent(QPaintEvent* event) {
     painter.drawText(kTitleRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, windowTitle());
 }
 
-void CDialogAbout::mousePressEvent(QMouseEvent* event) {
+void AboutBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton &&
         link_->geometry().contains(event->position().toPoint())) {
         setCursor(Qt::PointingHandCursor);
@@ -88,7 +88,7 @@ void CDialogAbout::mousePressEvent(QMouseEvent* event) {
     SkinnedWindow::mousePressEvent(event);
 }
 
-void CDialogAbout::mouseMoveEvent(QMouseEvent* event) {
+void AboutBox::mouseMoveEvent(QMouseEvent* event) {
     const bool overLink = link_->geometry().contains(event->position().toPoint());
     setCursor(overLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
     SkinnedWindow::mouseMoveEvent(event);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ui/WebPageBox.h"
+
+namespace ui {
+
+// The large web page box, 1017 x 730 at the screen's top-left corner, with a 1012 x 693
+// page. It shows catalog items of TYPE 190.
+class LargeWebPageBox : public WebPageBox {
+    Q_OBJECT
+  public:
+    // A box showing `target` through the loading page of `productUrl`; see SmallWebPageBox.
+    LargeWebPageBox(const QString& title, const QString& target, std::uint32_t itemId,
+                    const QString& productUrl, WebBoxRegister* reg, QWidget* parent = nullptr);
+
+    // As SmallWebPageBox::OpenForItem, with the large box.
+    static LargeWebPageBox* OpenForItem(const catalog::ToolRecord& item, const QString& caption,
+                                        const QString& productUrl,
+                                        WebBoxRegister& reg = WebBoxRegister::Process());
+};
+
+}  // namespace ui
