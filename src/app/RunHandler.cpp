@@ -17,9 +17,10 @@
 namespace app {
 namespace {
 
-// Ids of the fixed entries of games from 10000 up; smaller games' entries are ordinary
-// used entries here (their download entry is kept, their start entry keeps its title).
-constexpr uint32_t kLargeFixedEntryBound = 1000000;
+// The My list treats the fixed entries of games from this id up apart: their download entry
+// is a link and is not listed, their start entry is listed under the game's title. Smaller
+// games' entries are listed as they are.
+constexpr uint32_t kLargeGameId = 10000;
 
 bool StartWithPlatform(const std::string& program, const std::string& workingDir, bool hidden) {
     return platform::StartProgram(program, {}, workingDir, hidden);
@@ -69,26 +70,19 @@ void RunHandler::Run(grid::ItemTile* tile) {
 
 RunHandler::RunResult RunHandler::Dispatch(const catalog::ToolRecord& tool,
                                            QPointer<grid::ItemTile> tile) {
-    switch (tool.type) {
-        case catalog::kTypeSmallWebBox:
+    switch (catalog::RoleOf(tool.id, tool.type)) {
+        case catalog::ItemRole::SmallWebPage:
             return OpenWebBox(tool, false);
-        case catalog::kTypeLargeWebBox:
+        case catalog::ItemRole::LargeWebPage:
             return OpenWebBox(tool, true);
-        case catalog::kTypeBrowser:
+        case catalog::ItemRole::BrowserPage:
             return OpenInBrowser(tool);
-        default:
+        case catalog::ItemRole::StartGame:
+            return StartGame(tool, tile);
+        case catalog::ItemRole::Program:
             break;
     }
-    switch (tool.id % 100) {
-        case catalog::kStartEntry:
-            return StartGame(tool, tile);
-        case catalog::kDownloadEntry:
-        case catalog::kSiteEntry:
-        case catalog::kInfoEntry:
-            return OpenInBrowser(tool);
-        default:
-            return StartTool(tool);
-    }
+    return StartTool(tool);
 }
 
 RunHandler::RunResult RunHandler::OpenWebBox(const catalog::ToolRecord& tool, bool large) {
@@ -157,7 +151,8 @@ bool RunHandler::StartProgram(const std::string& program, bool hidden) {
 
 void RunHandler::AddToMyList(const catalog::ToolRecord& tool) {
     // A big game's download entry is a link, not something the user has "used".
-    if (tool.id > kLargeFixedEntryBound && tool.id % 100 == catalog::kDownloadEntry) {
+    if (catalog::FixedEntryOf(tool.id) == catalog::FixedEntryKind::Download &&
+        catalog::GameOfFixedEntry(tool.id) >= kLargeGameId) {
         return;
     }
     catalog::Catalog& catalog = window_.Catalog();
@@ -178,7 +173,7 @@ void RunHandler::AddToMyList(const catalog::ToolRecord& tool) {
             }
         }
     }
-    if (entry.id > kLargeFixedEntryBound && entry.id % 100 == catalog::kStartEntry) {
+    if (catalog::IsStartEntry(entry.id) && catalog::GameOfFixedEntry(entry.id) >= kLargeGameId) {
         if (const catalog::GameRecord* game = catalog::FindGame(catalog.Games(), entry.gameId)) {
             entry.title = game->title;
         }

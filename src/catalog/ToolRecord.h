@@ -25,7 +25,8 @@ inline constexpr bool HasOwnIcon(uint32_t type) {
 
 // Every game g has four fixed entries whose ids are derived from g. Ordinary tool ids stay
 // at or below kFixedEntryBound, so a larger id is a fixed entry and its last two decimal
-// digits say which one.
+// digits say which one. An ordinary tool whose id happens to end in 11 or 22 is still an
+// ordinary tool.
 inline constexpr uint32_t kFixedEntryBound = 100000;
 inline constexpr uint32_t kStartEntry = 11;     // "启动游戏"
 inline constexpr uint32_t kDownloadEntry = 22;  // "下载游戏"
@@ -38,8 +39,62 @@ inline constexpr uint32_t FixedEntryId(uint32_t gameId, uint32_t which) {
 inline constexpr bool IsFixedEntry(uint32_t toolId) {
     return toolId > kFixedEntryBound;
 }
+// The game whose fixed entry `toolId` is.
+inline constexpr uint32_t GameOfFixedEntry(uint32_t toolId) {
+    return toolId / 100;
+}
+
+// Which fixed entry an id is: None for an ordinary tool, Other for an id above the bound
+// whose last digits name no entry (the catalog never builds one).
+enum class FixedEntryKind { None, Start, Download, Site, Info, Other };
+
+inline constexpr FixedEntryKind FixedEntryOf(uint32_t toolId) {
+    if (!IsFixedEntry(toolId)) {
+        return FixedEntryKind::None;
+    }
+    switch (toolId % 100) {
+        case kStartEntry:
+            return FixedEntryKind::Start;
+        case kDownloadEntry:
+            return FixedEntryKind::Download;
+        case kSiteEntry:
+            return FixedEntryKind::Site;
+        case kInfoEntry:
+            return FixedEntryKind::Info;
+        default:
+            return FixedEntryKind::Other;
+    }
+}
 inline constexpr bool IsStartEntry(uint32_t toolId) {
-    return IsFixedEntry(toolId) && toolId % 100 == kStartEntry;
+    return FixedEntryOf(toolId) == FixedEntryKind::Start;
+}
+
+// What running an item does. Web kinds are told by their TYPE; a game's start entry starts
+// the game, its other fixed entries open their page in the browser; everything else is a
+// program (started when installed, else downloaded).
+enum class ItemRole { SmallWebPage, LargeWebPage, BrowserPage, StartGame, Program };
+
+inline constexpr ItemRole RoleOf(uint32_t toolId, uint32_t type) {
+    switch (type) {
+        case kTypeSmallWebBox:
+            return ItemRole::SmallWebPage;
+        case kTypeLargeWebBox:
+            return ItemRole::LargeWebPage;
+        case kTypeBrowser:
+            return ItemRole::BrowserPage;
+        default:
+            break;
+    }
+    switch (FixedEntryOf(toolId)) {
+        case FixedEntryKind::Start:
+            return ItemRole::StartGame;
+        case FixedEntryKind::Download:
+        case FixedEntryKind::Site:
+        case FixedEntryKind::Info:
+            return ItemRole::BrowserPage;
+        default:
+            return ItemRole::Program;
+    }
 }
 
 // One tool: an entry that starts a program or opens a web address. Each member is stored under

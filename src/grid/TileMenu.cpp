@@ -9,24 +9,23 @@ std::vector<TileCommand> TileMenuEntries(bool isTool, uint32_t id, uint32_t type
     if (!isTool) {
         return {};
     }
-    if (!catalog::IsFixedEntry(id)) {
-        // Web entries only run; programs can also be described, opened, reported, deleted.
-        if (type == catalog::kTypeSmallWebBox || type == catalog::kTypeBrowser ||
-            type == catalog::kTypeLargeWebBox) {
-            return {Run};
-        }
-        return {Run, Describe, OpenDirectory, Feedback, Delete};
-    }
-    switch (id % 100) {
-        case catalog::kStartEntry:
+    switch (catalog::FixedEntryOf(id)) {
+        case catalog::FixedEntryKind::None:
+            // Web entries only run; programs can also be described, opened, reported, deleted.
+            if (catalog::RoleOf(id, type) != catalog::ItemRole::Program) {
+                return {Run};
+            }
+            return {Run, Describe, OpenDirectory, Feedback, Delete};
+        case catalog::FixedEntryKind::Start:
             return {Run, Describe, OpenDirectory, SetDirectory, Delete};
-        case catalog::kDownloadEntry:
-        case catalog::kSiteEntry:
-        case catalog::kInfoEntry:
+        case catalog::FixedEntryKind::Download:
+        case catalog::FixedEntryKind::Site:
+        case catalog::FixedEntryKind::Info:
             return {Run};
-        default:
-            return {};
+        case catalog::FixedEntryKind::Other:
+            break;
     }
+    return {};
 }
 
 QString TileCommandText(TileCommand command) {

@@ -43,8 +43,8 @@ const catalog::ToolRecord* FindAnyTool(const catalog::Catalog& cat, std::uint32_
 }
 
 bool IsDownloadable(const catalog::ToolRecord& tool) {
-    return tool.type != catalog::kTypeSmallWebBox && tool.type != catalog::kTypeBrowser &&
-           tool.type != catalog::kTypeLargeWebBox && !catalog::IsFixedEntry(tool.id);
+    return catalog::RoleOf(tool.id, tool.type) == catalog::ItemRole::Program &&
+           !catalog::IsFixedEntry(tool.id);
 }
 
 // The download window's two figure lines, as one line. On a terminal the line is redrawn in
