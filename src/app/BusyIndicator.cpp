@@ -1,10 +1,16 @@
 #include "app/BusyIndicator.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include "ui/BusyBox.h"
 
 namespace app {
+namespace {
+
+constexpr int kLongestWaitForBoxMs = 2000;
+
+}  // namespace
 
 BusyIndicator::BusyIndicator(QWidget* window, QString programDirectory)
     : QObject(window), window_(window), programDirectory_(std::move(programDirectory)) {}
@@ -15,6 +21,7 @@ BusyIndicator::~BusyIndicator() {
 
 void BusyIndicator::Begin(bool busyBox) {
     busy_ = true;
+    endWhenPainted_ = false;
     UpdateWindow();
     if (busyBox && !busyBoxWanted_) {
         busyBoxWanted_ = true;
@@ -23,9 +30,25 @@ void BusyIndicator::Begin(bool busyBox) {
 }
 
 void BusyIndicator::End() {
+    if (busyBoxWanted_ && (!box_ || !box_->Painted())) {
+        endWhenPainted_ = true;
+        // Should the box never be painted (a display that does not map it), the window must
+        // not stay without input.
+        QTimer::singleShot(kLongestWaitForBoxMs, this, [this] {
+            if (endWhenPainted_) {
+                Finish();
+            }
+        });
+        return;
+    }
+    Finish();
+}
+
+void BusyIndicator::Finish() {
     const bool hadBox = busyBoxWanted_;
     busy_ = false;
     busyBoxWanted_ = false;
+    endWhenPainted_ = false;
     UpdateWindow();
     if (hadBox || box_) {
         QMetaObject::invokeMethod(this, &BusyIndicator::SyncBox, Qt::QueuedConnection);
@@ -53,7 +76,13 @@ void BusyIndicator::SyncBox() {
         if (!box_) {
             box_ = new ui::BusyBox(programDirectory_);
             box_->setAttribute(Qt::WA_DeleteOnClose);
+            connect(box_, &ui::BusyBox::firstPainted, this, [this] {
+                if (endWhenPainted_) {
+                    Finish();
+                }
+            });
             box_->show();
+            emit boxShown();
         }
     } else if (box_) {
         box_->close();

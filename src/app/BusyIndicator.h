@@ -13,7 +13,10 @@ namespace app {
 // The main window's busy state while the catalogs are updated: the window takes no input
 // and shows the wait cursor, and (for new records or a new game order) the animated busy
 // box is on screen. The box follows its flag through a posted call, so whoever changes the
-// flag never creates or destroys a window on the spot.
+// flag never creates or destroys a window on the spot. A box that was asked for is painted
+// at least once before the busy state ends: changes that need no downloads (a new game
+// order alone) are applied before the posted call comes, and the user must still see why
+// the grid was rebuilt.
 class BusyIndicator : public QObject {
     Q_OBJECT
   public:
@@ -22,7 +25,8 @@ class BusyIndicator : public QObject {
 
     // The catalogs are about to change. With `busyBox` the box is wanted too.
     void Begin(bool busyBox);
-    // The update is over: input back, flags cleared, the box goes.
+    // The update is over: input back, flags cleared, the box goes; with a box wanted but not
+    // yet painted, all that happens once it has been.
     void End();
     // The window waits for something the user started (the version check): no input and
     // the wait cursor, but not the busy state of a catalog update.
@@ -33,15 +37,21 @@ class BusyIndicator : public QObject {
     bool Waiting() const { return waiting_; }
     ui::BusyBox* Box() const { return box_; }
 
+  signals:
+    // The busy box has come on screen.
+    void boxShown();
+
   private:
     void UpdateWindow();
     void SyncBox();
+    void Finish();
 
     QWidget* window_;
     QString programDirectory_;
     bool busy_ = false;
     bool busyBoxWanted_ = false;
     bool waiting_ = false;
+    bool endWhenPainted_ = false;
     QPointer<ui::BusyBox> box_;
 };
 

@@ -57,6 +57,10 @@ void BusyBox::paintEvent(QPaintEvent* event) {
     painter.setPen(QColor(250, 250, 250));
     painter.drawText(QRect(70, 36, 140, 34), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
                      QStringLiteral("正在更新数据，请稍等"));
+    if (!painted_) {
+        painted_ = true;
+        emit firstPainted();
+    }
 }
 
 }  // namespace ui

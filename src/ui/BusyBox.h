@@ -27,6 +27,12 @@ class BusyBox : public SkinnedWindow {
     // One animation step, as the timer makes it every kTickMs: the next frame, after the
     // last one the first.
     void Advance();
+    // Whether the box has been painted on screen at least once.
+    bool Painted() const { return painted_; }
+
+  signals:
+    // The first paint: the user has seen the box.
+    void firstPainted();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -35,6 +41,7 @@ class BusyBox : public SkinnedWindow {
   private:
     QImage strip_;
     int frame_ = 0;
+    bool painted_ = false;
     QBasicTimer timer_;
 };
 

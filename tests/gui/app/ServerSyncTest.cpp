@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "DataServer.h"
 #include "ProgramFixture.h"
@@ -60,6 +63,82 @@ TEST(ServerSyncTest, ARebuildAfterASyncLandsOnTheOnlineTabPageOne) {
     const int started = window.Server().WorkersStarted();
     window.Server().Tick();
     EXPECT_EQ(window.Server().WorkersStarted(), started);
+}
+
+// What the user sees of one synchronisation: the window losing and regaining its input and
+// the busy box coming on screen, in order.
+class BusyRecorder : public QObject {
+  public:
+    explicit BusyRecorder(app::MainWindow& window) : window_(window) {
+        window.installEventFilter(this);
+        connect(&window.Busy(), &app::BusyIndicator::boxShown, this,
+                [this] { events.push_back(window_.isEnabled() ? "box (window enabled)" : "box"); });
+    }
+    std::vector<std::string> events;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && event->type() == QEvent::EnabledChange) {
+            events.push_back(window_.isEnabled() ? "enabled" : "disabled");
+        }
+        return false;
+    }
+
+  private:
+    app::MainWindow& window_;
+};
+
+struct BusyCase {
+    const char* name;
+    const char* newGames;  // games of the seed beside the two the client already has
+    const char* rest;      // the seed's other parts
+    std::vector<std::string> events;
+};
+
+TEST(ServerSyncTest, TheBusyBoxShowsForEveryChangeThatRebuildsTheGrid) {
+    const std::vector<std::string> withBox{"disabled", "box", "enabled"};
+    const char* sameOrder = R"("ranking": {"stamp": "7", "games": []})";
+    const BusyCase cases[] = {
+        {"a catalog record only", R"(, {"id": 10003, "TITLE": "新游戏", "TIME": 60})", sameOrder,
+         withBox},
+        {"a new game order only", "",
+         R"("ranking": {"stamp": "9", "games": [{"id": 10002, "position": 1},
+                                               {"id": 10001, "position": 2}]})",
+         withBox},
+        {"a catalog record and a new game order",
+         R"(, {"id": 10003, "TITLE": "新游戏", "TIME": 60})",
+         R"("ranking": {"stamp": "9", "games": [{"id": 10003, "position": 1}]})", withBox},
+        {"a removal only",
+         "",
+         R"("removals": [{"games": [10001], "TIME": 60}], "ranking": {"stamp": "7", "games": []})",
+         {"disabled", "enabled"}},
+        {"nothing new", "", sameOrder, {}},
+    };
+    for (const BusyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataServer server(std::string(R"({"games": [{"id": 10001, "TITLE": "游戏一", "TIME": 40},
+                                                    {"id": 10002, "TITLE": "游戏二", "TIME": 40})") +
+                          c.newGames + "], " + c.rest + "}");
+        QTRY_VERIFY_WITH_TIMEOUT(server.Port() > 0, 30000);
+        // The client has the two games and every stamp up to 50, and game order 7.
+        ProgramFixture dir;
+        dir.WriteGames({10001, 10002});
+        dir.Write("usercfg.dat", "[ravikver]\nlasttime=50\npxtime=7\n");
+        dir.Write("launcher.ini", server.LauncherIni());
+        TempDir config;
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path().string()));
+
+        app::MainWindow window(app::DeskOptions::For(dir.dir()));
+        BusyRecorder recorder(window);
+        QSignalSpy applied(&window.Server(), &app::ServerLink::syncApplied);
+        QSignalSpy unchanged(&window.Server(), &app::ServerLink::syncUnchanged);
+        window.Start();
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(applied.count() + unchanged.count() > 0, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isEnabled() && window.Busy().Box() == nullptr, 10000);
+        EXPECT_EQ(recorder.events, c.events);
+        EXPECT_FALSE(window.Busy().Busy());
+    }
 }
 
 }  // namespace
