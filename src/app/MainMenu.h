@@ -22,8 +22,8 @@ namespace app {
 class MainMenu : public QObject {
     Q_OBJECT
   public:
-    // Menu command ids, as the window has always numbered them.
-    enum Command { Site = 1174, Settings = 1175, CheckUpdate = 1176, About = 1177, Exit = 32775 };
+    // The menu's commands; an action carries its command as its data.
+    enum Command { Site, Settings, CheckUpdate, About, Exit };
     // Where the menu opens: this far right of and below the button's top-left corner.
     static constexpr QPoint kOffset{5, 25};
 

@@ -258,25 +258,22 @@ void MainWindow::BuildViews() {
         online_->AddGameTile(game);
     }
     online_->SetGames(&catalog_.Games());
-    online_->LayOutTiles();
-    online_->ShowFirstPage();
-    online_->show();
-
     my_ = NewView(catalog::ViewKind::My);
-    for (const catalog::ToolRecord& tool : catalog_.Used()) {
-        my_->AddToolTile(tool);
-    }
-    my_->LayOutTiles();
-    my_->ShowFirstPage();
-    my_->hide();
-
+    FillToolView(*my_, catalog_.Used());
     tools_ = NewView(catalog::ViewKind::GeneralTools);
-    for (const catalog::ToolRecord& tool : catalog_.GeneralTools()) {
-        tools_->AddToolTile(tool);
+    FillToolView(*tools_, catalog_.GeneralTools());
+    for (grid::GridView* view : {online_, my_, tools_}) {
+        view->LayOutTiles();
+        view->ShowFirstPage();
+        view->setVisible(view == online_);
     }
-    tools_->LayOutTiles();
-    tools_->ShowFirstPage();
-    tools_->hide();
+}
+
+void MainWindow::FillToolView(grid::GridView& view, const catalog::ToolList& tools) {
+    view.DestroyToolTiles();
+    for (const catalog::ToolRecord& tool : tools) {
+        view.AddToolTile(tool);
+    }
 }
 
 void MainWindow::DropViews() {
@@ -299,7 +296,7 @@ void MainWindow::RebuildViews() {
     BuildViews();
     // The new My view is not in manage mode, so its one-key delete button goes too.
     Button(DeleteAllButton)->hide();
-    selectedTab_ = 0;
+    selectedTab_.reset();
     ShowOnlineTab();
     busy_->End();
 }
@@ -308,10 +305,7 @@ void MainWindow::RebuildMyView() {
     if (my_ == nullptr) {
         return;
     }
-    my_->DestroyToolTiles();
-    for (const catalog::ToolRecord& tool : catalog_.Used()) {
-        my_->AddToolTile(tool);
-    }
+    FillToolView(*my_, catalog_.Used());
     my_->LayOutTiles();
     my_->ShowFirstPage();
     if (selectedTab_ == MyTabButton) {
@@ -334,7 +328,10 @@ grid::GridView* MainWindow::View(catalog::ViewKind kind) const {
 }
 
 grid::GridView* MainWindow::ViewOnShow() const {
-    switch (selectedTab_) {
+    if (!selectedTab_) {
+        return nullptr;
+    }
+    switch (*selectedTab_) {
         case OnlineTabButton:
             return online_;
         case MyTabButton:
@@ -346,7 +343,7 @@ grid::GridView* MainWindow::ViewOnShow() const {
     }
 }
 
-int MainWindow::SelectedTab() const {
+std::optional<MainWindow::Control> MainWindow::SelectedTab() const {
     return selectedTab_;
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "app/DeskOptions.h"
 #include "catalog/Catalog.h"
@@ -53,18 +54,18 @@ class MainWindow : public ui::SkinnedWindow {
     static constexpr QSize kSize{310, 528};
     static constexpr const char* kTitle = "Ravik游戏桌面";
 
-    // The controls, by the ids the window has always known them by.
+    // The window's buttons.
     enum Control {
-        MinimiseButton = 1000,
-        CloseButton = 1001,
-        MyTabButton = 1002,
-        OnlineTabButton = 1003,
-        ToolsTabButton = 1004,
-        ManageOrBackButton = 1007,
-        SettingsButton = 1019,
-        ForumButton = 1029,
-        DeleteAllButton = 1047,
-        HelpButton = 1053,
+        MinimiseButton,
+        CloseButton,
+        MyTabButton,
+        OnlineTabButton,
+        ToolsTabButton,
+        ManageOrBackButton,
+        SettingsButton,
+        ForumButton,
+        DeleteAllButton,
+        HelpButton,
     };
 
     explicit MainWindow(DeskOptions options, QWidget* parent = nullptr);
@@ -81,8 +82,8 @@ class MainWindow : public ui::SkinnedWindow {
     void ShowOnlineTab();
     void ShowToolsTab();
     void ManageOrBack();
-    // The tab on show; 0 before the first one is chosen.
-    int SelectedTab() const;
+    // The button of the tab on show; none before the first one is chosen.
+    std::optional<Control> SelectedTab() const;
     void HighlightPageDot(unsigned page);
     // Paging of the view on show, as the paging row does it.
     void PageDotClicked(int number);
@@ -140,6 +141,8 @@ class MainWindow : public ui::SkinnedWindow {
     void ApplyAutostart();
     void ShowUpgradeReport();
     void BuildViews();
+    // Puts one tile per record into a view of tools, in list order, instead of its tiles.
+    void FillToolView(grid::GridView& view, const catalog::ToolList& tools);
     grid::GridView* NewView(catalog::ViewKind kind);
     void DropViews();
     void SelectTab(Control tab);
@@ -159,7 +162,7 @@ class MainWindow : public ui::SkinnedWindow {
     grid::GridView* online_ = nullptr;
     grid::GridView* my_ = nullptr;
     grid::GridView* tools_ = nullptr;
-    int selectedTab_ = 0;
+    std::optional<Control> selectedTab_;
 
     TrayHandler* tray_ = nullptr;
     BusyIndicator* busy_ = nullptr;

@@ -20,9 +20,8 @@ struct GridContext;
 // compiled.
 Q_MOC_INCLUDE("grid/ItemTile.h")
 
-// The four paging buttons, numbered as the window has always numbered them. A page number
-// is never taken for one of them, nor one of them for a page number.
-enum class PageCommand { First = 10, Previous = 20, Next = 30, Last = 40 };
+// The four paging buttons.
+enum class PageCommand { First, Previous, Next, Last };
 
 // The paged grid of tiles for one tab: 4 columns x 5 rows, 20 tiles per page, pages filled
 // row by row. The online-games view has a second level: entering a game shows that game's

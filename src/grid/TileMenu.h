@@ -6,14 +6,14 @@
 
 namespace grid {
 
-// Commands of a tile's context menu, numbered as the window commands they stand for.
-enum class TileCommand : int {
-    Run = 1234,            // "运行"
-    OpenDirectory = 1236,  // "打开目录"
-    Delete = 1237,         // "删除"
-    Describe = 1238,       // "应用说明"
-    SetDirectory = 1244,   // "设置目录"
-    Feedback = 1255,       // "应用反馈"
+// Commands of a tile's context menu.
+enum class TileCommand {
+    Run,            // "运行"
+    OpenDirectory,  // "打开目录"
+    Delete,         // "删除"
+    Describe,       // "应用说明"
+    SetDirectory,   // "设置目录"
+    Feedback,       // "应用反馈"
 };
 
 // The entries of a tile's context menu, in menu order. A game tile has none; a tool tile's

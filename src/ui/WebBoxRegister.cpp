@@ -7,16 +7,9 @@ WebBoxRegister& WebBoxRegister::Process() {
     return processRegister;
 }
 
-std::uint32_t WebBoxRegister::State(std::uint32_t itemId) {
-    if (states_.empty()) {
-        states_[1] = 3;
-    }
+WebBoxRegister::BoxState WebBoxRegister::State(std::uint32_t itemId) const {
     auto found = states_.find(itemId);
-    return found == states_.end() ? 0 : found->second;
-}
-
-bool WebBoxRegister::IsOpen(std::uint32_t itemId) {
-    return State(itemId) == kOpen;
+    return found == states_.end() ? BoxState::NeverOpened : found->second;
 }
 
 }  // namespace ui

@@ -111,7 +111,7 @@ TEST_F(MainWindowTest, HasItsSizeTitleAndControlsInPlace) {
 struct StartCase {
     const char* name;
     bool usedEntries;
-    int tab;
+    MainWindow::Control tab;
     QString label;
     bool manageShown;
 };

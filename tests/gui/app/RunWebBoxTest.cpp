@@ -55,7 +55,7 @@ void RunTwiceCloseAndAgain(std::function<void()> run, uint32_t itemId, const QSt
     EXPECT_EQ(boxes[0]->TitleLabel()->text(), caption);
     EXPECT_EQ(boxes[0]->Target(), target);
     EXPECT_EQ(boxes[0]->size(), size);
-    EXPECT_EQ(WebBoxRegister::Process().State(itemId), WebBoxRegister::kOpen);
+    EXPECT_EQ(WebBoxRegister::Process().State(itemId), WebBoxRegister::BoxState::Open);
 
     // While it is open, running the item again opens nothing.
     run();
@@ -64,12 +64,12 @@ void RunTwiceCloseAndAgain(std::function<void()> run, uint32_t itemId, const QSt
     QPointer<Box> first = boxes[0];
     first->CloseButton()->click();
     ASSERT_TRUE(WaitFor([&] { return first.isNull(); }));
-    EXPECT_EQ(WebBoxRegister::Process().State(itemId), WebBoxRegister::kClosed);
+    EXPECT_EQ(WebBoxRegister::Process().State(itemId), WebBoxRegister::BoxState::Closed);
 
     run();
     boxes = OpenBoxes<Box>();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(WebBoxRegister::Process().State(itemId), WebBoxRegister::kOpen);
+    EXPECT_EQ(WebBoxRegister::Process().State(itemId), WebBoxRegister::BoxState::Open);
     QPointer<Box> second = boxes[0];
     second->close();
     ASSERT_TRUE(WaitFor([&] { return second.isNull(); }));
@@ -109,7 +109,7 @@ TEST_F(RunWebBoxTest, ADescriptionOpensTheIntroductionPageEveryTime) {
             QStringLiteral("http://127.0.0.1:9/load/LoadingPage.htm?q=")));
     }
     // Introductions stay out of the register and off the My list.
-    EXPECT_NE(WebBoxRegister::Process().State(20001), WebBoxRegister::kOpen);
+    EXPECT_NE(WebBoxRegister::Process().State(20001), WebBoxRegister::BoxState::Open);
     EXPECT_TRUE(UsedIds().empty());
     for (ui::SmallWebPageBox* box : boxes) {
         QPointer<ui::SmallWebPageBox> open = box;

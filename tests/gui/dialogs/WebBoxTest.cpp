@@ -183,7 +183,7 @@ TEST_F(WebBoxTest, OneBoxPerItemUntilItIsClosed) {
         ASSERT_TRUE(WaitFor([&] { return box.isNull(); }));
         ASSERT_EQ(closed.count(), 1);
         EXPECT_EQ(closed[0][0].toUInt(), 303u);
-        EXPECT_EQ(register_.State(303), WebBoxRegister::kClosed);
+        EXPECT_EQ(register_.State(303), WebBoxRegister::BoxState::Closed);
     }
     // After closing, the item opens a new box.
     QPointer<SmallWebPageBox> again = SmallWebPageBox::OpenForItem(item, "a", Product(), register_);
@@ -226,7 +226,7 @@ TEST_F(WebBoxTest, IntroductionPagesStayOutOfTheRegister) {
     second->close();
     ASSERT_TRUE(WaitFor([&] { return first.isNull() && second.isNull(); }));
     EXPECT_FALSE(WebBoxRegister::Process().IsOpen(306));
-    EXPECT_NE(WebBoxRegister::Process().State(306), WebBoxRegister::kClosed);
+    EXPECT_NE(WebBoxRegister::Process().State(306), WebBoxRegister::BoxState::Closed);
 }
 
 TEST_F(WebBoxTest, LinksThatWantANewWindowGoToTheDefaultBrowser) {

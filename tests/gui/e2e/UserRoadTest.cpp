@@ -194,7 +194,7 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
         << box->View()->url().toString().toStdString();
     QTest::mouseClick(box->CloseButton(), Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_TRUE(WaitFor([&] { return box.isNull(); }));
-    EXPECT_EQ(ui::WebBoxRegister::Process().State(kWebEntry), ui::WebBoxRegister::kClosed);
+    EXPECT_EQ(ui::WebBoxRegister::Process().State(kWebEntry), ui::WebBoxRegister::BoxState::Closed);
 
     // ---- A general tool that is not installed: downloaded, installed, started.
     Click(MainWindow::ToolsTabButton);

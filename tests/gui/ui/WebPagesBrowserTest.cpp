@@ -70,7 +70,7 @@ TEST(WebPagesInBrowserTest, EveryRunOpensThePageAgain) {
         ui::OpenItemPage(item, WebPageSize::Large, QStringLiteral("地图"), kProduct, reg);
     }
     EXPECT_EQ(browser.urls, Urls(2, kLoading + "pages.test/map"));
-    EXPECT_NE(reg.State(302), WebBoxRegister::kOpen);
+    EXPECT_NE(reg.State(302), WebBoxRegister::BoxState::Open);
 }
 
 TEST(WebPagesInBrowserTest, IntroductionPagesOpenThroughTheLoadingPage) {
