@@ -8,30 +8,6 @@
 
 namespace server {
 
-std::size_t Utf16Length(std::string_view utf8) {
-    std::size_t units = 0;
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t step = lead < 0x80    ? 1
-                           : lead >= 0xF0 ? 4
-                           : lead >= 0xE0 ? 3
-                           : lead >= 0xC0 ? 2
-                                          : 1;
-        bool wellFormed = i + step <= utf8.size();
-        for (std::size_t k = 1; wellFormed && k < step; ++k) {
-            wellFormed = (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80;
-        }
-        if (!wellFormed) {
-            step = 1;
-        }
-        // Characters beyond the basic plane take a surrogate pair in UTF-16.
-        units += step == 4 ? 2 : 1;
-        i += step;
-    }
-    return units;
-}
-
 std::string BuildFrame(char code, const std::vector<std::string>& fields, bool trailingSeparator,
                        std::size_t extraLength) {
     std::string header{kStartMark, code, kFieldSeparator};

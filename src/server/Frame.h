@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Utf8.h"
+
 namespace server {
 
 // Characters with a fixed role in the frames exchanged with the data server.
@@ -15,9 +17,9 @@ inline constexpr char kEndMark = '~';
 inline constexpr char kFieldSeparator = '\x11';
 inline constexpr char kRecordSeparator = '\x12';
 
-// Number of UTF-16 code units of a UTF-8 text: the unit in which the length field of a frame
-// counts characters. Bytes that are not valid UTF-8 count one unit each.
-std::size_t Utf16Length(std::string_view utf8);
+// The length field of a frame counts characters in UTF-16 code units; a byte that is not
+// valid UTF-8 counts one unit (platform/Utf8.h).
+using platform::Utf16Length;
 
 // Assembles a request frame: "^", the one-digit code, a field separator, the frame length in
 // ten zero-padded digits, then a field separator before each field, one more separator when

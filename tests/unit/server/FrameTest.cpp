@@ -150,6 +150,33 @@ TEST(Frame, Utf16LengthCountsCodeUnits) {
     }
 }
 
+// Every invalid byte is one unit in the length field and one default character on the wire,
+// so the length field still equals the encoded byte count. (Windows converts to the code
+// page through the system, which takes a cut or surrogate sequence as one character.)
+TEST(Frame, BadBytesCountAsOneUnitAndGoOutAsOneCharacter) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::size_t units;
+        std::string wire;
+    } cases[] = {
+        {"truncated sequence", "a\xE6\xB8", 3, "a??"},
+        {"truncated before ASCII", "\xE6\xB8z", 3, "??z"},
+        {"lone continuation byte", "a\x80z", 3, "a?z"},
+        {"overlong form", "\xC0\xAF", 2, "??"},
+        {"surrogate encoded in UTF-8", "\xED\xA0\x80", 3, "???"},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", 4, "????"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(server::Utf16Length(c.text), c.units) << c.what;
+#ifndef _WIN32
+        EXPECT_EQ(server::EncodeFrame(c.text), c.wire + std::string(2, '\0')) << c.what;
+        std::string frame = server::BuildFrame('9', {c.text}, false);
+        EXPECT_EQ(server::EncodeFrame(frame).size() - 2, std::stoul(frame.substr(3, 10))) << c.what;
+#endif
+    }
+}
+
 TEST(Frame, ReportTimeHasFixedWidths) {
     struct Case {
         int year, month, day, hour, minute, second;
