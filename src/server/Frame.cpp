@@ -1,5 +1,6 @@
 #include "server/Frame.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -26,6 +27,43 @@ std::string BuildFrame(char code, const std::vector<std::string>& fields, bool t
         digits.insert(0, 10 - digits.size(), '0');
     }
     return header + digits + body;
+}
+
+ParsedFrame ParseFrame(std::string_view frame, bool trailingSeparator) {
+    ParsedFrame parsed;
+    if (frame.size() < 4 || frame[0] != kStartMark || frame[2] != kFieldSeparator ||
+        frame.back() != kEndMark) {
+        parsed.problem = "not a frame";
+        return parsed;
+    }
+    // Between the header and the end mark: the length, then a separator before each field.
+    std::vector<std::string> fields =
+        SplitFields(frame.substr(3, frame.size() - 4), kFieldSeparator);
+    const std::string length = std::move(fields.front());
+    fields.erase(fields.begin());
+    if (length.size() < 10 || length.size() > 19 ||
+        !std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        parsed.problem = "bad length field";
+        return parsed;
+    }
+    if (trailingSeparator) {
+        if (fields.empty() || !fields.back().empty()) {
+            parsed.problem = "the trailing separator is missing";
+            return parsed;
+        }
+        fields.pop_back();
+    }
+    const std::size_t counted = std::stoull(length);
+    const std::size_t units = Utf16Length(frame);
+    if (counted < units) {
+        parsed.problem =
+            "the length field says " + length + ", the frame has " + std::to_string(units);
+        return parsed;
+    }
+    parsed.code = frame[1];
+    parsed.fields = std::move(fields);
+    parsed.extraLength = counted - units;
+    return parsed;
 }
 
 std::string FormatReportTime(const std::tm& local) {

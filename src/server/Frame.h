@@ -29,6 +29,27 @@ using platform::Utf16Length;
 std::string BuildFrame(char code, const std::vector<std::string>& fields, bool trailingSeparator,
                        std::size_t extraLength = 0);
 
+// A frame taken apart again: what BuildFrame was given for it, or why the text is no frame.
+struct ParsedFrame {
+    char code = '\0';
+    std::vector<std::string> fields;
+    std::size_t extraLength = 0;  // what the length field counts beyond the frame's characters
+    std::string problem;          // empty when the text is a frame
+
+    bool Ok() const { return problem.empty(); }
+};
+
+// The inverse of BuildFrame: ParseFrame(BuildFrame(code, fields, trailingSeparator, extra),
+// trailingSeparator) gives the code, the fields and `extra` back, for fields without a field
+// separator and lengths that fit in the ten digits BuildFrame counts. The text is refused when
+// it does not start with "^", a code and a field separator or does not end with "~", when its
+// length field is not 10 to 19 digits (more are refused, so the number always fits in 64
+// bits; every digit counts as a character of the frame), when the trailing separator the
+// caller expects is missing, or when the length field counts fewer characters than the frame
+// has. Like BuildFrame it works on the UTF-8 text of a frame, not on its bytes in the ANSI
+// code page.
+[[nodiscard]] ParsedFrame ParseFrame(std::string_view frame, bool trailingSeparator);
+
 // The local time as "YYYY-MM-DD hh:mm:ss", the timestamp every report carries.
 std::string FormatReportTime();
 std::string FormatReportTime(const std::tm& local);
