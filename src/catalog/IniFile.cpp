@@ -10,6 +10,7 @@
 
 #include "catalog/FileSystem.h"
 #include "platform/CodePage.h"
+#include "platform/Utf8.h"
 
 namespace catalog {
 namespace {
@@ -138,55 +139,6 @@ bool SectionName(std::string_view text, std::string_view& name) {
     std::string_view t = text.substr(b + 1);
     auto close = t.find(']');
     name = Trim(close == std::string_view::npos ? t : t.substr(0, close));
-    return true;
-}
-
-bool IsValidUtf8(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const auto* end = p + s.size();
-    while (p < end) {
-        // Plain ASCII eight bytes at a time.
-        while (end - p >= 8) {
-            uint64_t word;
-            std::memcpy(&word, p, 8);
-            if ((word & 0x8080808080808080ull) != 0) {
-                break;
-            }
-            p += 8;
-        }
-        if (p == end) {
-            break;
-        }
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra;
-        uint32_t min;
-        uint32_t cp;
-        if ((*p & 0xE0) == 0xC0) {
-            extra = 1, min = 0x80, cp = *p & 0x1F;
-        } else if ((*p & 0xF0) == 0xE0) {
-            extra = 2, min = 0x800, cp = *p & 0x0F;
-        } else if ((*p & 0xF8) == 0xF0) {
-            extra = 3, min = 0x10000, cp = *p & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p <= extra) {
-            return false;
-        }
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        p += extra + 1;
-    }
     return true;
 }
 
@@ -335,7 +287,7 @@ IniFile IniFile::Parse(std::string path, std::string bytes) {
         file.encoding_ = IniEncoding::Utf8Bom;
         bytes.erase(0, 3);
         text = std::move(bytes);
-    } else if (IsValidUtf8(bytes)) {
+    } else if (platform::IsValidUtf8(bytes)) {
         file.encoding_ = IniEncoding::Utf8;
         text = std::move(bytes);
     } else {
@@ -626,14 +578,12 @@ std::string CutToUtf16Units(std::string_view utf8, std::size_t limit) {
     std::size_t units = 0;
     std::size_t i = 0;
     while (i < utf8.size()) {
-        auto lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        std::size_t width = length == 4 ? 2 : 1;
-        if (units + width > limit || i + length > utf8.size()) {
+        platform::Utf8Char c = platform::DecodeUtf8Char(utf8.substr(i));
+        if (units + c.Utf16Units() > limit) {
             break;
         }
-        units += width;
-        i += length;
+        units += c.Utf16Units();
+        i += c.length;
     }
     return std::string(utf8.substr(0, i));
 }

@@ -115,7 +115,8 @@ uint32_t ReadProfileInt(const std::string& path, std::string_view section, std::
 Outcome WriteProfileKey(const std::string& path, std::string_view section, std::string_view key,
                            std::string_view value);
 
-// The first `limit` UTF-16 code units of UTF-8 text (a character is never split).
+// The first `limit` UTF-16 code units of UTF-8 text (a character is never split; an invalid
+// byte is one unit, see platform/Utf8.h).
 std::string CutToUtf16Units(std::string_view utf8, std::size_t limit);
 
 }  // namespace catalog

@@ -13,6 +13,7 @@
 #include "platform/FileWriter.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/Utf8.h"
 
 namespace install {
 
@@ -42,11 +43,10 @@ bool IsSeparator(char c) {
     return c == '/' || c == '\\';
 }
 
-// Byte length of the UTF-8 character that starts `text`.
+// Byte length of the UTF-8 character that starts `text`; an invalid byte is a character of
+// its own.
 std::size_t FirstCharLength(const std::string& text) {
-    unsigned char lead = static_cast<unsigned char>(text[0]);
-    std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    return std::min(n, text.size());
+    return platform::DecodeUtf8Char(text).length;
 }
 
 bool HasDrivePrefix(const std::string& name) {

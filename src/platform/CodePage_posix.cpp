@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "platform/CodePage.h"
+#include "platform/Utf8.h"
 
 namespace platform {
 namespace {
@@ -26,7 +27,8 @@ class IconvHandle {
 };
 
 // Runs iconv over the whole input; on an unconvertible or invalid sequence it emits the
-// substitute and skips one input unit (a whole UTF-8 character, or `step` bytes).
+// substitute and skips one input unit: a whole UTF-8 character, or one byte (an invalid
+// UTF-8 byte, or a byte of another encoding).
 bool Convert(std::string_view in, const char* to, const char* from, std::string_view substitute,
              bool inputIsUtf8, std::string& out) {
     IconvHandle cd(to, from);
@@ -50,14 +52,7 @@ bool Convert(std::string_view in, const char* to, const char* from, std::string_
             continue;
         }
         // EILSEQ or EINVAL: substitute and skip the offending unit.
-        size_t skip = 1;
-        if (inputIsUtf8) {
-            unsigned char lead = static_cast<unsigned char>(*src);
-            skip = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-            if (skip > srcLeft) {
-                skip = srcLeft;
-            }
-        }
+        size_t skip = inputIsUtf8 ? DecodeUtf8Char(std::string_view(src, srcLeft)).length : 1;
         src += skip;
         srcLeft -= skip;
         out.append(substitute);

@@ -1,5 +1,6 @@
 #include "server/Frame.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -7,30 +8,6 @@
 #include "platform/LocalTime.h"
 
 namespace server {
-
-std::size_t Utf16Length(std::string_view utf8) {
-    std::size_t units = 0;
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t step = lead < 0x80    ? 1
-                           : lead >= 0xF0 ? 4
-                           : lead >= 0xE0 ? 3
-                           : lead >= 0xC0 ? 2
-                                          : 1;
-        bool wellFormed = i + step <= utf8.size();
-        for (std::size_t k = 1; wellFormed && k < step; ++k) {
-            wellFormed = (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80;
-        }
-        if (!wellFormed) {
-            step = 1;
-        }
-        // Characters beyond the basic plane take a surrogate pair in UTF-16.
-        units += step == 4 ? 2 : 1;
-        i += step;
-    }
-    return units;
-}
 
 std::string BuildFrame(char code, const std::vector<std::string>& fields, bool trailingSeparator,
                        std::size_t extraLength) {
@@ -50,6 +27,43 @@ std::string BuildFrame(char code, const std::vector<std::string>& fields, bool t
         digits.insert(0, 10 - digits.size(), '0');
     }
     return header + digits + body;
+}
+
+ParsedFrame ParseFrame(std::string_view frame, bool trailingSeparator) {
+    ParsedFrame parsed;
+    if (frame.size() < 4 || frame[0] != kStartMark || frame[2] != kFieldSeparator ||
+        frame.back() != kEndMark) {
+        parsed.problem = "not a frame";
+        return parsed;
+    }
+    // Between the header and the end mark: the length, then a separator before each field.
+    std::vector<std::string> fields =
+        SplitFields(frame.substr(3, frame.size() - 4), kFieldSeparator);
+    const std::string length = std::move(fields.front());
+    fields.erase(fields.begin());
+    if (length.size() < 10 || length.size() > 19 ||
+        !std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        parsed.problem = "bad length field";
+        return parsed;
+    }
+    if (trailingSeparator) {
+        if (fields.empty() || !fields.back().empty()) {
+            parsed.problem = "the trailing separator is missing";
+            return parsed;
+        }
+        fields.pop_back();
+    }
+    const std::size_t counted = std::stoull(length);
+    const std::size_t units = Utf16Length(frame);
+    if (counted < units) {
+        parsed.problem =
+            "the length field says " + length + ", the frame has " + std::to_string(units);
+        return parsed;
+    }
+    parsed.code = frame[1];
+    parsed.fields = std::move(fields);
+    parsed.extraLength = counted - units;
+    return parsed;
 }
 
 std::string FormatReportTime(const std::tm& local) {

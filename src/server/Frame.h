@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Utf8.h"
+
 namespace server {
 
 // Characters with a fixed role in the frames exchanged with the data server.
@@ -15,9 +17,9 @@ inline constexpr char kEndMark = '~';
 inline constexpr char kFieldSeparator = '\x11';
 inline constexpr char kRecordSeparator = '\x12';
 
-// Number of UTF-16 code units of a UTF-8 text: the unit in which the length field of a frame
-// counts characters. Bytes that are not valid UTF-8 count one unit each.
-std::size_t Utf16Length(std::string_view utf8);
+// The length field of a frame counts characters in UTF-16 code units; a byte that is not
+// valid UTF-8 counts one unit (platform/Utf8.h).
+using platform::Utf16Length;
 
 // Assembles a request frame: "^", the one-digit code, a field separator, the frame length in
 // ten zero-padded digits, then a field separator before each field, one more separator when
@@ -26,6 +28,27 @@ std::size_t Utf16Length(std::string_view utf8);
 // equal the encoded byte count of its Chinese text). Fields are inserted as they are.
 std::string BuildFrame(char code, const std::vector<std::string>& fields, bool trailingSeparator,
                        std::size_t extraLength = 0);
+
+// A frame taken apart again: what BuildFrame was given for it, or why the text is no frame.
+struct ParsedFrame {
+    char code = '\0';
+    std::vector<std::string> fields;
+    std::size_t extraLength = 0;  // what the length field counts beyond the frame's characters
+    std::string problem;          // empty when the text is a frame
+
+    bool Ok() const { return problem.empty(); }
+};
+
+// The inverse of BuildFrame: ParseFrame(BuildFrame(code, fields, trailingSeparator, extra),
+// trailingSeparator) gives the code, the fields and `extra` back, for fields without a field
+// separator and lengths that fit in the ten digits BuildFrame counts. The text is refused when
+// it does not start with "^", a code and a field separator or does not end with "~", when its
+// length field is not 10 to 19 digits (more are refused, so the number always fits in 64
+// bits; every digit counts as a character of the frame), when the trailing separator the
+// caller expects is missing, or when the length field counts fewer characters than the frame
+// has. Like BuildFrame it works on the UTF-8 text of a frame, not on its bytes in the ANSI
+// code page.
+[[nodiscard]] ParsedFrame ParseFrame(std::string_view frame, bool trailingSeparator);
 
 // The local time as "YYYY-MM-DD hh:mm:ss", the timestamp every report carries.
 std::string FormatReportTime();

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <concepts>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -69,10 +70,35 @@ class Statement {
                    : std::string(reinterpret_cast<const char*>(text),
                                  static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
     }
+    // Copies the current row into `columns`, in the order the query selects them.
+    template <typename... Columns>
+    void Read(Columns&... columns) const {
+        int column = 0;
+        (ReadColumn(column++, columns), ...);
+    }
 
   private:
+    void ReadColumn(int column, std::string& text) const { text = Text(column); }
+    template <std::integral Number>
+    void ReadColumn(int column, Number& number) const {
+        number = static_cast<Number>(Int(column));
+    }
+
     sqlite3_stmt* stmt_ = nullptr;
 };
+
+// The records of the rows `sql` selects for the changes after `stamp` (its parameter ?1),
+// each filled from its row by `fill`.
+template <typename Record, typename Fill>
+std::vector<Record> RecordsAfter(sqlite3* db, const char* sql, uint32_t stamp, Fill fill) {
+    std::vector<Record> records;
+    Statement rows(db, sql);
+    rows.Bind(1, stamp);
+    while (rows.Step() == SQLITE_ROW) {
+        fill(rows, records.emplace_back());
+    }
+    return records;
+}
 
 std::string JoinIds(const std::vector<uint32_t>& ids) {
     std::string text;
@@ -282,53 +308,29 @@ CatalogChanges DataStore::ChangesAfter(uint32_t stamp) {
     std::lock_guard lock(mutex_);
     CatalogChanges changes;
     sqlite3* db = db_.get();
-    Statement games(db,
-                    "SELECT id, title, info, downurl, exename, png, site, showweb, time FROM games "
-                    "WHERE time > ?1 ORDER BY time, id");
-    games.Bind(1, stamp);
-    while (games.Step() == SQLITE_ROW) {
-        GameRecord g;
-        g.id = static_cast<uint32_t>(games.Int(0));
-        g.title = games.Text(1);
-        g.info = games.Text(2);
-        g.downurl = games.Text(3);
-        g.exename = games.Text(4);
-        g.png = games.Text(5);
-        g.site = games.Text(6);
-        g.showweb = games.Text(7);
-        g.time = static_cast<uint32_t>(games.Int(8));
-        changes.games.push_back(std::move(g));
-    }
-    Statement tools(db,
-                    "SELECT id, gameid, type, title, version, scale, info, url, exename, pngurl, "
-                    "note, time FROM tools WHERE time > ?1 ORDER BY time, id");
-    tools.Bind(1, stamp);
-    while (tools.Step() == SQLITE_ROW) {
-        ToolRecord t;
-        t.id = static_cast<uint32_t>(tools.Int(0));
-        t.gameId = static_cast<uint32_t>(tools.Int(1));
-        t.type = static_cast<uint32_t>(tools.Int(2));
-        t.title = tools.Text(3);
-        t.version = tools.Text(4);
-        t.scale = static_cast<int32_t>(tools.Int(5));
-        t.info = tools.Text(6);
-        t.url = tools.Text(7);
-        t.exename = tools.Text(8);
-        t.pngurl = tools.Text(9);
-        t.note = tools.Text(10);
-        t.time = static_cast<uint32_t>(tools.Int(11));
-        changes.tools.push_back(std::move(t));
-    }
-    Statement removals(db,
-                       "SELECT games, tools, time FROM removals WHERE time > ?1 ORDER BY time, id");
-    removals.Bind(1, stamp);
-    while (removals.Step() == SQLITE_ROW) {
-        RemovalRecord r;
-        r.games = SplitIds(removals.Text(0));
-        r.tools = SplitIds(removals.Text(1));
-        r.time = static_cast<uint32_t>(removals.Int(2));
-        changes.removals.push_back(std::move(r));
-    }
+    changes.games = RecordsAfter<GameRecord>(
+        db,
+        "SELECT id, title, info, downurl, exename, png, site, showweb, time FROM games "
+        "WHERE time > ?1 ORDER BY time, id",
+        stamp, [](const Statement& row, GameRecord& g) {
+            row.Read(g.id, g.title, g.info, g.downurl, g.exename, g.png, g.site, g.showweb, g.time);
+        });
+    changes.tools = RecordsAfter<ToolRecord>(
+        db,
+        "SELECT id, gameid, type, title, version, scale, info, url, exename, pngurl, "
+        "note, time FROM tools WHERE time > ?1 ORDER BY time, id",
+        stamp, [](const Statement& row, ToolRecord& t) {
+            row.Read(t.id, t.gameId, t.type, t.title, t.version, t.scale, t.info, t.url, t.exename,
+                     t.pngurl, t.note, t.time);
+        });
+    changes.removals = RecordsAfter<RemovalRecord>(
+        db, "SELECT games, tools, time FROM removals WHERE time > ?1 ORDER BY time, id", stamp,
+        [](const Statement& row, RemovalRecord& r) {
+            std::string games, tools;
+            row.Read(games, tools, r.time);
+            r.games = SplitIds(games);
+            r.tools = SplitIds(tools);
+        });
     return changes;
 }
 
@@ -341,8 +343,8 @@ Ranking DataStore::CurrentRanking() {
     }
     Statement entries(db_.get(), "SELECT gameid, position FROM ranking ORDER BY position");
     while (entries.Step() == SQLITE_ROW) {
-        ranking.entries.push_back(
-            {static_cast<uint32_t>(entries.Int(0)), static_cast<uint32_t>(entries.Int(1))});
+        RankingEntry& entry = ranking.entries.emplace_back();
+        entries.Read(entry.gameId, entry.position);
     }
     return ranking;
 }

@@ -126,8 +126,8 @@ std::string RequestHandler::Answer(std::string_view bytes, const std::string& pe
     if (zero != std::string_view::npos) {
         bytes = bytes.substr(0, zero);
     }
-    if (bytes.size() < 15 || bytes[0] != server::kStartMark || bytes[2] != kFieldSeparator ||
-        bytes.back() != server::kEndMark) {
+    // The code decides how the message is framed, so it is read before the frame is parsed.
+    if (bytes.size() < 2 || bytes[0] != server::kStartMark) {
         problem = "not a frame";
         return {};
     }
@@ -137,33 +137,23 @@ std::string RequestHandler::Answer(std::string_view bytes, const std::string& pe
         return {};
     }
     auto message = static_cast<server::Message>(bytes[1]);
-    std::string text = platform::AnsiToUtf8(bytes);
-    std::vector<std::string> fields =
-        server::SplitFields(std::string_view(text).substr(0, text.size() - 1), kFieldSeparator);
-    const std::string& length = fields[1];
-    if (length.size() < 10 || length.size() > 19 ||
-        !std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        problem = "bad length field";
+    server::ParsedFrame frame = server::ParseFrame(platform::AnsiToUtf8(bytes),
+                                                   server::LayoutOf(message).trailingSeparator);
+    if (!frame.Ok()) {
+        problem = frame.problem;
         return {};
     }
-    std::vector<std::string> body(fields.begin() + 2, fields.end());
-    if (server::LayoutOf(message).trailingSeparator) {
-        if (body.empty() || !body.back().empty()) {
-            problem = "the trailing separator is missing";
-            return {};
-        }
-        body.pop_back();
-    }
+    const std::vector<std::string>& body = frame.fields;
     if (body.size() != ExpectedFields(message)) {
         problem = "expected " + std::to_string(ExpectedFields(message)) + " fields, got " +
                   std::to_string(body.size());
         return {};
     }
-    std::size_t expected =
-        server::Utf16Length(text) +
-        (message == server::Message::Feedback ? server::Utf16Length(body[5]) : 0);
-    if (std::stoull(length) != expected) {
-        problem = "the length field says " + length + ", the frame has " + std::to_string(expected);
+    // Only the feedback's length counts more than its frame: its reason text once more.
+    std::size_t extra = message == server::Message::Feedback ? server::Utf16Length(body[5]) : 0;
+    if (frame.extraLength != extra) {
+        problem = "the length field counts " + std::to_string(frame.extraLength) +
+                  " beyond the frame's characters instead of " + std::to_string(extra);
         return {};
     }
 
@@ -206,7 +196,7 @@ std::string RequestHandler::Answer(std::string_view bytes, const std::string& pe
         problem = "cannot store the report: " + store_.Error();
         return {};
     }
-    return Reply(bytes[1], {"0", "1"});
+    return Reply(frame.code, {"0", "1"});
 }
 
 std::string RequestHandler::VersionReply(const std::string& sertime) {

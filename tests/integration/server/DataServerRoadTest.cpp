@@ -51,6 +51,12 @@ TEST(DataServerRoad, MalformedFramesAreAnsweredWithNothingAndLogged) {
          server::EncodeFrame(
              server::BuildMessage(server::Message::RunReport, "m", "i", {"abc", "0", "187", "t"}))},
         {"no end mark", Bars("^9|0000000019|m|i|0") + zeros},
+        // In GBK 81 7E is one character, so the frame has no end mark of its own.
+        {"end mark inside a double-byte character", Bars("^9|0000000019|m|i|\x81~") + zeros},
+        {"twenty length digits", Bars("^9|" + std::string(18, '0') + "30|m|i|0~") + zeros},
+        {"feedback whose length counts its reason once",
+         server::EncodeFrame(server::BuildMessage(server::Message::Feedback, "m", "i",
+                                                  {"t", "0", "20301", "无法运行"}))},
         {"endless bytes without a terminator", std::string(40000, 'a')},
         {"a lone start mark", "^" + zeros},
     };
@@ -75,6 +81,21 @@ TEST(DataServerRoad, MalformedFramesAreAnsweredWithNothingAndLogged) {
     EXPECT_EQ(fields[3], "1");
     EXPECT_EQ(fields[4], "103,1|101,2");
     EXPECT_EQ(fields[5], "7");
+}
+
+// The length field may have up to nineteen digits; each of them is a character of the frame.
+TEST(DataServerRoad, LengthFieldsOfTenToNineteenDigitsAreRead) {
+    TempDir data;
+    DataServerProcess server(data / "data.db", FIXTURE_DIR "/seed.json");
+    const std::string zeros(2, '\0');
+    for (const std::string& length :
+         {std::string("0000000020"), std::string("000000000022"), std::string(17, '0') + "29"}) {
+        std::string text = server::DecodeReply(
+            Exchange(server.Port(), Bars("^9|" + length + "|m|i|0~") + zeros).bytes);
+        std::vector<std::string> fields = server::SplitFields(text, server::kFieldSeparator);
+        ASSERT_GE(fields.size(), 6u) << length << ": " << text;
+        EXPECT_EQ(fields[4], "103,1|101,2") << length;
+    }
 }
 
 TEST(DataServerRoad, RepliesHaveTheFieldsTheClientReads) {

@@ -377,4 +377,24 @@ TEST(CutToUtf16Units, NeverSplitsACharacter) {
     EXPECT_EQ(catalog::CutToUtf16Units("abc", 0), "");
 }
 
+// An invalid byte is one unit of its own (platform/Utf8.h); what follows it is kept.
+TEST(CutToUtf16Units, InvalidBytesAreOneUnitEach) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::size_t limit;
+        std::string cut;
+    } cases[] = {
+        {"truncated sequence", "a\xE6\xB8zz", 3, "a\xE6\xB8"},
+        {"truncated at the end", "ab\xE6\xB8", 3, "ab\xE6"},
+        {"lone continuation byte", "\x80\x80zz", 3, "\x80\x80z"},
+        {"overlong form", "\xC0\xAFzz", 1, "\xC0"},
+        {"surrogate encoded in UTF-8", "\xED\xA0\x80z", 2, "\xED\xA0"},
+        {"four-byte character after a bad byte", "\x80\xF0\x9F\x98\x80", 2, "\x80"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(catalog::CutToUtf16Units(c.text, c.limit), c.cut) << c.what;
+    }
+}
+
 }  // namespace

@@ -70,6 +70,7 @@ TEST(ZipNameCleaning, DropsDrivesLeadingSeparatorsAndClimbs) {
         {"..\\evil", "..\\evil"},
         {"dir/..", "dir/.."},
         {"中:x.txt", "x.txt"},
+        {"\xE6:x.txt", "x.txt"},  // an invalid byte is one character, so this is a drive too
         {"plain.txt", "plain.txt"},
         {"", ""},
     };

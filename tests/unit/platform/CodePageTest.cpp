@@ -47,6 +47,33 @@ TEST_F(GbkCodePage, CharacterOutsideGbkBecomesOneQuestionMarkInsteadOfFailing) {
     }
 }
 
+#ifndef _WIN32
+// Text that is not valid UTF-8 goes out with one default character for each invalid byte, as
+// platform/Utf8.h counts it. (Windows converts through the system, which has its own rule.)
+TEST_F(GbkCodePage, EachInvalidUtf8ByteBecomesOneQuestionMark) {
+    struct Case {
+        const char* what;
+        const char* utf8;
+        const char* gbk;
+    };
+    const Case cases[] = {
+        {"truncated at the end", "a\xE6\xB8", "a??"},
+        {"broken by ASCII", "a\xE6\xB8z", "a??z"},
+        {"lead byte before a whole character", "\xE6\xE6\xB8\xB8", "?\xD3\xCE"},
+        {"lone continuation byte", "a\x80z", "a?z"},
+        {"overlong form", "\xC0\xAFz", "??z"},
+        {"surrogate encoded in UTF-8", "\xED\xA0\x80z", "???z"},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", "????"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::Utf8ToAnsi(c.utf8), c.gbk) << c.what;
+    }
+    std::string utf16;
+    ASSERT_TRUE(platform::ConvertFromUtf8("\xE6\xB8z", "UTF-16LE", utf16));
+    EXPECT_EQ(utf16, std::string("?\0?\0z\0", 6));
+}
+#endif
+
 TEST_F(GbkCodePage, InvalidBytesBecomeReplacementCharacter) {
     struct Case {
         std::string gbk;

@@ -150,6 +150,126 @@ TEST(Frame, Utf16LengthCountsCodeUnits) {
     }
 }
 
+// Every invalid byte is one unit in the length field and one default character on the wire,
+// so the length field still equals the encoded byte count. (Windows converts to the code
+// page through the system, which takes a cut or surrogate sequence as one character.)
+TEST(Frame, BadBytesCountAsOneUnitAndGoOutAsOneCharacter) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::size_t units;
+        std::string wire;
+    } cases[] = {
+        {"truncated sequence", "a\xE6\xB8", 3, "a??"},
+        {"truncated before ASCII", "\xE6\xB8z", 3, "??z"},
+        {"lone continuation byte", "a\x80z", 3, "a?z"},
+        {"overlong form", "\xC0\xAF", 2, "??"},
+        {"surrogate encoded in UTF-8", "\xED\xA0\x80", 3, "???"},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", 4, "????"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(server::Utf16Length(c.text), c.units) << c.what;
+#ifndef _WIN32
+        EXPECT_EQ(server::EncodeFrame(c.text), c.wire + std::string(2, '\0')) << c.what;
+        std::string frame = server::BuildFrame('9', {c.text}, false);
+        EXPECT_EQ(server::EncodeFrame(frame).size() - 2, std::stoul(frame.substr(3, 10))) << c.what;
+#endif
+    }
+}
+
+struct RoundTripCase {
+    const char* what;
+    char code;
+    std::vector<std::string> fields;
+    bool trailingSeparator;
+    std::size_t extraLength;
+};
+
+// ParseFrame gives back exactly what BuildFrame was given.
+TEST(Frame, ParseFrameIsTheInverseOfBuildFrame) {
+    const RoundTripCase cases[] = {
+        {"no fields", '1', {}, false, 0},
+        {"no fields, trailing separator", '1', {}, true, 0},
+        {"ranking query", '9', {kMac, kIp, "0"}, false, 0},
+        {"start report", '2', {kMac, kIp, kTime, "0"}, true, 0},
+        {"empty last field, trailing separator", '3', {kMac, kIp, ""}, true, 0},
+        {"empty last field", '1', {kMac, kIp, "", ""}, false, 0},
+        {"all fields empty", '8', {"", "", "", "", "", ""}, false, 0},
+        // The feedback counts its reason twice.
+        {"feedback", '4', {kMac, kIp, kTime, "0", "20301", kAllReasons}, true, 14},
+        {"beyond the basic plane", '8', {"\xF0\x9F\x98\x80", "游戏"}, false, 0},
+        {"marks inside fields", '9', {"a~b", "^", "~"}, false, 0},
+        {"records in one field", '3', {"2\x12x\x12y\x12"}, false, 0},
+        {"the longest ten-digit length", '1', {"x"}, false, 9999999999ULL - 16},
+    };
+    for (const auto& c : cases) {
+        std::string frame =
+            server::BuildFrame(c.code, c.fields, c.trailingSeparator, c.extraLength);
+        server::ParsedFrame parsed = server::ParseFrame(frame, c.trailingSeparator);
+        ASSERT_TRUE(parsed.Ok()) << c.what << ": " << parsed.problem;
+        EXPECT_EQ(parsed.code, c.code) << c.what;
+        EXPECT_EQ(parsed.fields, c.fields) << c.what;
+        EXPECT_EQ(parsed.extraLength, c.extraLength) << c.what;
+    }
+}
+
+// The frames the data server refuses for their shape, with the reason it logs.
+TEST(Frame, ParseFrameRefusesMalformedFrames) {
+    struct Case {
+        const char* what;
+        std::string text;
+        bool trailingSeparator;
+        std::string problem;
+    } cases[] = {
+        {"empty", "", false, "not a frame"},
+        {"not a frame", "hello", false, "not a frame"},
+        {"a lone start mark", "^", false, "not a frame"},
+        {"no start mark", Bars("9|0000000019|m|i|0~"), false, "not a frame"},
+        {"no separator after the code", Bars("^90000000019|m|i|0~"), false, "not a frame"},
+        {"no end mark", Bars("^9|0000000019|m|i|0"), false, "not a frame"},
+        {"no length field", Bars("^9|~"), false, "bad length field"},
+        {"length not digits", Bars("^9|00000000xx|m|i|0~"), false, "bad length field"},
+        {"nine length digits", Bars("^9|000000019|m|i|0~"), false, "bad length field"},
+        {"twenty length digits", Bars("^9|" + std::string(18, '0') + "30|m|i|0~"), false,
+         "bad length field"},
+        {"length beyond any number", Bars("^9|" + std::string(25, '9') + "|m|i|0~"), false,
+         "bad length field"},
+        {"no trailing separator", Bars("^2|0000000030|m|i|2011-09-19 08:05:03|0~"), true,
+         "the trailing separator is missing"},
+        {"no fields for the trailing separator", Bars("^2|0000000014~"), true,
+         "the trailing separator is missing"},
+        {"length below the frame's characters", Bars("^9|0000000017|m|i~"), false,
+         "the length field says 0000000017, the frame has 18"},
+    };
+    for (const auto& c : cases) {
+        server::ParsedFrame parsed = server::ParseFrame(c.text, c.trailingSeparator);
+        EXPECT_FALSE(parsed.Ok()) << c.what;
+        EXPECT_EQ(parsed.problem, c.problem) << c.what;
+    }
+}
+
+// What the length field counts beyond the frame is handed back, so the receiver can tell a
+// feedback's doubled reason from a wrong length; ten to nineteen digits are all read.
+TEST(Frame, ParseFrameHandsBackWhatTheLengthCountsBeyondTheFrame) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::size_t extraLength;
+    } cases[] = {
+        {"exact", Bars("^9|0000000020|m|i|0~"), 0},
+        {"too large", Bars("^9|0000000099|m|i|0~"), 79},
+        {"twelve digits", Bars("^9|000000000022|m|i|0~"), 0},
+        {"nineteen digits", Bars("^9|" + std::string(17, '0') + "29|m|i|0~"), 0},
+    };
+    for (const auto& c : cases) {
+        server::ParsedFrame parsed = server::ParseFrame(c.text, false);
+        ASSERT_TRUE(parsed.Ok()) << c.what << ": " << parsed.problem;
+        EXPECT_EQ(parsed.code, '9') << c.what;
+        EXPECT_EQ(parsed.fields, (std::vector<std::string>{"m", "i", "0"})) << c.what;
+        EXPECT_EQ(parsed.extraLength, c.extraLength) << c.what;
+    }
+}
+
 TEST(Frame, ReportTimeHasFixedWidths) {
     struct Case {
         int year, month, day, hour, minute, second;
