@@ -102,6 +102,7 @@ InstallTaskResult DownloadInstallTask::Work() {
     download.SetCancelFlag(&cancel_);
     download.SetStallTimeout(stall_);
     download.SetRetries(retries_);
+    download.SetRetryPause(retryPause_);
     const auto start = std::chrono::steady_clock::now();
     download.SetProgressCallback([this, start](const DownloadProgress& p) {
         totalKB_.store(Clamp32(p.total >> 10));

@@ -69,6 +69,7 @@ class DownloadInstallTask {
     void SetStartProgram(bool start) { startProgram_ = start; }
     void SetStallTimeout(std::chrono::seconds stall) { stall_ = stall; }
     void SetRetries(int retries) { retries_ = retries; }
+    void SetRetryPause(std::chrono::milliseconds pause) { retryPause_ = pause; }
 
     // Starts the worker thread; later calls do nothing. Never destroy the task from inside a
     // listener call: the destructor waits for the thread that makes it.
@@ -98,6 +99,7 @@ class DownloadInstallTask {
     bool startProgram_ = true;
     std::chrono::seconds stall_{30};
     int retries_ = 2;
+    std::chrono::milliseconds retryPause_{1000};
 
     std::atomic<bool> cancel_{false};
     std::atomic<bool> running_{false};

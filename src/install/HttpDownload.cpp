@@ -22,8 +22,8 @@ namespace {
 constexpr std::size_t kWriteBuffer = 256 * 1024;
 // What libcurl reads from the socket at once.
 constexpr long kReceiveBuffer = 256 * 1024;
-// Pause before taking a broken transfer up again, so a brief network hiccup can pass.
-constexpr std::chrono::milliseconds kRetryPause{1000};
+// How often a cancel request is looked at during the pause before a retry.
+constexpr std::chrono::milliseconds kCancelPoll{50};
 
 struct CurlDeleter {
     void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
@@ -194,6 +194,9 @@ void HttpDownload::SetConnectTimeout(std::chrono::seconds connect) {
 void HttpDownload::SetRetries(int retries) {
     retries_ = std::max(retries, 0);
 }
+void HttpDownload::SetRetryPause(std::chrono::milliseconds pause) {
+    retryPause_ = std::max(pause, std::chrono::milliseconds(0));
+}
 void HttpDownload::SetReplaceWhenComplete(bool replace) {
     replaceWhenComplete_ = replace;
 }
@@ -344,14 +347,19 @@ DownloadResult HttpDownload::Run() {
                         why + " (retried " + std::to_string(result.retriesUsed) + " times)");
         }
         ++result.retriesUsed;
-        for (auto waited = std::chrono::milliseconds(0); waited < kRetryPause;
-             waited += std::chrono::milliseconds(50)) {
+        const auto resume = std::chrono::steady_clock::now() + retryPause_;
+        for (;;) {
             if (cancelled()) {
                 out.Close();
                 result.bytes = out.Written();
                 return fail(DownloadStatus::Cancelled, "download cancelled");
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= resume) {
+                break;
+            }
+            std::this_thread::sleep_for(
+                std::min<std::chrono::steady_clock::duration>(kCancelPoll, resume - now));
         }
     }
 }

@@ -63,6 +63,9 @@ class HttpDownload {
     void SetConnectTimeout(std::chrono::seconds connect);
     // Default 2 retries of a broken transfer.
     void SetRetries(int retries);
+    // Default 1 s between a broken transfer and its retry, so a brief network hiccup can
+    // pass; a cancel request also ends the pause.
+    void SetRetryPause(std::chrono::milliseconds pause);
     void SetReplaceWhenComplete(bool replace);
     // A flag owned by the caller (for example a task that runs several downloads); setting it
     // cancels like Cancel(). Must outlive Run().
@@ -79,6 +82,7 @@ class HttpDownload {
     std::chrono::seconds stall_{30};
     std::chrono::seconds connect_{15};
     int retries_ = 2;
+    std::chrono::milliseconds retryPause_{1000};
     bool replaceWhenComplete_ = false;
     const std::atomic<bool>* externalCancel_ = nullptr;
     std::atomic<bool> cancel_{false};

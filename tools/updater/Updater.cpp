@@ -135,6 +135,7 @@ bool Updater::Download(const std::string& url, const std::string& path, std::str
     download.SetStallTimeout(options_.stallTimeout);
     download.SetConnectTimeout(options_.connectTimeout);
     download.SetRetries(options_.downloadRetries);
+    download.SetRetryPause(options_.downloadRetryPause);
     download.SetCancelFlag(options_.stop);
     install::DownloadResult result = download.Run();
     if (!result.Ok()) {

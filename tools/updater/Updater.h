@@ -15,10 +15,11 @@ struct UpdateOptions {
     std::chrono::milliseconds launcherWait{30000};
     std::chrono::milliseconds pollInterval{250};
     // Download: time without data after which a transfer counts as broken, time to reach the
-    // server, and how often a broken transfer is taken up again.
+    // server, how often a broken transfer is taken up again and the pause before each retry.
     std::chrono::seconds stallTimeout{30};
     std::chrono::seconds connectTimeout{15};
     int downloadRetries = 2;
+    std::chrono::milliseconds downloadRetryPause{1000};
     // Tries of each file move and the pause between them.
     int moveAttempts = 3;
     std::chrono::milliseconds movePause{500};

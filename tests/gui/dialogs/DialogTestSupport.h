@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +27,14 @@ inline bool WaitFor(const std::function<bool()>& done, int limitMs = 30000) {
         QTest::qWait(10);
     }
     return true;
+}
+
+// Runs the event loop until every deleteLater() called so far has been carried out: a marker
+// object deleted later goes after them. False when that takes longer than `limitMs`.
+inline bool PendingDeletesDone(int limitMs = 30000) {
+    QPointer<QObject> marker = new QObject;
+    marker->deleteLater();
+    return WaitFor([&marker] { return marker.isNull(); }, limitMs);
 }
 
 // Answers every message box that appears while it lives, from inside whatever event loop is

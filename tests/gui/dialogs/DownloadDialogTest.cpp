@@ -211,11 +211,12 @@ TEST_F(DownloadDialogTest, FailureStaysOnScreenUntilCancelled) {
         EXPECT_FALSE(dialog->StatusLabel()->toolTip().isEmpty());
         EXPECT_FALSE(dialog->IsRefreshing());
 
-        // Enter, Escape and the window system's close leave it where it is.
+        // Enter, Escape and the window system's close leave it where it is, and do not have
+        // it deleted later either.
         QTest::keyClick(dialog, Qt::Key_Escape);
         QTest::keyClick(dialog, Qt::Key_Return);
         dialog->close();
-        QTest::qWait(50);
+        ASSERT_TRUE(dialogtest::PendingDeletesDone());
         ASSERT_FALSE(dialog.isNull());
         EXPECT_TRUE(dialog->isVisible());
 

@@ -107,6 +107,12 @@ class WebBoxTest : public testing::Test {
         return WaitFor([box] { return box->View()->url().path() == QStringLiteral("/guide.htm"); });
     }
 
+    // Whether the box's picture shows the target page's background near the view's corner.
+    static bool PaintsTargetPage(WebPageBox* box) {
+        const QPoint corner = box->View()->geometry().bottomRight() - QPoint(8, 8);
+        return box->grab().toImage().pixelColor(corner) == QColor(0xf4, 0xf8, 0xfc);
+    }
+
     ~WebBoxTest() override {
         // Boxes closed by a test go away before the next one starts.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -137,8 +143,8 @@ TEST_F(WebBoxTest, SmallBoxOpensThePageThroughTheLoadingPage) {
     ASSERT_GE(requests.size(), 2u);
     EXPECT_EQ(requests[0], query);
     EXPECT_EQ(requests[1], "/guide.htm");
-    // Let the page paint before it is pictured.
-    QTest::qWait(300);
+    // The page is painted, not only loaded: its background shows inside the box.
+    ASSERT_TRUE(WaitFor([&] { return PaintsTargetPage(box); }));
     dialogtest::SaveScreenshot(box, QStringLiteral("webbox"));
     box->close();
 }

@@ -2,13 +2,11 @@
 // the version check against ravik-dataserver, and real launcher processes to wait for.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
 #include <sstream>
-#include <thread>
 
 #include "ChildProcess.h"
+#include "Eventually.h"
 #include "TempDir.h"
 #include "ZipBuilder.h"
 #include "catalog/IniFile.h"
@@ -18,18 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Polls `condition` until it holds; false when it still does not after two minutes.
-bool Eventually(const std::function<bool()>& condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

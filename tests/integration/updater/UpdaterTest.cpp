@@ -65,6 +65,7 @@ class Installation {
         options.stallTimeout = std::chrono::seconds(2);
         options.connectTimeout = std::chrono::seconds(5);
         options.downloadRetries = 1;
+        options.downloadRetryPause = std::chrono::milliseconds(0);
         return options;
     }
 

@@ -203,6 +203,7 @@ TEST(DownloadInstallTask, BrokenDownloadsRetryInTheSameTask) {
     EventLog log;
     DownloadInstallTask task(program.dir(), Tool(10, server.Url()), &log);
     task.SetStartProgram(false);
+    task.SetRetryPause(std::chrono::milliseconds(0));
     EXPECT_TRUE(task.Run().Installed());
     EXPECT_EQ(task.Counters().retries, 1);
     EXPECT_EQ(program.Read("ToolDownload/10.zip"), archive);

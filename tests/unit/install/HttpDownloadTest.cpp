@@ -170,6 +170,7 @@ TEST(HttpDownload, BrokenTransfersAreRetriedResumingWhereTheServerAllows) {
         FlakyServer flaky(body, c.breaks, c.ranges);
         TempDir temp;
         HttpDownload download(flaky.server.Url(), temp / "out.zip");
+        download.SetRetryPause(std::chrono::milliseconds(0));
         ProgressLog log;
         download.SetProgressCallback(log.Callback());
         DownloadResult result = download.Run();
@@ -212,6 +213,7 @@ TEST(HttpDownload, AServerThatStallsCountsAsBroken) {
         TempDir temp;
         HttpDownload download(server.Url(), temp / "out.zip");
         download.SetStallTimeout(std::chrono::seconds(1));
+        download.SetRetryPause(std::chrono::milliseconds(0));
         DownloadResult result = download.Run();
         ASSERT_TRUE(result.Ok()) << c.what << ": " << result.reason;
         EXPECT_EQ(result.retriesUsed, 1) << c.what;

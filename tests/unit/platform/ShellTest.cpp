@@ -1,23 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "TempDir.h"
 #include "TestPaths.h"
 #include "platform/Shell.h"
 
 namespace {
-
-bool WaitForFile(const std::filesystem::path& file) {
-    for (int i = 0; i < 1000 && !std::filesystem::exists(file); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return std::filesystem::exists(file);
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -36,9 +28,13 @@ TEST(StartProgram, RunsInTheWorkingDirectoryWithEachArgumentIntact) {
     std::vector<std::string> command = {"report", "where.txt"};
     command.insert(command.end(), args.begin(), args.end());
     ASSERT_TRUE(platform::StartProgram(HelperProgram(), command, dir.path().string(), true));
-    ASSERT_TRUE(WaitForFile(dir.path() / "where.txt"));
-
-    std::vector<std::string> lines = Lines(dir.Read("where.txt"));
+    // Read only once every line is there and ends: the working directory and each argument.
+    std::vector<std::string> lines;
+    ASSERT_TRUE(Eventually([&] {
+        const std::string text = dir.Read("where.txt");
+        lines = Lines(text);
+        return !text.empty() && text.back() == '\n' && lines.size() >= args.size() + 1;
+    })) << dir.Read("where.txt");
     ASSERT_EQ(lines.size(), args.size() + 1);
     EXPECT_TRUE(std::filesystem::equivalent(U8Path(lines[0]), dir.path())) << lines[0];
     for (std::size_t i = 0; i < args.size(); ++i) {

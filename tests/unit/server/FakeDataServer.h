@@ -67,6 +67,20 @@ class FakeDataServer {
         stopped_.wait(lock, [this] { return stop_; });
     }
 
+    // Keeps a connection open without sending anything until the client closes it, so the
+    // client can only stop waiting on its own terms (its time-out, the end of the reply it
+    // already has). A minute at most, should a client never close.
+    static void HoldUntilClientCloses(server::Socket& socket) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (std::chrono::steady_clock::now() < deadline) {
+            const server::ReceiveEnd end =
+                socket.Receive(65536, std::chrono::milliseconds(100), false).end;
+            if (end == server::ReceiveEnd::Closed || end == server::ReceiveEnd::Failed) {
+                return;
+            }
+        }
+    }
+
     // Sends each piece on its own, with a pause between them, so they travel in separate
     // TCP segments.
     static void SendInPieces(server::Socket& socket, const std::vector<std::string>& pieces) {

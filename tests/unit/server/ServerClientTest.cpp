@@ -2,10 +2,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "FakeDataServer.h"
 #include "server/Frame.h"
 #include "server/ServerClient.h"
@@ -59,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"StaysOpenAfterTheTerminator",
                   [](server::Socket& s, const std::string&) {
                       s.SendAll(std::string("abc\0", 4), 1s);
-                      std::this_thread::sleep_for(1s);
+                      FakeDataServer::HoldUntilClientCloses(s);
                   },
                   4, false, "abc"},
         ReplyCase{"AnswersAndClosesWithoutTerminator",
@@ -80,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"StopsSendingHalfway",
                   [](server::Socket& s, const std::string&) {
                       s.SendAll("abc", 1s);
-                      std::this_thread::sleep_for(1s);
+                      FakeDataServer::HoldUntilClientCloses(s);
                   },
                   3, true, "abc"},
         ReplyCase{"SendsInvalidGbk",
@@ -139,23 +142,28 @@ TEST(ServerClient, MacIsWorkedOutOnceAndIpForEveryRequest) {
 }
 
 TEST(ServerClient, OverlappingExchangesEachGetTheirOwnReply) {
-    // The server answers each request with its last field, the slow one late, so the two
-    // exchanges are in flight together.
-    FakeDataServer fake([](server::Socket& s, const std::string& request) {
-        std::string value = FieldsOf(request).back();
-        if (value == "slow") {
-            std::this_thread::sleep_for(200ms);
+    // The server answers each request with its last field, and only once both requests are
+    // in, so the two exchanges are in flight together.
+    std::mutex mutex;
+    std::condition_variable arrival;
+    int arrived = 0;
+    FakeDataServer fake([&](server::Socket& s, const std::string& request) {
+        {
+            std::unique_lock lock(mutex);
+            ++arrived;
+            arrival.notify_all();
+            arrival.wait_for(lock, 1min, [&] { return arrived == 2; });
         }
-        s.SendAll(value + std::string(1, '\0'), 1s);
+        s.SendAll(FieldsOf(request).back() + std::string(1, '\0'), 1s);
     });
     server::ServerClient client(fake.Config(), FixedIdentity());
-    std::string slow;
-    std::thread first(
-        [&] { slow = client.Exchange(server::Message::RankingQuery, {"slow"}).text; });
-    std::string quick = client.Exchange(server::Message::RankingQuery, {"quick"}).text;
-    first.join();
-    EXPECT_EQ(slow, "slow");
-    EXPECT_EQ(quick, "quick");
+    std::string first;
+    std::thread other(
+        [&] { first = client.Exchange(server::Message::RankingQuery, {"first"}).text; });
+    std::string second = client.Exchange(server::Message::RankingQuery, {"second"}).text;
+    other.join();
+    EXPECT_EQ(first, "first");
+    EXPECT_EQ(second, "second");
 }
 
 TEST(ServerClient, CancelEndsAWaitForASilentServer) {
@@ -163,8 +171,9 @@ TEST(ServerClient, CancelEndsAWaitForASilentServer) {
     std::atomic<bool> cancel{false};
     server::ServerClient client(silent.Config(std::chrono::hours(1)), FixedIdentity());
     client.SetCancelFlag(&cancel);
+    // Cancelled once the request is in, so the client is waiting for the reply.
     std::thread canceller([&] {
-        std::this_thread::sleep_for(100ms);
+        Eventually([&] { return !silent.Requests().empty(); });
         cancel = true;
     });
     server::Reply reply = client.Exchange(server::Message::RankingQuery, {"0"});

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "FakeDataServer.h"
 #include "MarkerProgram.h"
 #include "RecordingStartupListener.h"
@@ -113,10 +113,9 @@ TEST_F(StartupWorkerTest, StartedUpdaterEndsTheSequence) {
     worker.Run();
     EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "updater"}));
     EXPECT_EQ(Codes(fake), (std::vector<char>{'2', '1'}));
-    for (int i = 0; i < 200 && !std::filesystem::exists(dir.PathOf("started")); ++i) {
-        std::this_thread::sleep_for(50ms);
-    }
-    EXPECT_EQ(dir.Read("started"), dir.dir() + "\n");
+    // The updater marks the program directory it was given.
+    EXPECT_TRUE(Eventually([&] { return dir.Read("started") == dir.dir() + "\n"; }))
+        << dir.Read("started");
 }
 
 TEST_F(StartupWorkerTest, CancelEndsAWorkerWaitingOnASilentServer) {
@@ -126,9 +125,7 @@ TEST_F(StartupWorkerTest, CancelEndsAWorkerWaitingOnASilentServer) {
     server::StartupWorker worker(silent.Config(std::chrono::hours(1)), dir.dir(), listener, prompt,
                                  {std::chrono::hours(1), std::chrono::hours(1)});
     worker.Start();
-    while (silent.Requests().empty()) {
-        std::this_thread::sleep_for(10ms);
-    }
+    ASSERT_TRUE(Eventually([&] { return !silent.Requests().empty(); }));
     worker.Cancel();
     worker.Wait();
     EXPECT_TRUE(worker.Finished());
