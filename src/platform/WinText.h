@@ -1,21 +1,32 @@
 #pragma once
-// Windows only: UTF-8 <-> UTF-16 for the wide Win32 calls (invalid sequences become
-// U+FFFD, as the system converts them), and command-line quoting.
+// Windows only: UTF-8 <-> UTF-16 for the wide Win32 calls, and command-line quoting. UTF-8 is
+// decoded by the core's one walker rather than by the system, so a bad byte becomes one
+// U+FFFD here exactly as it counts one unit everywhere else (the system may fold several
+// bad bytes into one).
 #ifdef _WIN32
 #include <windows.h>
 
 #include <string>
 #include <string_view>
 
+#include "platform/Utf8.h"
+
 namespace platform {
 
 inline std::wstring Utf8ToWide(std::string_view s) {
-    if (s.empty()) {
-        return {};
+    std::wstring w;
+    w.reserve(s.size());
+    while (!s.empty()) {
+        const Utf8Char c = DecodeUtf8Char(s);
+        if (c.codePoint > 0xFFFF) {
+            const char32_t v = c.codePoint - 0x10000;
+            w.push_back(static_cast<wchar_t>(0xD800 + (v >> 10)));
+            w.push_back(static_cast<wchar_t>(0xDC00 + (v & 0x3FF)));
+        } else {
+            w.push_back(static_cast<wchar_t>(c.codePoint));
+        }
+        s.remove_prefix(c.length);
     }
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
     return w;
 }
 
