@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QImageReader>
 #include <QMenu>
@@ -75,9 +76,7 @@ ItemTile::ItemTile(const catalog::GameRecord& game, const GridContext& context, 
     game_ = game;
     id_ = game.id;
     iconFile_ = FromUtf8(game.icon);
-    title_ = FromUtf8(game.title);
-    tip_ = FromUtf8(game.info);
-    setToolTip(tip_);
+    TakeTexts(game.title, game.info);
 }
 
 ItemTile::ItemTile(const catalog::ToolRecord& tool, const GridContext& context, QWidget* parent)
@@ -92,11 +91,23 @@ void ItemTile::TakeRecord(const catalog::ToolRecord& tool) {
     tool_ = tool;
     id_ = tool.id;
     iconFile_ = FromUtf8(tool.icon);
-    title_ = FromUtf8(tool.title);
-    tip_ = FromUtf8(tool.info);
-    setToolTip(tip_);
+    TakeTexts(tool.title, tool.info);
     icon_.reset();
     update();
+}
+
+void ItemTile::TakeTexts(const std::string& title, const std::string& info) {
+    title_ = FromUtf8(title);
+    tip_ = FromUtf8(info);
+    // The whole name must be readable somewhere when the tile shows only its start.
+    if (ShownTitle() != title_) {
+        tip_ = tip_.isEmpty() ? title_ : title_ + QLatin1Char('\n') + tip_;
+    }
+    setToolTip(tip_);
+}
+
+QString ItemTile::ShownTitle() const {
+    return QFontMetrics(ui::UiFont(12)).elidedText(title_, Qt::ElideRight, kTitleRect.width());
 }
 
 void ItemTile::SetDeleteMark(bool on) {
@@ -132,11 +143,12 @@ void ItemTile::paintEvent(QPaintEvent*) {
     if (!icon.isNull()) {
         painter.drawImage(kIconPosition, icon);
     }
-    // One line, centred; a title wider than the rectangle is cut at both sides.
+    // One line, centred.
     painter.setClipRect(kTitleRect);
     painter.setFont(ui::UiFont(12));
     painter.setPen(kTitleColour);
-    painter.drawText(kTitleRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, title_);
+    painter.drawText(kTitleRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
+                     ShownTitle());
 }
 
 void ItemTile::resizeEvent(QResizeEvent* event) {

@@ -21,7 +21,8 @@ namespace grid {
 struct GridContext;
 
 // One tile of the grid: an item's icon in a frame with its title below and its INFO as
-// tooltip, 76 x 68 pixels. It keeps its own copy of the record it shows. A double click
+// tooltip, 76 x 68 pixels. A title too wide for the tile ends in "…", and its tooltip then
+// starts with the whole title. It keeps its own copy of the record it shows. A double click
 // enters a game or runs a tool; the context menu offers the commands of the item's kind; in
 // manage mode a delete mark sits in its corner. Apart from a game's program path it changes
 // nothing itself: it tells its view through signals.
@@ -41,6 +42,8 @@ class ItemTile : public QWidget {
     const catalog::ToolRecord& ToolRecord() const { return tool_; }
     const catalog::GameRecord& GameRecord() const { return game_; }
     const QString& Title() const { return title_; }
+    // The title as drawn: whole, or cut to the tile's width with "…" at its end.
+    QString ShownTitle() const;
     const QString& IconFile() const { return iconFile_; }
     QPoint Cell() const { return cell_; }
     void SetCell(QPoint cell) { cell_ = cell; }
@@ -95,6 +98,8 @@ class ItemTile : public QWidget {
     QString iconFile_;
     QString title_;
     QString tip_;
+
+    void TakeTexts(const std::string& title, const std::string& info);
     std::optional<QImage> icon_;  // decoded at the first paint, kept until the record changes
     QPoint cell_;
     bool deleteMark_ = false;
