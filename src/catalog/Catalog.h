@@ -1,5 +1,13 @@
 #pragma once
 
+// Catalog is one class to its callers: the three lists, their files and the batch that
+// groups writes belong together, and every operation may touch all of them. Its member
+// definitions are split by job so each file reads on its own: Catalog.cpp (paths),
+// CatalogBatch.cpp (open documents, pending writes, Batch), CatalogLoad.cpp (loaders),
+// CatalogWrite.cpp (list writers), CatalogChanges.cpp (changes from the synchronisation),
+// CatalogUsed.cpp (the used list) and CatalogItems.cpp (install, delete and program-path
+// commands). How records map to file keys is in ToolFields.h and GameFields.h.
+
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -9,9 +17,21 @@
 #include "catalog/GameRecord.h"
 #include "catalog/IniFile.h"
 #include "catalog/Outcome.h"
+#include "catalog/RecordField.h"
 #include "catalog/ToolRecord.h"
 
 namespace catalog {
+
+enum class ToolField;
+template <typename Record>
+class RecordReader;
+
+// The icons an entry shows while it has none of its own: ToolIcon/default<letter>.png.
+enum class DefaultIcon : char {
+    Plain = 'C',     // a tool without an icon of its own; the site and info entries
+    Program = 'D',   // a program not installed or uninstalled; a game without a program path
+    Download = 'E',  // the download entry
+};
 
 // The three grid views; the delete command does something different in each.
 enum class ViewKind { OnlineGames = 1, My = 2, GeneralTools = 3 };
@@ -56,14 +76,14 @@ class Catalog {
     std::string GameToolsPath(uint32_t gameId) const;   // GameTool/<g>.dat
     std::string GameIconPath(uint32_t gameId) const;    // GameIcon/<g>.png
     std::string ToolIconPath(uint32_t toolId) const;    // ToolIcon/<id>.png
-    std::string DefaultIconPath(char letter) const;     // ToolIcon/defaultC.png, D, E
-    std::string ToolDirectory(uint32_t toolId) const;   // LocalGameTool/<id>/
+    const std::string& DefaultIconPath(DefaultIcon icon) const;
+    std::string ToolDirectory(uint32_t toolId) const;  // LocalGameTool/<id>/
 
     // Loaders. Each replaces its list and returns its count. A missing or damaged file gives
     // an empty list (or drops the damaged records); nothing is reported.
     std::size_t LoadGames();
     // Builds the game's tool list and display list from its GameTool file; returns the size
-    // of the display list (at least the four fixed entries).
+    // of the display list (at least the kFixedEntryCount fixed entries).
     std::size_t LoadGameTools(uint32_t gameId, GameRecord& game);
     std::size_t LoadGeneralTools();
     // Runs after LoadGames: start entries take their game's title.
@@ -73,7 +93,7 @@ class Catalog {
 
     // Writers: serialise a list into its file (only keys are set; other lines stay).
     Outcome WriteGames();
-    Outcome WriteTools(uint32_t gameId);  // 0: the general tools
+    Outcome WriteTools(uint32_t gameId);  // kGeneralToolGame: the general tools
     Outcome WriteUsed();
 
     // Changes applied by the catalog synchronisation.
@@ -103,8 +123,10 @@ class Catalog {
 
     // gamecfg.dat [GAMEDIR] <g>: the game's program path.
     Outcome SetGameDirectory(uint32_t gameId, std::string_view programPath);
-    std::string GameDirectoryForRun(uint32_t gameId) const;   // at most 399, default ""
-    std::string GameDirectoryForOpen(uint32_t gameId) const;  // at most 259, default "NULL"
+    // Read as the run command reads it: at most 399 units, "" when missing.
+    std::string GameDirectoryForRun(uint32_t gameId) const;
+    // Read as the open-folder command reads it: at most 259 units, "NULL" when missing.
+    std::string GameDirectoryForOpen(uint32_t gameId) const;
 
     // Groups changes: while a Batch is alive each catalog file is read at most once and saved
     // once, at Commit (or when the Batch goes away). The settings file is saved last and only
@@ -123,7 +145,8 @@ class Catalog {
     };
 
   private:
-    struct ToolSections;
+    // Keeps the first failure of several writes.
+    static void KeepFirstFailure(Outcome& kept, Outcome next);
 
     IniFile& Open(const std::string& path);
     const IniFile& Read(const std::string& path, IniFile& scratch);
@@ -138,15 +161,16 @@ class Catalog {
     ToolList* TargetList(uint32_t gameId);
     Outcome WriteThenRaise(Outcome written, uint32_t stamp);
     std::size_t LoadGameTools(uint32_t gameId, GameRecord& game, const IniFile& gameConfig);
-    ToolRecord ReadTool(const IniFile& file, const ToolSections& sections, uint32_t i) const;
-    Outcome WriteInstalledKey(const std::string& path, std::string_view index, uint32_t toolId,
-                              bool installed);
+    ToolRecord ReadTool(const RecordReader<ToolRecord>& reader, uint32_t item) const;
+    Outcome WriteInstalledKey(const std::string& path, const FileLayout<ToolField>& layout,
+                              uint32_t toolId, bool installed);
     void UpdateUsedEntry(const ToolRecord& record, ItemChange& change);
 
     std::string dir_;
-    std::string defaultC_;
-    std::string defaultD_;
-    std::string defaultE_;
+    // Built once: the loaders give one of them to most entries.
+    std::string plainIcon_;
+    std::string programIcon_;
+    std::string downloadIcon_;
     GameList games_;
     // Games of gamecfg.dat that are not listed because their icon file is missing yet. They
     // stay in the file when the games list is written, so a failed icon fetch never loses a

@@ -9,8 +9,8 @@
 
 namespace catalog {
 
-// One online game. Each member is stored in the gamecfg.dat section of the same name in
-// capitals (title in TITLE, downUrl in DOWNURL).
+// One online game. How each member is stored in gamecfg.dat and printed by ravikctl is
+// listed once, in GameFields.h.
 // Copies of a record share its tool list and display list: a change made to a game's tools
 // through one copy is seen through every other copy.
 struct GameRecord {

@@ -9,8 +9,6 @@
 #include <vector>
 
 #include "catalog/FileSystem.h"
-#include "platform/CodePage.h"
-#include "platform/Utf8.h"
 
 namespace catalog {
 namespace {
@@ -275,27 +273,7 @@ IniFile IniFile::Parse(std::string path, std::string bytes) {
     IniFile file(std::move(path));
     file.doc_ = std::make_unique<Document>(bytes.size());
     std::string text;
-    auto starts = [&bytes](std::string_view prefix) {
-        return std::string_view(bytes).substr(0, prefix.size()) == prefix;
-    };
-    if (starts("\xFF\xFE")) {
-        file.encoding_ = IniEncoding::Utf16LE;
-        if (!platform::ConvertToUtf8(std::string_view(bytes).substr(2), "UTF-16LE", text)) {
-            text.assign(bytes, 2);
-        }
-    } else if (starts("\xEF\xBB\xBF")) {
-        file.encoding_ = IniEncoding::Utf8Bom;
-        bytes.erase(0, 3);
-        text = std::move(bytes);
-    } else if (platform::IsValidUtf8(bytes)) {
-        file.encoding_ = IniEncoding::Utf8;
-        text = std::move(bytes);
-    } else {
-        file.encoding_ = IniEncoding::Ansi;
-        if (!platform::ConvertToUtf8(bytes, platform::AnsiCodePage(), text)) {
-            text.assign(bytes);
-        }
-    }
+    file.encoding_ = DecodeIniBytes(std::move(bytes), text);
     file.ParseText(std::move(text));
     return file;
 }
@@ -497,24 +475,7 @@ std::string IniFile::Serialize() const {
             put(line.text);
         }
     }
-    std::string encoded;
-    switch (encoding_) {
-        case IniEncoding::Utf8:
-            return out;
-        case IniEncoding::Utf8Bom:
-            return "\xEF\xBB\xBF" + out;
-        case IniEncoding::Utf16LE:
-            if (platform::ConvertFromUtf8(out, "UTF-16LE", encoded)) {
-                return "\xFF\xFE" + encoded;
-            }
-            return out;
-        case IniEncoding::Ansi:
-            if (platform::ConvertFromUtf8(out, platform::AnsiCodePage(), encoded)) {
-                return encoded;
-            }
-            return out;
-    }
-    return out;
+    return EncodeIniText(std::move(out), encoding_);
 }
 
 bool IniFile::Dirty() const {
@@ -564,28 +525,10 @@ uint32_t ReadProfileInt(const std::string& path, std::string_view section, std::
 }
 
 Outcome WriteProfileKey(const std::string& path, std::string_view section, std::string_view key,
-                           std::string_view value) {
+                        std::string_view value) {
     IniFile file = IniFile::Load(path);
     file.Set(section, key, value);
     return file.Save();
-}
-
-std::string CutToUtf16Units(std::string_view utf8, std::size_t limit) {
-    // A UTF-8 text never has fewer bytes than UTF-16 units.
-    if (utf8.size() <= limit) {
-        return std::string(utf8);
-    }
-    std::size_t units = 0;
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        platform::Utf8Char c = platform::DecodeUtf8Char(utf8.substr(i));
-        if (units + c.Utf16Units() > limit) {
-            break;
-        }
-        units += c.Utf16Units();
-        i += c.length;
-    }
-    return std::string(utf8.substr(0, i));
 }
 
 }  // namespace catalog

@@ -6,13 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/IniEncoding.h"
 #include "catalog/Outcome.h"
 
 namespace catalog {
-
-// How an INI file's bytes are encoded. A file is written back the way it was read; a file
-// that did not exist is written as UTF-8 without a byte-order mark.
-enum class IniEncoding { Utf8, Utf8Bom, Utf16LE, Ansi };
 
 // One INI document, loaded from a file in a single pass and saved atomically, with the
 // semantics of the Windows profile functions:
@@ -113,10 +110,6 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 uint32_t ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
                         uint32_t fallback);
 Outcome WriteProfileKey(const std::string& path, std::string_view section, std::string_view key,
-                           std::string_view value);
-
-// The first `limit` UTF-16 code units of UTF-8 text (a character is never split; an invalid
-// byte is one unit, see platform/Utf8.h).
-std::string CutToUtf16Units(std::string_view utf8, std::size_t limit);
+                        std::string_view value);
 
 }  // namespace catalog

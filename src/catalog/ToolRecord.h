@@ -23,25 +23,30 @@ inline constexpr bool HasOwnIcon(uint32_t type) {
     return type == kTypeOwnIcon || type == kTypeOwnIcon2;
 }
 
+// The game id of a general tool, which belongs to no game.
+inline constexpr uint32_t kGeneralToolGame = 0;
+
 // Every game g has four fixed entries whose ids are derived from g. Ordinary tool ids stay
 // at or below kFixedEntryBound, so a larger id is a fixed entry and its last two decimal
 // digits say which one. An ordinary tool whose id happens to end in 11 or 22 is still an
 // ordinary tool.
 inline constexpr uint32_t kFixedEntryBound = 100000;
-inline constexpr uint32_t kStartEntry = 11;     // "启动游戏"
-inline constexpr uint32_t kDownloadEntry = 22;  // "下载游戏"
-inline constexpr uint32_t kSiteEntry = 33;      // "官方网站"
-inline constexpr uint32_t kInfoEntry = 44;      // "资料专区"
+inline constexpr std::size_t kFixedEntryCount = 4;
+inline constexpr uint32_t kFixedEntryDigits = 100;  // the two digits appended to the game id
+inline constexpr uint32_t kStartEntry = 11;         // "启动游戏"
+inline constexpr uint32_t kDownloadEntry = 22;      // "下载游戏"
+inline constexpr uint32_t kSiteEntry = 33;          // "官方网站"
+inline constexpr uint32_t kInfoEntry = 44;          // "资料专区"
 
 inline constexpr uint32_t FixedEntryId(uint32_t gameId, uint32_t which) {
-    return gameId * 100 + which;
+    return gameId * kFixedEntryDigits + which;
 }
 inline constexpr bool IsFixedEntry(uint32_t toolId) {
     return toolId > kFixedEntryBound;
 }
 // The game whose fixed entry `toolId` is.
 inline constexpr uint32_t GameOfFixedEntry(uint32_t toolId) {
-    return toolId / 100;
+    return toolId / kFixedEntryDigits;
 }
 
 // Which fixed entry an id is: None for an ordinary tool, Other for an id above the bound
@@ -52,7 +57,7 @@ inline constexpr FixedEntryKind FixedEntryOf(uint32_t toolId) {
     if (!IsFixedEntry(toolId)) {
         return FixedEntryKind::None;
     }
-    switch (toolId % 100) {
+    switch (toolId % kFixedEntryDigits) {
         case kStartEntry:
             return FixedEntryKind::Start;
         case kDownloadEntry:
@@ -97,16 +102,15 @@ inline constexpr ItemRole RoleOf(uint32_t toolId, uint32_t type) {
     }
 }
 
-// One tool: an entry that starts a program or opens a web address. Each member is stored under
-// the INI key of the same name in capitals (title under TITLE, gameId under GAMEID); `id` and
-// `icon` are not stored under keys of their own.
+// One tool: an entry that starts a program or opens a web address. How each member is stored
+// in the catalog files and printed by ravikctl is listed once, in ToolFields.h.
 struct ToolRecord {
     uint32_t id = 0;
     std::string title;
     std::string info;
     std::string icon;  // full path of the tile's icon file
     std::string pngUrl;
-    uint32_t gameId = 0;  // owning game; 0 for a general tool
+    uint32_t gameId = 0;  // owning game; kGeneralToolGame for a general tool
     uint32_t type = 0;
     std::string url;
     std::string exeName;

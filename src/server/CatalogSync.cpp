@@ -1,11 +1,12 @@
 #include "server/CatalogSync.h"
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <set>
 
+#include "catalog/GameFields.h"
 #include "catalog/IniFile.h"
+#include "catalog/RecordReader.h"
 #include "catalog/UserSettings.h"
 #include "install/HttpDownload.h"
 #include "server/CatalogReply.h"
@@ -48,20 +49,24 @@ int FetchIcons(const std::vector<IconFetch>& icons, const std::atomic<bool>* can
 
 std::vector<IconFetch> MissingGameIcons(const std::string& programDir) {
     std::vector<IconFetch> icons;
-    catalog::IniFile games = catalog::IniFile::Load(programDir + "gamecfg.dat");
-    // Never past the last numbered key, so a damaged SIZE cannot make this spin.
-    uint32_t count = std::min(games.GetInt("NETGAME", "SIZE", 0), games.LargestNumberKey());
-    for (uint32_t i = 1; i <= count; ++i) {
-        std::string key = std::to_string(i);
-        uint32_t id = games.GetInt("NETGAME", key, 0);
-        std::string address = games.GetString("PNG", key, "", 259);
-        if (id == 0 || address.empty() || !IsFetchableIconAddress(address)) {
+    const catalog::IniFile file = catalog::IniFile::Load(programDir + "gamecfg.dat");
+    const catalog::RecordReader<catalog::GameRecord> games(file, catalog::kGamesFile);
+    for (uint32_t i = 1; i <= games.Count(); ++i) {
+        // A game without an icon address has no icon to fetch, so the address is only taken
+        // when the key is there; the loaders' missing text would read as one.
+        if (!games.Stored(i, catalog::GameField::Png)) {
             continue;
         }
-        std::string path = GameIconFile(programDir, id);
+        catalog::GameRecord game;
+        games.Read(i, catalog::GameField::Id, game);
+        games.Read(i, catalog::GameField::Png, game);
+        if (game.id == 0 || game.png.empty() || !IsFetchableIconAddress(game.png)) {
+            continue;
+        }
+        std::string path = GameIconFile(programDir, game.id);
         std::error_code ec;
         if (!std::filesystem::exists(std::filesystem::u8path(path), ec)) {
-            icons.push_back({address, path});
+            icons.push_back({game.png, path});
         }
     }
     return icons;

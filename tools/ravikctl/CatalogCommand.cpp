@@ -6,43 +6,43 @@
 #include "Command.h"
 #include "catalog/Catalog.h"
 #include "catalog/FileSystem.h"
+#include "catalog/GameFields.h"
 #include "catalog/LauncherConfig.h"
+#include "catalog/ToolFields.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json ToolJson(const catalog::ToolRecord& t) {
-    return Json{{"id", t.id},           {"TITLE", t.title},     {"INFO", t.info},
-                {"TYPE", t.type},       {"URL", t.url},         {"EXENAME", t.exeName},
-                {"VERSION", t.version}, {"PNGURL", t.pngUrl},   {"SCALE", t.scale},
-                {"TIME", t.time},       {"GAMEID", t.gameId},   {"INSTALLED", t.installed},
-                {"DIR", t.dir},         {"GAMEDIR", t.gameDir}, {"icon", t.icon}};
+// A record's printed fields in the order of its field table: texts as JSON strings, numbers
+// as JSON numbers.
+template <typename Record>
+Json RecordJson(const Record& record) {
+    Json object = Json::object();
+    for (const auto& field : catalog::FieldTable<Record>::kFields) {
+        if (field.printed) {
+            std::visit([&](auto member) { object[std::string(field.key)] = record.*member; },
+                       field.member);
+        }
+    }
+    return object;
 }
 
 Json ToolsJson(const catalog::ToolList* list) {
     Json array = Json::array();
     if (list != nullptr) {
         for (const catalog::ToolRecord& t : *list) {
-            array.push_back(ToolJson(t));
+            array.push_back(RecordJson(t));
         }
     }
     return array;
 }
 
 Json GameJson(const catalog::GameRecord& g) {
-    return Json{{"id", g.id},
-                {"TITLE", g.title},
-                {"INFO", g.info},
-                {"EXENAME", g.exeName},
-                {"DOWNURL", g.downUrl},
-                {"SHOWWEB", g.showWeb},
-                {"SITE", g.site},
-                {"PNG", g.png},
-                {"TIME", g.time},
-                {"icon", g.icon},
-                {"tools", ToolsJson(g.tools.get())},
-                {"display", ToolsJson(g.display.get())}};
+    Json object = RecordJson(g);
+    object["tools"] = ToolsJson(g.tools.get());
+    object["display"] = ToolsJson(g.display.get());
+    return object;
 }
 
 int PrintCatalog(const CommandContext& context) {

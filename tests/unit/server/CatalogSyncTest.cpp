@@ -126,10 +126,13 @@ TEST_F(CatalogSyncTest, StoredGamesWithoutIconsGetThemFetched) {
     StoreGames({5, 6, 7});
     catalog::Catalog catalog(dir.dir());
     catalog.LoadAll();
-    // Game 6's icon never arrived; game 7's address has a name too long to fetch.
+    // Game 6's icon never arrived; game 7's address has a name too long to fetch; game 8 has
+    // no address at all.
     catalog::IniFile games = catalog::IniFile::Load(dir / "gamecfg.dat");
     games.Set("PNG", "2", icons.Url("icon.png"));
     games.Set("PNG", "3", icons.Url(std::string(20, 'n')));
+    games.Set("NETGAME", "4", "8");
+    games.Set("NETGAME", "SIZE", "4");
     ASSERT_TRUE(games.Save().ok());
     std::filesystem::remove(dir.path() / "GameIcon" / "6.png");
     std::filesystem::remove(dir.path() / "GameIcon" / "7.png");
