@@ -37,7 +37,7 @@ void MainMenu::OpenForum() const {
 }
 
 ui::AboutBox* MainMenu::ShowAbout() {
-    auto* about = new ui::AboutBox(QString::fromStdString(settings_.VersionForAbout()), SiteUrl());
+    auto* about = new ui::AboutBox(QString::fromStdString(settings_.Version()), SiteUrl());
     about->show();
     return about;
 }

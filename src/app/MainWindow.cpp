@@ -12,10 +12,9 @@
 #include "app/RunHandler.h"
 #include "app/ServerLink.h"
 #include "app/TrayHandler.h"
-#include "catalog/LauncherConfig.h"
+#include "catalog/AutostartSetting.h"
 #include "grid/GridView.h"
 #include "grid/ItemTile.h"
-#include "platform/Autostart.h"
 #include "platform/Processes.h"
 #include "server/VersionCheck.h"
 #include "ui/FeedbackForm.h"
@@ -163,7 +162,7 @@ void MainWindow::ConnectRequests() {
     connect(this, &MainWindow::runRequested, runner_, &RunHandler::Run);
     connect(this, &MainWindow::settingsRequested, this, [this] {
         // Any number may be open; each deletes itself when closed.
-        (new ui::SettingsDialog(options_.programDir, this))->show();
+        (new ui::SettingsDialog(settings_, this))->show();
     });
     connect(this, &MainWindow::describeRequested, this, [this](grid::ItemTile* tile) {
         ui::OpenIntroductionPage(tile->Title(), tile->ItemId(),
@@ -207,13 +206,7 @@ void MainWindow::Start() {
 }
 
 void MainWindow::ApplyAutostart() {
-    if (settings_.Autostart() == "1") {
-        platform::SetAutostart(catalog::LauncherProgramFile(options_.programDir));
-        settings_.SetAutostart(true);
-    } else {
-        platform::RemoveAutostart();
-        settings_.SetAutostart(false);
-    }
+    catalog::ApplyAutostart(settings_, settings_.Autostart());
 }
 
 void MainWindow::ShowUpgradeReport() {
@@ -221,7 +214,7 @@ void MainWindow::ShowUpgradeReport() {
         return;
     }
     const std::string oldVersion = settings_.OldVersion();
-    const std::string version = settings_.VersionForReport();
+    const std::string version = settings_.Version();
     // The marker is consumed first, so the report shows once even if this run dies.
     settings_.ClearOld();
     if (oldVersion == version) {
@@ -459,7 +452,7 @@ void MainWindow::Minimise() {
 }
 
 void MainWindow::CloseByExitSetting() {
-    if (settings_.ExitForClose() != "1") {
+    if (!settings_.CloseToTray()) {
         EndProgram();
         return;
     }

@@ -60,7 +60,7 @@ void RunHandler::Run(grid::ItemTile* tile) {
     const catalog::ToolRecord tool = tile->ToolRecord();
     reporter_(tool);
     const RunResult result = Dispatch(tool, tile);
-    if (result.started && window_.Settings().AutoMinForRun() == "1") {
+    if (result.started && window_.Settings().AutoMin()) {
         window_.Minimise();
     }
     if (result.addToMyList) {

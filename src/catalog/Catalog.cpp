@@ -61,9 +61,6 @@ std::string Catalog::GeneralToolsPath() const {
 std::string Catalog::UsedPath() const {
     return Path("Usedcfg.dat");
 }
-std::string Catalog::UserSettingsPath() const {
-    return Path("usercfg.dat");
-}
 std::string Catalog::GameToolsPath(uint32_t gameId) const {
     return NumberedPath(dir_, "GameTool", gameId, ".dat");
 }

@@ -19,6 +19,7 @@
 #include "catalog/Outcome.h"
 #include "catalog/RecordField.h"
 #include "catalog/ToolRecord.h"
+#include "catalog/UserSettings.h"
 
 namespace catalog {
 
@@ -72,7 +73,6 @@ class Catalog {
     std::string GameConfigPath() const;                 // gamecfg.dat
     std::string GeneralToolsPath() const;               // Normalcfg.dat
     std::string UsedPath() const;                       // Usedcfg.dat
-    std::string UserSettingsPath() const;               // usercfg.dat
     std::string GameToolsPath(uint32_t gameId) const;   // GameTool/<g>.dat
     std::string GameIconPath(uint32_t gameId) const;    // GameIcon/<g>.png
     std::string ToolIconPath(uint32_t toolId) const;    // ToolIcon/<id>.png
@@ -101,7 +101,8 @@ class Catalog {
     Outcome DropGame(uint32_t gameId);
     Outcome PutTool(uint32_t gameId, const ToolRecord& tool);
     Outcome DropTool(uint32_t gameId, uint32_t toolId);
-    // Raises usercfg.dat [ravikver] lasttime to `stamp` when it is lower.
+    // Raises usercfg.dat [ravikver] lasttime to `stamp` when it is lower, through
+    // UserSettings; inside a Batch once, after the catalog files.
     Outcome RaiseLastTime(uint32_t stamp);
 
     // The used list.
@@ -167,6 +168,7 @@ class Catalog {
     void UpdateUsedEntry(const ToolRecord& record, ItemChange& change);
 
     std::string dir_;
+    UserSettings settings_{dir_};
     // Built once: the loaders give one of them to most entries.
     std::string plainIcon_;
     std::string programIcon_;
@@ -179,6 +181,7 @@ class Catalog {
     ToolList generalTools_;
     ToolList used_;
     int batchDepth_ = 0;
+    uint32_t raisedLastTime_ = 0;          // the highest stamp a running batch raised; 0 none
     std::map<std::string, IniFile> open_;  // documents held by the running batch
     // Lists a running batch writes to their files once, when it ends or before anything
     // else reads or writes those files: the game id of each tool file (0 for the general

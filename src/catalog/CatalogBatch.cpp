@@ -1,5 +1,7 @@
 // The documents a running operation or batch holds open, and the list writes a batch
 // owes its files until it ends.
+#include <utility>
+
 #include "catalog/Catalog.h"
 
 namespace catalog {
@@ -65,21 +67,21 @@ void Catalog::FlushAllPending() {
 Outcome Catalog::SaveOpenFiles() {
     FlushAllPending();
     Outcome outcome;
-    const std::string settings = UserSettingsPath();
     for (auto& [path, file] : open_) {
-        if (path != settings) {
-            KeepFirstFailure(outcome, file.Save());
-        }
-    }
-    auto it = open_.find(settings);
-    if (it != open_.end()) {
-        if (outcome.ok()) {
-            outcome = it->second.Save();
-        } else if (it->second.Dirty()) {
-            outcome.reason += "; the change stamps were not saved, so the changes come again";
-        }
+        KeepFirstFailure(outcome, file.Save());
     }
     open_.clear();
+    // The stamp goes last and only after every catalog file was saved.
+    const uint32_t stamp = std::exchange(raisedLastTime_, 0);
+    if (stamp == 0) {
+        return outcome;
+    }
+    if (outcome.ok()) {
+        return settings_.RaiseLastTime(stamp);
+    }
+    if (stamp > settings_.LastTime()) {
+        outcome.reason += "; the change stamps were not saved, so the changes come again";
+    }
     return outcome;
 }
 

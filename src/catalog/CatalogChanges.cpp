@@ -13,12 +13,11 @@ constexpr std::size_t kToolListLimit = 1000;
 }  // namespace
 
 Outcome Catalog::RaiseLastTime(uint32_t stamp) {
-    const std::string path = UserSettingsPath();
-    IniFile& file = Open(path);
-    if (file.GetInt("ravikver", "lasttime", 0) < stamp) {
-        file.Set("ravikver", "lasttime", std::to_string(stamp));
+    if (batchDepth_ > 0) {
+        raisedLastTime_ = std::max(raisedLastTime_, stamp);
+        return Outcome::Ok();
     }
-    return Finish(path);
+    return settings_.RaiseLastTime(stamp);
 }
 
 Outcome Catalog::WriteThenRaise(Outcome written, uint32_t stamp) {

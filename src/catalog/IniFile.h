@@ -78,8 +78,10 @@ class IniFile {
     // Writes the document to a temporary file beside it, flushes it and renames it over the
     // file, so a failure leaves the previous file as it was. When the file on disk changed
     // since it was loaded (another writer), it is read again and this document's changes
-    // are applied to it first, so neither writer's keys are lost. Nothing is written when
-    // the document is not dirty.
+    // are applied to it first, so neither writer's keys are lost. Within the launcher each
+    // file has one writer (the catalog, or UserSettings for usercfg.dat), but other processes
+    // write the same files: ravikctl run beside the launcher, and the updater, which records
+    // the installed version in usercfg.dat. Nothing is written when the document is not dirty.
     Outcome Save();
 
     // The document's bytes as Save writes them.

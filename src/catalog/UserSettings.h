@@ -9,74 +9,72 @@
 namespace catalog {
 
 // usercfg.dat: the user's choices (section "system") and the version and catalog-stamp
-// bookkeeping (section "ravikver"). Every key is read and written on its own, so the worker
-// thread and the UI thread may use it at the same time. Each reader keeps at most the
-// number of UTF-16 units its caller has always used, which differs between callers of the
-// same key; the function names say which caller. A missing file or key gives the default.
-// Flags are "1" and "0"; anything other than "1" counts as off.
+// bookkeeping (section "ravikver"), one accessor per key with the key's type. A missing file
+// or key gives the key's default. Flags are written as "1" and "0" and are on exactly when
+// the stored value is "1".
+//
+// Every write of usercfg.dat in the launcher goes through this class, the catalog's change
+// stamps included. A write is a load, a change and an atomic save, serialised with every
+// other UserSettings write in the process, so the worker thread and the UI thread may write
+// at the same time, through the same object or through objects of their own.
 class UserSettings {
   public:
+    // `programDir` ends with a separator.
     explicit UserSettings(std::string programDir);
 
+    const std::string& ProgramDir() const { return programDir_; }
     const std::string& FilePath() const { return path_; }
 
-    // [system] autostart: start-up and the settings dialog (19 units, default "").
-    std::string Autostart() const;
+    // [system] autostart: start at logon. ApplyAutostart (AutostartSetting.h) also makes the
+    // system's entry match; this only records the choice.
+    bool Autostart() const;
     Outcome SetAutostart(bool on);
 
-    // [system] automin: running an item (39 units) and the settings dialog (19 units).
-    std::string AutoMinForRun() const;
-    std::string AutoMinForDialog() const;
+    // [system] automin: minimise the main window when an item is run.
+    bool AutoMin() const;
     Outcome SetAutoMin(bool on);
 
-    // [system] exit: the close button (119 units) and the settings dialog (19 units).
-    std::string ExitForClose() const;
-    std::string ExitForDialog() const;
-    Outcome SetExit(bool toTray);
+    // [system] exit: the close button hides the window to the tray (on) or quits (off).
+    bool CloseToTray() const;
+    Outcome SetCloseToTray(bool on);
 
-    // [system] autoupdate: the version check and the settings dialog (19 units).
-    std::string AutoUpdate() const;
+    // [system] autoupdate: take a newer version without asking.
+    bool AutoUpdate() const;
     Outcome SetAutoUpdate(bool on);
 
-    // [system] firststart (119 units). A first start is an empty value or "0";
-    // MarkStarted writes "1".
-    std::string FirstStart() const;
+    // [system] firststart: a first start is an empty value or "0" (any other value, not only
+    // "1", means the start report went out before). MarkStarted writes "1".
     bool IsFirstStart() const;
     Outcome MarkStarted();
 
-    // [ravikver] version: the about box and the version check (119 units), the start-up
-    // upgrade report (259 units). Written by the updater, never by the launcher.
-    std::string VersionForAbout() const;
-    std::string VersionForCheck() const;
-    std::string VersionForReport() const;
-    // [ravikver] sertime: the version check (119 units) and the start-up (259 units).
-    std::string SerTimeForCheck() const;
-    std::string SerTimeForStartup() const;
+    // [ravikver] version and sertime: what the updater last installed, as sent with the
+    // version check. Written by the updater, never by the launcher.
+    std::string Version() const;
+    std::string SerTime() const;
 
-    // [ravikver] oldversion, oldsertime (259 units) and old (a number, default 0).
+    // [ravikver] oldversion and oldsertime, and the marker old (a number): the version before
+    // an update, for the upgrade report at the next start.
     std::string OldVersion() const;
     std::string OldSerTime() const;
     uint32_t Old() const;
-    // Written just before the updater starts: oldversion, oldsertime and old = "1".
+    // Written just before the updater starts: oldversion, oldsertime and old = "1", in one save.
     Outcome RememberOldVersion(std::string_view version, std::string_view sertime);
     // The start-up consumes the marker: old = "0".
     Outcome ClearOld();
 
-    // [ravikver] lasttime: as text for the catalog query (119 units, default ""), as a number
-    // for raising it (default 0). Catalog::RaiseLastTime raises it.
+    // [ravikver] lasttime: the newest catalog change applied. The catalog query sends the
+    // text as it stands; raising it compares the number.
     std::string LastTimeText() const;
     uint32_t LastTime() const;
-    Outcome SetLastTime(std::string_view stamp);
+    // Writes `stamp` when it is above the stored number; otherwise writes nothing.
+    Outcome RaiseLastTime(uint32_t stamp);
 
-    // [ravikver] pxtime: the stamp of the game order last applied (119 units, default "0").
+    // [ravikver] pxtime: the stamp of the game order last applied, sent with the ranking query.
     std::string PxTime() const;
     Outcome SetPxTime(std::string_view stamp);
 
   private:
-    std::string Read(std::string_view section, std::string_view key, std::string_view fallback,
-                     std::size_t limit) const;
-    Outcome Write(std::string_view section, std::string_view key, std::string_view value);
-
+    std::string programDir_;
     std::string path_;
 };
 

@@ -58,8 +58,8 @@ VersionCheckResult CheckVersion(ServerClient& client, const std::string& program
     // must not keep the user in a loop of questions.
     for (int attempt = 0; attempt < 2; ++attempt) {
         catalog::UserSettings settings(programDir);
-        std::string sertime = settings.SerTimeForCheck();
-        std::string version = settings.VersionForCheck();
+        std::string sertime = settings.SerTime();
+        std::string version = settings.Version();
         result = VersionCheckResult{};
         result.info = QueryVersion(client, sertime, version);
         if (!result.info.answered) {
@@ -72,7 +72,7 @@ VersionCheckResult CheckVersion(ServerClient& client, const std::string& program
             }
             return result;
         }
-        if (settings.AutoUpdate() != "1" && !prompt.Confirm(kAskUpdateText)) {
+        if (!settings.AutoUpdate() && !prompt.Confirm(kAskUpdateText)) {
             result.outcome = VersionCheckResult::Declined;
             return result;
         }

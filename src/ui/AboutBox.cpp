@@ -52,7 +52,7 @@ AboutBox::AboutBox(const QString& version, const QString& siteUrl, QWidget* pare
 
 AboutBox::AboutBox(const catalog::UserSettings& settings, const catalog::LauncherConfig& config,
                    QWidget* parent)
-    : AboutBox(QString::fromStdString(settings.VersionForAbout()),
+    : AboutBox(QString::fromStdString(settings.Version()),
                QString::fromStdString(config.productUrl + "/desk/"), parent) {}
 
 QLabel* AboutBox::AddLabel(const QString& text, const QRect& rect) {

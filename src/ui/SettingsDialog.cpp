@@ -7,9 +7,8 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include "catalog/LauncherConfig.h"
+#include "catalog/AutostartSetting.h"
 #include "catalog/UserSettings.h"
-#include "platform/Autostart.h"
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
@@ -32,9 +31,9 @@ Button* AddChoice(QWidget* parent, const QString& text, QPoint at) {
 
 }  // namespace
 
-SettingsDialog::SettingsDialog(std::string programDir, QWidget* parent)
+SettingsDialog::SettingsDialog(catalog::UserSettings& settings, QWidget* parent)
     : SkinnedWindow(LoadPngResource(Png::SettingsBackground), Draggable | CutCorners, parent),
-      programDir_(std::move(programDir)),
+      settings_(settings),
       autostart_(AddChoice<QCheckBox>(this, QStringLiteral("开机自动运行"), {82, 80})),
       autoMin_(AddChoice<QCheckBox>(this, QStringLiteral("运行工具时自动最小化"), {82, 108})),
       tray_(AddChoice<QRadioButton>(this, QStringLiteral("隐藏到托盘"), {82, 162})),
@@ -70,26 +69,19 @@ SettingsDialog::SettingsDialog(std::string programDir, QWidget* parent)
 }
 
 void SettingsDialog::Load() {
-    const catalog::UserSettings settings(programDir_);
-    autostart_->setChecked(settings.Autostart() == "1");
-    autoMin_->setChecked(settings.AutoMinForDialog() == "1");
-    (settings.ExitForDialog() == "1" ? tray_ : exit_)->setChecked(true);
-    (settings.AutoUpdate() == "1" ? autoUpdate_ : promptUpdate_)->setChecked(true);
+    autostart_->setChecked(settings_.Autostart());
+    autoMin_->setChecked(settings_.AutoMin());
+    (settings_.CloseToTray() ? tray_ : exit_)->setChecked(true);
+    (settings_.AutoUpdate() ? autoUpdate_ : promptUpdate_)->setChecked(true);
 }
 
 void SettingsDialog::Save() {
-    // Every key is written, changed or not. The autostart entry and the file are separate
-    // stores; a failure of one does not keep the other from being written.
-    catalog::UserSettings settings(programDir_);
-    if (autostart_->isChecked()) {
-        platform::SetAutostart(catalog::LauncherProgramFile(programDir_));
-    } else {
-        platform::RemoveAutostart();
-    }
-    settings.SetAutostart(autostart_->isChecked());
-    settings.SetAutoMin(autoMin_->isChecked());
-    settings.SetExit(tray_->isChecked());
-    settings.SetAutoUpdate(autoUpdate_->isChecked());
+    // Every key is written, changed or not; a failure of one does not keep the others from
+    // being written.
+    catalog::ApplyAutostart(settings_, autostart_->isChecked());
+    settings_.SetAutoMin(autoMin_->isChecked());
+    settings_.SetCloseToTray(tray_->isChecked());
+    settings_.SetAutoUpdate(autoUpdate_->isChecked());
     close();
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
-#include <string>
-
 #include "ui/SkinnedWindow.h"
 
 class QCheckBox;
 class QRadioButton;
+
+namespace catalog {
+class UserSettings;
+}
 
 namespace ui {
 
@@ -21,9 +23,9 @@ class PngButton;
 class SettingsDialog : public SkinnedWindow {
     Q_OBJECT
   public:
-    // `programDir` (with a trailing separator) holds usercfg.dat and the launcher program
-    // that the autostart entry starts.
-    explicit SettingsDialog(std::string programDir, QWidget* parent = nullptr);
+    // `settings` (usercfg.dat of the program directory whose launcher the autostart entry
+    // starts) must outlive the window; the main window that owns it is the window's parent.
+    explicit SettingsDialog(catalog::UserSettings& settings, QWidget* parent = nullptr);
 
     QCheckBox* AutostartBox() const { return autostart_; }
     QCheckBox* AutoMinBox() const { return autoMin_; }
@@ -45,7 +47,7 @@ class SettingsDialog : public SkinnedWindow {
   private:
     void Load();
 
-    std::string programDir_;
+    catalog::UserSettings& settings_;
     QCheckBox* autostart_;
     QCheckBox* autoMin_;
     QRadioButton* tray_;

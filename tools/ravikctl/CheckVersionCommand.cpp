@@ -52,7 +52,7 @@ int CheckVersion(const CommandContext& context) {
     if (!apply) {
         catalog::UserSettings settings(context.programDir);
         server::VersionInfo info =
-            server::QueryVersion(client, settings.SerTimeForCheck(), settings.VersionForCheck());
+            server::QueryVersion(client, settings.SerTime(), settings.Version());
         if (!info.answered) {
             return Fail(noAnswer);
         }

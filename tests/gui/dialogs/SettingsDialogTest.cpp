@@ -9,6 +9,7 @@
 
 #include "DialogTestSupport.h"
 #include "TempDir.h"
+#include "catalog/IniFile.h"
 #include "catalog/UserSettings.h"
 #include "platform/Autostart.h"
 #include "platform/Paths.h"
@@ -26,29 +27,21 @@ class SettingsDialogTest : public testing::Test {
     ~SettingsDialogTest() override { unsetenv("XDG_CONFIG_HOME"); }
 
     QPointer<SettingsDialog> Open() {
-        auto* dialog = new SettingsDialog(dir_.dir());
+        auto* dialog = new SettingsDialog(settings_);
         dialog->show();
         return dialog;
     }
     static void Click(ui::PngButton* button) {
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
     }
+    // The stored text, so "0" and a missing key stay apart.
     std::string Key(const char* key) const {
-        catalog::UserSettings settings(dir_.dir());
-        if (std::string(key) == "autostart") {
-            return settings.Autostart();
-        }
-        if (std::string(key) == "automin") {
-            return settings.AutoMinForDialog();
-        }
-        if (std::string(key) == "exit") {
-            return settings.ExitForDialog();
-        }
-        return settings.AutoUpdate();
+        return catalog::ReadProfileString(settings_.FilePath(), "system", key, "<missing>", 19);
     }
 
     TempDir dir_;
     TempDir config_;
+    catalog::UserSettings settings_{dir_.dir()};
 };
 
 TEST_F(SettingsDialogTest, ShowsTheStoredValues) {

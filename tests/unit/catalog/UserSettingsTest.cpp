@@ -11,7 +11,7 @@ using catalog::UserSettings;
 
 namespace {
 
-struct ReaderCase {
+struct TextCase {
     const char* name;
     std::function<std::string(const UserSettings&)> read;
     const char* section;
@@ -20,31 +20,22 @@ struct ReaderCase {
     std::size_t limit;
 };
 
-// Every reader of usercfg.dat with the default and the length its caller keeps.
-const std::vector<ReaderCase>& Readers() {
-    static const std::vector<ReaderCase> readers = {
-        {"Autostart", &UserSettings::Autostart, "system", "autostart", "", 19},
-        {"AutoMinForRun", &UserSettings::AutoMinForRun, "system", "automin", "", 39},
-        {"AutoMinForDialog", &UserSettings::AutoMinForDialog, "system", "automin", "", 19},
-        {"ExitForClose", &UserSettings::ExitForClose, "system", "exit", "", 119},
-        {"ExitForDialog", &UserSettings::ExitForDialog, "system", "exit", "", 19},
-        {"AutoUpdate", &UserSettings::AutoUpdate, "system", "autoupdate", "", 19},
-        {"FirstStart", &UserSettings::FirstStart, "system", "firststart", "", 119},
-        {"VersionForAbout", &UserSettings::VersionForAbout, "ravikver", "version", "", 119},
-        {"VersionForCheck", &UserSettings::VersionForCheck, "ravikver", "version", "", 119},
-        {"VersionForReport", &UserSettings::VersionForReport, "ravikver", "version", "", 259},
-        {"SerTimeForCheck", &UserSettings::SerTimeForCheck, "ravikver", "sertime", "", 119},
-        {"SerTimeForStartup", &UserSettings::SerTimeForStartup, "ravikver", "sertime", "", 259},
+// Every text key of usercfg.dat with its default and the length a read keeps: 119 units for
+// what goes to the data server, 259 for what only the upgrade report shows.
+const std::vector<TextCase>& TextKeys() {
+    static const std::vector<TextCase> keys = {
+        {"Version", &UserSettings::Version, "ravikver", "version", "", 119},
+        {"SerTime", &UserSettings::SerTime, "ravikver", "sertime", "", 119},
         {"OldVersion", &UserSettings::OldVersion, "ravikver", "oldversion", "", 259},
         {"OldSerTime", &UserSettings::OldSerTime, "ravikver", "oldsertime", "", 259},
         {"LastTimeText", &UserSettings::LastTimeText, "ravikver", "lasttime", "", 119},
         {"PxTime", &UserSettings::PxTime, "ravikver", "pxtime", "0", 119},
     };
-    return readers;
+    return keys;
 }
 
-TEST(UserSettings, EveryReaderHasItsDefaultAndLimit) {
-    for (const auto& r : Readers()) {
+TEST(UserSettings, EveryTextKeyHasItsDefaultAndLimit) {
+    for (const auto& r : TextKeys()) {
         TempDir dir;
         UserSettings settings(dir.dir());
         EXPECT_EQ(r.read(settings), r.fallback) << r.name << " without a file";
@@ -59,6 +50,61 @@ TEST(UserSettings, EveryReaderHasItsDefaultAndLimit) {
     }
 }
 
+struct FlagKey {
+    const char* key;
+    std::function<bool(const UserSettings&)> read;
+    std::function<catalog::Outcome(UserSettings&, bool)> set;
+};
+
+const std::vector<FlagKey>& FlagKeys() {
+    static const std::vector<FlagKey> keys = {
+        {"autostart", &UserSettings::Autostart, &UserSettings::SetAutostart},
+        {"automin", &UserSettings::AutoMin, &UserSettings::SetAutoMin},
+        {"exit", &UserSettings::CloseToTray, &UserSettings::SetCloseToTray},
+        {"autoupdate", &UserSettings::AutoUpdate, &UserSettings::SetAutoUpdate},
+    };
+    return keys;
+}
+
+// A flag is on exactly when the stored value is "1", after the profile store drops the
+// spaces and the one pair of quotes around it. Neither a number read ("01", "1abc") nor a
+// read cut short ("12", "1" and a character outside the BMP) may turn a flag on.
+TEST(UserSettings, AFlagIsOnExactlyWhenItsValueIsOne) {
+    const struct {
+        const char* stored;  // nullptr: no key
+        bool on;
+    } values[] = {
+        {nullptr, false}, {"1", true},     {"0", false},    {"", false},     {"yes", false},
+        {" 1 ", true},    {"\"1\"", true}, {"01", false},   {"1abc", false}, {"12", false},
+        {"1😀", false},    {"2", false},    {"true", false}, {"１", false},
+    };
+    for (const FlagKey& flag : FlagKeys()) {
+        for (const auto& v : values) {
+            TempDir dir;
+            if (v.stored != nullptr) {
+                dir.Write("usercfg.dat",
+                          std::string("[system]\n") + flag.key + "=" + v.stored + "\n");
+            }
+            EXPECT_EQ(flag.read(UserSettings(dir.dir())), v.on)
+                << flag.key << "=" << (v.stored ? v.stored : "(missing)");
+        }
+    }
+}
+
+TEST(UserSettings, FlagsAreWrittenAsOneAndZero) {
+    for (const FlagKey& flag : FlagKeys()) {
+        TempDir dir;
+        UserSettings settings(dir.dir());
+        for (bool on : {true, false}) {
+            ASSERT_TRUE(flag.set(settings, on).ok());
+            EXPECT_EQ(catalog::ReadProfileString(settings.FilePath(), "system", flag.key, "", 9),
+                      on ? "1" : "0")
+                << flag.key;
+            EXPECT_EQ(flag.read(settings), on) << flag.key;
+        }
+    }
+}
+
 TEST(UserSettings, NumberReaders) {
     TempDir dir;
     UserSettings settings(dir.dir());
@@ -70,30 +116,10 @@ TEST(UserSettings, NumberReaders) {
     EXPECT_EQ(settings.LastTimeText(), "123abc");
 }
 
-TEST(UserSettings, FlagsAreWrittenAsOneAndZero) {
-    struct Case {
-        std::function<catalog::Outcome(UserSettings&, bool)> set;
-        std::function<std::string(const UserSettings&)> read;
-    };
-    const std::vector<Case> cases = {
-        {&UserSettings::SetAutostart, &UserSettings::Autostart},
-        {&UserSettings::SetAutoMin, &UserSettings::AutoMinForRun},
-        {&UserSettings::SetExit, &UserSettings::ExitForClose},
-        {&UserSettings::SetAutoUpdate, &UserSettings::AutoUpdate},
-    };
-    for (const auto& c : cases) {
-        TempDir dir;
-        UserSettings settings(dir.dir());
-        ASSERT_TRUE(c.set(settings, true).ok());
-        EXPECT_EQ(c.read(settings), "1");
-        ASSERT_TRUE(c.set(settings, false).ok());
-        EXPECT_EQ(c.read(settings), "0");
-    }
-}
-
 TEST(UserSettings, FirstStartIsEmptyOrZero) {
     const std::vector<std::pair<const char*, bool>> cases = {
-        {nullptr, true}, {"", true}, {"0", true}, {"1", false}, {"2", false}, {"yes", false},
+        {nullptr, true}, {"", true},   {"0", true},    {" 0 ", true},
+        {"1", false},    {"2", false}, {"yes", false}, {"00", false},
     };
     for (const auto& [value, first] : cases) {
         TempDir dir;
@@ -107,7 +133,35 @@ TEST(UserSettings, FirstStartIsEmptyOrZero) {
     UserSettings settings(dir.dir());
     ASSERT_TRUE(settings.MarkStarted().ok());
     EXPECT_FALSE(settings.IsFirstStart());
-    EXPECT_EQ(settings.FirstStart(), "1");
+    EXPECT_EQ(catalog::ReadProfileString(settings.FilePath(), "system", "firststart", "", 9), "1");
+}
+
+TEST(UserSettings, RaiseLastTimeOnlyEverRaises) {
+    const struct {
+        const char* stored;  // nullptr: no key
+        uint32_t stamp;
+        const char* expected;  // nullptr: still missing
+    } cases[] = {
+        {nullptr, 5, "5"}, {"3", 5, "5"},         {"5", 5, "5"},   {"9", 5, "9"},
+        {"abc", 5, "5"},   {nullptr, 0, nullptr}, {"7x", 5, "7x"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string before =
+            c.stored != nullptr ? std::string("[ravikver]\nlasttime=") + c.stored + "\n" : "";
+        if (c.stored != nullptr) {
+            dir.Write("usercfg.dat", before);
+        }
+        UserSettings settings(dir.dir());
+        ASSERT_TRUE(settings.RaiseLastTime(c.stamp).ok());
+        EXPECT_EQ(catalog::ReadProfileString(settings.FilePath(), "ravikver", "lasttime",
+                                             "<missing>", 99),
+                  c.expected != nullptr ? c.expected : "<missing>")
+            << (c.stored ? c.stored : "missing") << " raised to " << c.stamp;
+        if (c.stored != nullptr && std::string(c.stored) == c.expected) {
+            EXPECT_EQ(dir.Read("usercfg.dat"), before) << "nothing to raise writes nothing";
+        }
+    }
 }
 
 TEST(UserSettings, UpdaterBookkeepingKeepsOtherKeys) {
@@ -123,10 +177,11 @@ TEST(UserSettings, UpdaterBookkeepingKeepsOtherKeys) {
     ASSERT_TRUE(settings.ClearOld().ok());
     EXPECT_EQ(settings.Old(), 0u);
     ASSERT_TRUE(settings.SetPxTime("77").ok());
-    ASSERT_TRUE(settings.SetLastTime("900").ok());
+    ASSERT_TRUE(settings.RaiseLastTime(900).ok());
     EXPECT_EQ(settings.PxTime(), "77");
     EXPECT_EQ(settings.LastTime(), 900u);
-    EXPECT_EQ(settings.Autostart(), "1");
+    EXPECT_TRUE(settings.Autostart());
+    EXPECT_EQ(settings.Version(), "2.0");
 }
 
 // The worker thread and the user interface thread write their own keys at the same time;
@@ -151,13 +206,32 @@ TEST(UserSettings, WritersOnTwoThreadsKeepEachOthersKeys) {
     }
 }
 
+// Two threads, each with a UserSettings of its own, raise the stamp in turns. A raise that
+// read the file before the other thread's save must not write its older stamp over the
+// newer one.
+TEST(UserSettings, RaisesOnTwoThreadsNeverLowerTheStamp) {
+    TempDir dir;
+    constexpr uint32_t kLast = 60;
+    auto raiser = [&](uint32_t first) {
+        UserSettings settings(dir.dir());
+        for (uint32_t stamp = first; stamp <= kLast; stamp += 2) {
+            EXPECT_TRUE(settings.RaiseLastTime(stamp).ok());
+            EXPECT_GE(settings.LastTime(), stamp);
+        }
+    };
+    std::thread worker(raiser, 1);
+    raiser(2);
+    worker.join();
+    EXPECT_EQ(UserSettings(dir.dir()).LastTime(), kLast);
+}
+
 TEST(UserSettings, SaveFailureIsReported) {
     TempDir dir;
     dir.Write("usercfg.dat", "[system]\nexit=1\n");
     std::filesystem::permissions(dir / "usercfg.dat", std::filesystem::perms::owner_read);
     UserSettings settings(dir.dir());
-    EXPECT_EQ(settings.SetExit(false).code, catalog::Outcome::WriteFailed);
-    EXPECT_EQ(settings.ExitForClose(), "1");
+    EXPECT_EQ(settings.SetCloseToTray(false).code, catalog::Outcome::WriteFailed);
+    EXPECT_TRUE(settings.CloseToTray());
 }
 
 }  // namespace
