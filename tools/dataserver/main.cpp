@@ -16,6 +16,7 @@
 #include "FrameServer.h"
 #include "RequestHandler.h"
 #include "StaticWebServer.h"
+#include "platform/ProductVersion.h"
 #include "platform/Sockets.h"
 
 namespace {
@@ -39,13 +40,16 @@ struct Options {
     std::string removalMarker = "8053";
 };
 
-int Usage() {
-    std::cerr
-        << "usage: ravik-dataserver --listen HOST:PORT [--http HOST:PORT --www DIR] --db FILE\n"
+void PrintUsage(std::ostream& out) {
+    out << "usage: ravik-dataserver --listen HOST:PORT [--http HOST:PORT --www DIR] --db FILE\n"
            "                        [--seed FILE] [--port-file FILE] [--removal-marker TEXT]\n"
            "A port of 0 lets the system choose; --port-file receives the ports bound\n"
            "(\"tcp PORT\" and \"http PORT\" lines). \"{{http}}\" in the seed's texts stands for\n"
            "the HTTP service's base address.\n";
+}
+
+int Usage() {
+    PrintUsage(std::cerr);
     return 2;
 }
 
@@ -94,6 +98,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         bool hasValue = i + 1 < argc;
+        if (arg == "--help" || arg == "-h") {
+            PrintUsage(std::cout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << "ravik-dataserver " << platform::kProductVersion << "\n";
+            return 0;
+        }
         if (arg == "--listen" && hasValue) {
             if (!SplitAddress(argv[++i], options.listenHost, options.listenPort)) {
                 return Fail("--listen wants HOST:PORT");

@@ -9,6 +9,7 @@
 #include "Command.h"
 #include "catalog/LauncherConfig.h"
 #include "platform/CommandLine.h"
+#include "platform/ProductVersion.h"
 #include "platform/Sockets.h"
 
 namespace {
@@ -22,12 +23,16 @@ std::map<std::string, Entry>& Commands() {
     return commands;
 }
 
-int Usage() {
-    std::cerr << "usage: ravikctl [--data-dir DIR] [--server HOST:PORT] COMMAND [ARGS]\n"
-                 "commands:\n";
+void PrintUsage(std::ostream& out) {
+    out << "usage: ravikctl [--data-dir DIR] [--server HOST:PORT] COMMAND [ARGS]\n"
+           "commands:\n";
     for (const auto& [name, entry] : Commands()) {
-        std::cerr << "  " << entry.usage << "\n";
+        out << "  " << entry.usage << "\n";
     }
+}
+
+int Usage() {
+    PrintUsage(std::cerr);
     return 2;
 }
 }  // namespace
@@ -63,7 +68,10 @@ int main(int argc, char** argv) {
                 return Fail("bad port in --server \"" + server + "\"");
             }
         } else if (arg == "-h" || arg == "--help") {
-            Usage();
+            PrintUsage(std::cout);
+            return 0;
+        } else if (arg == "--version") {
+            std::cout << "ravikctl " << platform::kProductVersion << "\n";
             return 0;
         } else {
             break;

@@ -12,6 +12,7 @@
 #include "Updater.h"
 #include "catalog/LauncherConfig.h"
 #include "platform/CommandLine.h"
+#include "platform/ProductVersion.h"
 
 namespace {
 
@@ -23,10 +24,14 @@ extern "C" void OnSignal(int) {
     g_stop = true;
 }
 
+void PrintUsage(std::ostream& out) {
+    out << "usage: Rv_Update [--wait SECONDS] PROGRAM_DIR\n"
+           "Installs the launcher version that PROGRAM_DIR/update.ini names and starts\n"
+           "Ravik_desk again. --wait: how long Ravik_desk may take to exit (default 30).\n";
+}
+
 int Usage() {
-    std::cerr << "usage: Rv_Update [--wait SECONDS] PROGRAM_DIR\n"
-                 "Installs the launcher version that PROGRAM_DIR/update.ini names and starts\n"
-                 "Ravik_desk again. --wait: how long Ravik_desk may take to exit (default 30).\n";
+    PrintUsage(std::cerr);
     return 2;
 }
 
@@ -34,6 +39,14 @@ int Run(const std::vector<std::string>& args) {
     updater::UpdateOptions options;
     std::string programDir;
     for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            PrintUsage(std::cout);
+            return 0;
+        }
+        if (args[i] == "--version") {
+            std::cout << "Rv_Update " << platform::kProductVersion << "\n";
+            return 0;
+        }
         if (args[i] == "--wait" && i + 1 < args.size()) {
             char* end = nullptr;
             long seconds = std::strtol(args[++i].c_str(), &end, 10);
