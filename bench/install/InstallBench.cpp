@@ -201,18 +201,18 @@ void ServeFromMemory(std::size_t size, int portFd) {
 }
 
 int ChildExtract(const std::string& archive, const std::string& dir) {
-    install::InstallResult r = install::InstallArchive(archive, dir);
-    if (!r.ok) {
+    job::Result r = install::InstallArchive(archive, dir);
+    if (!r.Ok()) {
         std::fprintf(stderr, "%s\n", r.reason.c_str());
     }
-    return r.ok ? 0 : 1;
+    return r.Ok() ? 0 : 1;
 }
 
 int ChildDownload(const std::string& url, const std::string& file) {
     install::HttpDownload download(url, file);
     install::DownloadResult r = download.Run();
     if (!r.Ok()) {
-        std::fprintf(stderr, "%s\n", r.reason.c_str());
+        std::fprintf(stderr, "%s\n", r.result.reason.c_str());
     }
     return r.Ok() ? 0 : 1;
 }

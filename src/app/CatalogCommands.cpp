@@ -2,13 +2,27 @@
 
 #include "app/MainWindow.h"
 #include "grid/GridView.h"
+#include "job/Log.h"
 
 namespace app {
+namespace {
+
+// A file that could not be saved keeps its old contents while the lists in memory show the
+// change; the log says so, and the tiles follow the lists as before. A missing item is no
+// failure here: the command had nothing to do.
+void LogWriteFailure(const catalog::ItemChange& change) {
+    if (change.outcome.code == catalog::Outcome::WriteFailed) {
+        job::Log::Failure("saving a catalog change", change.outcome.ToResult());
+    }
+}
+
+}  // namespace
 
 CatalogCommands::CatalogCommands(MainWindow& window, catalog::Catalog& catalog)
     : QObject(&window), window_(window), catalog_(catalog) {}
 
 void CatalogCommands::ShowChange(const catalog::ItemChange& change, catalog::ViewKind otherView) {
+    LogWriteFailure(change);
     if (change.outcome.code == catalog::Outcome::NotFound) {
         return;
     }
@@ -29,6 +43,7 @@ void CatalogCommands::DeleteItem(uint32_t itemId, grid::GridView* view) {
     const uint32_t currentGame = online != nullptr ? online->EnteredGameId() : 0;
     const catalog::ItemChange change = catalog_.DeleteItem(kind, itemId, currentGame);
     if (change.usedReloaded) {
+        LogWriteFailure(change);
         window_.RebuildMyView();
         return;
     }
@@ -45,7 +60,7 @@ void CatalogCommands::GameDirectorySet(uint32_t itemId, grid::GridView* view) {
 }
 
 void CatalogCommands::DeleteAllUsed() {
-    catalog_.ClearUsed();
+    job::Log::Failure("clearing the used list", catalog_.ClearUsed().ToResult());
     window_.RebuildMyView();
 }
 

@@ -1,6 +1,7 @@
 #include "app/DeskApplication.h"
 
 #include <QCommandLineParser>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <cstdio>
 
@@ -8,11 +9,34 @@
 #include "app/SingleInstance.h"
 #include "app/TrayHandler.h"
 #include "catalog/LauncherConfig.h"
+#include "job/Log.h"
 #include "platform/Sockets.h"
 #include "ui/SkinImages.h"
 
 namespace app {
 namespace {
+
+Q_LOGGING_CATEGORY(ravikLog, "ravik")
+
+// The core's log lines go through Qt's logging, so QT_LOGGING_RULES and a message handler
+// decide where they end up, as for Qt's own messages.
+void LogThroughQt(job::Log::Level level, const std::string& line) {
+    const QString text = QString::fromStdString(line);
+    switch (level) {
+        case job::Log::Level::Debug:
+            qCDebug(ravikLog).noquote() << text;
+            break;
+        case job::Log::Level::Info:
+            qCInfo(ravikLog).noquote() << text;
+            break;
+        case job::Log::Level::Warning:
+            qCWarning(ravikLog).noquote() << text;
+            break;
+        case job::Log::Level::Error:
+            qCCritical(ravikLog).noquote() << text;
+            break;
+    }
+}
 
 struct Arguments {
     std::string dataDir;
@@ -64,6 +88,7 @@ DeskApplication::DeskApplication(int& argc, char** argv) : QApplication(argc, ar
 }
 
 int DeskApplication::Run() {
+    job::Log::SetSink(&LogThroughQt);
     const Arguments arguments = ParseArguments(QApplication::arguments());
     if (!arguments.error.isEmpty()) {
         std::fprintf(stderr, "Ravik_desk: %s\n", arguments.error.toLocal8Bit().constData());

@@ -15,6 +15,7 @@
 #include "catalog/AutostartSetting.h"
 #include "grid/GridView.h"
 #include "grid/ItemTile.h"
+#include "job/Log.h"
 #include "platform/Processes.h"
 #include "server/VersionCheck.h"
 #include "ui/FeedbackForm.h"
@@ -216,7 +217,7 @@ void MainWindow::ShowUpgradeReport() {
     const std::string oldVersion = settings_.OldVersion();
     const std::string version = settings_.Version();
     // The marker is consumed first, so the report shows once even if this run dies.
-    settings_.ClearOld();
+    job::Log::Failure("clearing the upgrade marker", settings_.ClearOld().ToResult());
     if (oldVersion == version) {
         return;
     }

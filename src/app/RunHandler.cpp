@@ -8,6 +8,7 @@
 #include "grid/GridView.h"
 #include "grid/ItemTile.h"
 #include "install/ToolInstall.h"
+#include "job/Log.h"
 #include "platform/Shell.h"
 #include "server/Reports.h"
 #include "ui/DownloadDialog.h"
@@ -46,8 +47,10 @@ void RunHandler::SetReportSender(ReportSender sender) {
     // The report owns copies of the configuration and the record, so it may outlive the
     // tile and the window; the application waits for the pool when it ends.
     reporter_ = [config = window_.Options().server](const catalog::ToolRecord& tool) {
-        QThreadPool::globalInstance()->start(
-            [config, tool] { server::SendRunReport(config, tool); });
+        QThreadPool::globalInstance()->start([config, tool] {
+            job::Log::Failure("the run report of " + std::to_string(tool.id),
+                              server::SendRunReport(config, tool));
+        });
     };
 }
 
@@ -98,8 +101,9 @@ RunHandler::RunResult RunHandler::OpenWebBox(const catalog::ToolRecord& tool, bo
 RunHandler::RunResult RunHandler::OpenInBrowser(const catalog::ToolRecord& tool) {
     // Only web addresses go to the browser: a catalog entry must not start a local program.
     const QString address = ui::CatalogWebAddress(QString::fromStdString(tool.url));
-    if (!address.isEmpty()) {
-        platform::OpenUrl(address.toStdString());
+    if (!address.isEmpty() && !platform::OpenUrl(address.toStdString())) {
+        job::Log::Write(job::Log::Level::Warning,
+                        "cannot open " + address.toStdString() + " in the browser");
     }
     return {};
 }
@@ -109,7 +113,8 @@ RunHandler::RunResult RunHandler::StartGame(const catalog::ToolRecord& tool,
     catalog::Catalog& catalog = window_.Catalog();
     std::string program = catalog.GameDirectoryForRun(tool.gameId);
     if (!program.empty()) {
-        // A program stored earlier is started without looking at the result.
+        // A program stored earlier counts as started whatever happens; a failure is only
+        // logged.
         StartProgram(program, true);
         return {true, true};
     }
@@ -146,7 +151,11 @@ RunHandler::RunResult RunHandler::StartTool(const catalog::ToolRecord& tool) {
 }
 
 bool RunHandler::StartProgram(const std::string& program, bool hidden) {
-    return starter_(program, grid::ProgramFolder(program), hidden);
+    const bool started = starter_(program, grid::ProgramFolder(program), hidden);
+    if (!started) {
+        job::Log::Write(job::Log::Level::Warning, "cannot start " + program);
+    }
+    return started;
 }
 
 void RunHandler::AddToMyList(const catalog::ToolRecord& tool) {
@@ -178,7 +187,8 @@ void RunHandler::AddToMyList(const catalog::ToolRecord& tool) {
             entry.title = game->title;
         }
     }
-    catalog.AddUsed(entry);
+    job::Log::Failure("adding " + std::to_string(entry.id) + " to the used list",
+                      catalog.AddUsed(entry).ToResult());
     window_.RebuildMyView();
 }
 

@@ -1,6 +1,7 @@
 #include "app/ServerLink.h"
 
 #include "catalog/Catalog.h"
+#include "job/Log.h"
 #include "server/ServerClient.h"
 #include "server/SyncApply.h"
 
@@ -84,7 +85,8 @@ void ServerLink::UpdaterStarted() {
 void ServerLink::ApplyChanges(const server::SyncChanges& changes) {
     // A file that could not be saved keeps its old contents; the rebuild shows what the
     // files hold, and the stamps were not advanced, so the next sync brings it again.
-    server::ApplySyncChanges(catalog_, changes);
+    job::Log::Failure("applying the catalog changes",
+                      server::ApplySyncChanges(catalog_, changes).ToResult());
     emit syncApplied();
 }
 
@@ -105,14 +107,14 @@ void ServerLink::CheckForUpdates() {
             server::CheckVersion(client, programDir_, server::VersionCheckMode::Manual, prompt_);
         checkDone_ = true;
         QMetaObject::invokeMethod(
-            this, [this, outcome = result.outcome] { FinishUpdateCheck(outcome); },
-            Qt::QueuedConnection);
+            this, [this, result] { FinishUpdateCheck(result); }, Qt::QueuedConnection);
     });
 }
 
-void ServerLink::FinishUpdateCheck(server::VersionCheckResult::Outcome outcome) {
+void ServerLink::FinishUpdateCheck(const server::VersionCheckResult& result) {
+    job::Log::Failure("the version check", result.result);
     emit updateCheckFinished();
-    if (outcome == server::VersionCheckResult::UpdaterStarted) {
+    if (result.action == server::VersionAction::UpdaterStarted) {
         emit updaterStarted();
     }
 }

@@ -72,7 +72,7 @@ class ServerLink : public QObject, private server::StartupListener {
     void UpdaterStarted() override;
 
     void ApplyChanges(const server::SyncChanges& changes);
-    void FinishUpdateCheck(server::VersionCheckResult::Outcome outcome);
+    void FinishUpdateCheck(const server::VersionCheckResult& result);
     void PruneFinishedWorkers();
 
     server::ClientConfig config_;

@@ -3,6 +3,8 @@
 #include <string>
 #include <utility>
 
+#include "job/Result.h"
+
 namespace catalog {
 
 // What a catalog or profile operation did. `NotFound` is the "0" result of the catalog
@@ -21,6 +23,18 @@ struct Outcome {
     bool ok() const { return code == Done; }
     // The numeric result the catalog operations are known by: 0 for "no such item", else 1.
     int result() const { return code == NotFound ? 0 : 1; }
+    // The same in the form every other part of the core reports in.
+    job::Result ToResult() const {
+        switch (code) {
+            case Done:
+                return job::Result::Done();
+            case NotFound:
+                return job::Result::Failed(job::Code::NotFound, reason);
+            case WriteFailed:
+                break;
+        }
+        return job::Result::Failed(job::Code::WriteFailed, reason);
+    }
 };
 
 }  // namespace catalog

@@ -44,7 +44,8 @@ void DownloadInstallTask::Start() {
         return;
     }
     running_.store(true);
-    thread_ = std::thread([this] { Run(); });
+    // The listener hears the result; the thread has nobody else to give it to.
+    thread_ = std::thread([this] { static_cast<void>(Run()); });
 }
 
 void DownloadInstallTask::Cancel() {
@@ -69,28 +70,25 @@ DownloadCounters DownloadInstallTask::Counters() const {
     return c;
 }
 
-InstallTaskResult DownloadInstallTask::Run() {
+job::Result DownloadInstallTask::Run() {
     running_.store(true);
-    InstallTaskResult result = Work();
-    phase_.store(static_cast<int>(Phase::Done));
+    job::Result result = Work();
+    if (result.Ok()) {
+        phase_.store(static_cast<int>(Phase::Done));
+    }
     Finish(result);
     return result;
 }
 
-void DownloadInstallTask::Finish(const InstallTaskResult& result) {
+void DownloadInstallTask::Finish(const job::Result& result) {
     if (listener_ != nullptr) {
         listener_->OnFinished(result);
     }
     running_.store(false);
 }
 
-InstallTaskResult DownloadInstallTask::Work() {
-    InstallTaskResult result;
-    auto cancelled = [this, &result] {
-        result.status = InstallTaskResult::Status::Cancelled;
-        result.reason = "cancelled";
-        return result;
-    };
+job::Result DownloadInstallTask::Work() {
+    auto cancelled = [] { return job::Result::Failed(job::Code::Cancelled, "cancelled"); };
     if (cancel_.load()) {
         return cancelled();
     }
@@ -118,13 +116,11 @@ InstallTaskResult DownloadInstallTask::Work() {
     });
     DownloadResult fetched = download.Run();
     retriesSeen_.store(fetched.retriesUsed);
-    if (fetched.status == DownloadStatus::Cancelled || cancel_.load()) {
+    if (fetched.result.Is(job::Code::Cancelled) || cancel_.load()) {
         return cancelled();
     }
     if (!fetched.Ok()) {
-        result.status = InstallTaskResult::Status::DownloadFailed;
-        result.reason = fetched.reason;
-        return result;
+        return fetched.result;
     }
     // A server that sent no length leaves the total unknown until the end.
     totalKB_.store(Clamp32(fetched.bytes >> 10));
@@ -132,27 +128,25 @@ InstallTaskResult DownloadInstallTask::Work() {
     perMille_.store(1000);
 
     phase_.store(static_cast<int>(Phase::Installing));
-    InstallResult installed = InstallArchive(archive, InstallDirectory(), &cancel_);
+    job::Result installed = InstallArchive(archive, InstallDirectory(), &cancel_);
     if (cancel_.load()) {
         return cancelled();
     }
-    if (!installed.ok) {
-        result.status = InstallTaskResult::Status::InstallFailed;
-        result.reason = installed.reason;
-        return result;
+    if (!installed.Ok()) {
+        return installed;
     }
-    result.status = InstallTaskResult::Status::Installed;
     if (listener_ != nullptr) {
         listener_->OnInstalled(tool_);
     }
     if (startProgram_) {
         phase_.store(static_cast<int>(Phase::Starting));
-        result.started = RunInstalledTool(ToolProgramPath(programDir_, tool_.id, tool_.exeName));
+        const bool started =
+            RunInstalledTool(ToolProgramPath(programDir_, tool_.id, tool_.exeName));
         if (listener_ != nullptr) {
-            listener_->OnStartResult(result.started);
+            listener_->OnStartResult(started);
         }
     }
-    return result;
+    return job::Result::Done();
 }
 
 }  // namespace install

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "catalog/ToolRecord.h"
+#include "job/Result.h"
 
 namespace install {
 
@@ -24,24 +25,17 @@ struct DownloadCounters {
     Phase phase = Phase::Waiting;
 };
 
-// How a download-and-install ended.
-struct InstallTaskResult {
-    enum class Status { Installed, DownloadFailed, InstallFailed, Cancelled };
-
-    Status status = Status::DownloadFailed;
-    std::string reason;    // one line; empty when installed
-    bool started = false;  // the tool's program was started after the install
-
-    bool Installed() const { return status == Status::Installed; }
-};
-
 // Downloads a tool's archive to ToolDownload/<id>.zip below the program directory, extracts
 // it into LocalGameTool/<id>, reports the tool as installed and starts its program.
 //
 // Start() runs the work on a thread of its own; Run() runs it on the calling thread. The
 // listener's calls come from that thread, in this order: OnInstalled (only when the archive
 // was extracted completely), OnStartResult (only after OnInstalled), OnFinished (always, last).
-// Counters() may be polled from any thread at any time.
+// Counters() may be polled from any thread at any time; after a failure their phase is the
+// step that failed (Downloading or Installing), after success Done.
+//
+// The result is ok when the tool was installed, whether or not its program then started;
+// otherwise it carries the download's or the install's failure, or Cancelled.
 //
 // Cancel() stops the work cooperatively, between received chunks or between archive entries;
 // what was written so far stays on disk. The destructor cancels and waits for the thread.
@@ -56,7 +50,7 @@ class DownloadInstallTask {
         // The program start was attempted; false means it could not be started (the front end
         // tells the user "程序无法运行，请检查文件是否完整").
         virtual void OnStartResult(bool /*started*/) {}
-        virtual void OnFinished(const InstallTaskResult& /*result*/) {}
+        virtual void OnFinished(const job::Result& /*result*/) {}
     };
 
     // `programDir` ends with a separator. `listener` may be null and must outlive the task.
@@ -74,7 +68,7 @@ class DownloadInstallTask {
     // Starts the worker thread; later calls do nothing. Never destroy the task from inside a
     // listener call: the destructor waits for the thread that makes it.
     void Start();
-    InstallTaskResult Run();
+    job::Result Run();
     void Cancel();
     // Waits for the worker thread started by Start.
     void Wait();
@@ -89,8 +83,8 @@ class DownloadInstallTask {
     std::string InstallDirectory() const;
 
   private:
-    InstallTaskResult Work();
-    void Finish(const InstallTaskResult& result);
+    job::Result Work();
+    void Finish(const job::Result& result);
 
     const std::string programDir_;
     const catalog::ToolRecord tool_;

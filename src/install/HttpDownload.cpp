@@ -212,24 +212,23 @@ DownloadResult HttpDownload::Run() {
     auto cancelled = [this] {
         return cancel_.load() || (externalCancel_ != nullptr && externalCancel_->load());
     };
-    auto fail = [&result](DownloadStatus status, std::string reason) {
-        result.status = status;
-        result.reason = std::move(reason);
+    auto fail = [&result](job::Code code, std::string reason) {
+        result.result = job::Result::Failed(code, std::move(reason));
         return result;
     };
     if (!IsHttpUrl(url_)) {
-        return fail(DownloadStatus::BadUrl, "not an http or https address: \"" + url_ + "\"");
+        return fail(job::Code::BadData, "not an http or https address: \"" + url_ + "\"");
     }
     EnsureCurlInitialised();
     CurlHandle curl(curl_easy_init());
     if (!curl) {
-        return fail(DownloadStatus::Broken, "cannot start a transfer");
+        return fail(job::Code::Network, "cannot start a transfer");
     }
 
     const std::string target = replaceWhenComplete_ ? TemporaryPathBeside(path_) : path_;
     platform::FileWriter out(kWriteBuffer);
     if (!out.Create(target)) {
-        return fail(DownloadStatus::FileError, out.Error());
+        return fail(job::Code::WriteFailed, out.Error());
     }
     // In replace mode nothing of a failed download may stay behind.
     struct TemporaryCleanup {
@@ -295,17 +294,17 @@ DownloadResult HttpDownload::Run() {
         if (a.wasCancelled || cancelled()) {
             out.Close();
             result.bytes = out.Written();
-            return fail(DownloadStatus::Cancelled, "download cancelled");
+            return fail(job::Code::Cancelled, "download cancelled");
         }
         if (a.writeFailed) {
             out.Close();
-            return fail(DownloadStatus::FileError, out.Error());
+            return fail(job::Code::WriteFailed, out.Error());
         }
         if (a.rangeRefused) {
             // The server cannot resume this file: fetch it whole, without spending a retry.
             if (!out.Truncate()) {
                 out.Close();
-                return fail(DownloadStatus::FileError, out.Error());
+                return fail(job::Code::WriteFailed, out.Error());
             }
             total = 0;
             continue;
@@ -313,27 +312,26 @@ DownloadResult HttpDownload::Run() {
         if (a.httpFailed) {
             out.Close();
             result.bytes = out.Written();
-            return fail(DownloadStatus::HttpError,
-                        "the server answered HTTP " + std::to_string(a.status));
+            return fail(job::Code::Network, "the server answered HTTP " + std::to_string(a.status));
         }
         if (code == CURLE_OK && (total == 0 || out.Written() == total)) {
             if (!out.Close()) {
-                return fail(DownloadStatus::FileError, out.Error());
+                return fail(job::Code::WriteFailed, out.Error());
             }
             result.bytes = out.Written();
             if (replaceWhenComplete_) {
                 if (std::error_code ec = platform::RenameOver(target, path_); ec) {
-                    return fail(DownloadStatus::FileError,
+                    return fail(job::Code::WriteFailed,
                                 "cannot move the download to " + path_ + ": " + ec.message());
                 }
                 cleanup.keep = true;
             }
-            result.status = DownloadStatus::Ok;
+            result.result = job::Result::Done();
             return result;
         }
         if (code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL) {
             out.Close();
-            return fail(DownloadStatus::BadUrl,
+            return fail(job::Code::BadData,
                         errorText[0] != '\0' ? errorText : curl_easy_strerror(code));
         }
         std::string why = a.stalled ? "no data for " + std::to_string(stall_.count()) + " s"
@@ -343,7 +341,7 @@ DownloadResult HttpDownload::Run() {
         if (result.retriesUsed >= retries_) {
             out.Close();
             result.bytes = out.Written();
-            return fail(DownloadStatus::Broken,
+            return fail(job::Code::Network,
                         why + " (retried " + std::to_string(result.retriesUsed) + " times)");
         }
         ++result.retriesUsed;
@@ -352,7 +350,7 @@ DownloadResult HttpDownload::Run() {
             if (cancelled()) {
                 out.Close();
                 result.bytes = out.Written();
-                return fail(DownloadStatus::Cancelled, "download cancelled");
+                return fail(job::Code::Cancelled, "download cancelled");
             }
             const auto now = std::chrono::steady_clock::now();
             if (now >= resume) {

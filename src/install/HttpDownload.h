@@ -6,27 +6,23 @@
 #include <functional>
 #include <string>
 
+#include "job/Result.h"
+
 namespace install {
 
-// How a download ended. Only Ok means the file at the destination is complete.
-enum class DownloadStatus {
-    Ok,
-    BadUrl,     // empty URL, or a scheme other than http/https
-    HttpError,  // the server answered with a status other than 2xx; nothing of its body is kept
-    Broken,     // connection failed, broke off, or made no progress for the stall time,
-                // and the retries did not help
-    Cancelled,  // Cancel() or the shared cancel flag stopped it
-    FileError,  // the destination could not be created or written
-};
-
+// How a download ended. Only an ok `result` means the file at the destination is complete.
+// Failures: BadData (empty URL, or a scheme other than http/https), Network (the server
+// answered with a status other than 2xx, whose body is not kept; or the connection failed,
+// broke off, or made no progress for the stall time, and the retries did not help),
+// Cancelled (Cancel() or the shared cancel flag), WriteFailed (the destination could not be
+// created or written).
 struct DownloadResult {
-    DownloadStatus status = DownloadStatus::Broken;
+    job::Result result = job::Result::Failed(job::Code::Network, "not run");
     long httpStatus = 0;      // last HTTP status seen, 0 when none arrived
-    std::string reason;       // one line for people; empty on success
     std::uint64_t bytes = 0;  // bytes in the destination file (after a failure: what is kept)
     int retriesUsed = 0;      // how many times a broken transfer was taken up again
 
-    bool Ok() const { return status == DownloadStatus::Ok; }
+    bool Ok() const { return result.Ok(); }
 };
 
 // Progress of the running download, reported from the downloading thread.

@@ -19,6 +19,14 @@ bool IsSeparator(char c) {
     return c == '/' || c == '\\';
 }
 
+// The archive's own codes stay inside ZipArchive; callers see the kind of failure and the
+// code's text (with its hex number) in the reason.
+job::Result ZipFailure(const std::string& where, ZipResult result) {
+    const job::Code code =
+        result == ZipResult::WriteFailed ? job::Code::WriteFailed : job::Code::BadData;
+    return job::Result::Failed(code, where + ": " + DescribeZipResult(result));
+}
+
 }  // namespace
 
 std::string ToolArchivePath(const std::string& programDir, std::uint32_t toolId) {
@@ -60,14 +68,14 @@ bool CreateDirectoryPath(const std::string& path) {
     return IsDirectory(path);
 }
 
-InstallResult InstallArchive(const std::string& archivePath, const std::string& installDir,
-                             const std::atomic<bool>* cancel) {
+job::Result InstallArchive(const std::string& archivePath, const std::string& installDir,
+                           const std::atomic<bool>* cancel) {
     if (archivePath.empty() || installDir.empty()) {
-        return InstallResult::Failed("no archive or install directory given");
+        return job::Result::Failed(job::Code::NotFound, "no archive or install directory given");
     }
     std::error_code ec;
     if (!std::filesystem::is_regular_file(FsPath(archivePath), ec)) {
-        return InstallResult::Failed("no archive at " + archivePath);
+        return job::Result::Failed(job::Code::NotFound, "no archive at " + archivePath);
     }
     std::string dir = installDir;
     while (dir.size() > 1 && IsSeparator(dir.back())) {
@@ -78,28 +86,28 @@ InstallResult InstallArchive(const std::string& archivePath, const std::string& 
         auto cut = dir.find_last_of("/\\");
         std::string parent = cut == std::string::npos ? std::string() : dir.substr(0, cut);
         if (!parent.empty() && !CreateDirectoryPath(parent)) {
-            return InstallResult::Failed("cannot create the directory " + parent);
+            return job::Result::Failed(job::Code::WriteFailed,
+                                       "cannot create the directory " + parent);
         }
     }
     ZipArchive archive;
     if (ZipResult r = archive.OpenArchive(archivePath); r != ZipResult::Ok) {
-        return InstallResult::Failed(archivePath + ": " + DescribeZipResult(r));
+        return ZipFailure(archivePath, r);
     }
     if (ZipResult r = archive.SetBaseDirectory(dir); r != ZipResult::Ok) {
-        return InstallResult::Failed(dir + ": " + DescribeZipResult(r));
+        return ZipFailure(dir, r);
     }
     ZipEntry entry;
     archive.GetEntry(-1, entry);
     const std::int64_t count = entry.index;
     for (std::int64_t i = 0; i < count; ++i) {
         if (cancel != nullptr && cancel->load()) {
-            return InstallResult::Failed("install cancelled");
+            return job::Result::Failed(job::Code::Cancelled, "install cancelled");
         }
         // An entry that cannot be described is damaged: installing without it would leave a
         // tool that is silently incomplete.
         if (ZipResult r = archive.GetEntry(i, entry); r != ZipResult::Ok) {
-            return InstallResult::Failed("entry " + std::to_string(i + 1) + ": " +
-                                         DescribeZipResult(r));
+            return ZipFailure("entry " + std::to_string(i + 1), r);
         }
         auto slash = entry.name.find('/');
         std::string name = slash == std::string::npos ? entry.name : entry.name.substr(slash + 1);
@@ -107,10 +115,10 @@ InstallResult InstallArchive(const std::string& archivePath, const std::string& 
             continue;
         }
         if (ZipResult r = archive.ExtractEntry(i, name); r != ZipResult::Ok) {
-            return InstallResult::Failed(entry.name + ": " + DescribeZipResult(r));
+            return ZipFailure(entry.name, r);
         }
     }
-    return InstallResult::Done();
+    return job::Result::Done();
 }
 
 bool RunInstalledTool(const std::string& programPath) {

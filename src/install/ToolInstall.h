@@ -4,16 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "job/Result.h"
+
 namespace install {
-
-// What an install step did: ok, or why not in one line.
-struct InstallResult {
-    bool ok = false;
-    std::string reason;
-
-    static InstallResult Done() { return {true, {}}; }
-    static InstallResult Failed(std::string why) { return {false, std::move(why)}; }
-};
 
 // Where a tool's archive is downloaded to: program directory + "ToolDownload/<id>.zip".
 std::string ToolArchivePath(const std::string& programDir, std::uint32_t toolId);
@@ -30,9 +23,10 @@ std::string ToolProgramPath(const std::string& programDir, std::uint32_t toolId,
 // each name (the archive's top folder); the top folder's own entry is skipped. Stops at the
 // first entry that cannot be described or extracted, leaving what was written before. The
 // parent of `installDir` is created when missing. `cancel`, when given and set, stops it
-// between entries.
-InstallResult InstallArchive(const std::string& archivePath, const std::string& installDir,
-                             const std::atomic<bool>* cancel = nullptr);
+// between entries. Failures: NotFound (no archive), WriteFailed (a folder or file could not be
+// written), BadData (not an archive, a damaged or unsafe entry), Cancelled.
+job::Result InstallArchive(const std::string& archivePath, const std::string& installDir,
+                           const std::atomic<bool>* cancel = nullptr);
 
 // Starts the installed program with its own directory as the working directory; false when
 // it could not be started.

@@ -1,50 +1,70 @@
 #include "server/Reports.h"
 
 #include "catalog/UserSettings.h"
+#include "job/Log.h"
 #include "server/Frame.h"
 
 namespace server {
+namespace {
 
-bool SendStartReport(ServerClient& client, const std::string& programDir) {
+job::Result Failed(const Connection& connection) {
+    return job::Result::Failed(job::Code::Network, connection.Error());
+}
+
+job::Result Answered(const Reply& reply, const char* what) {
+    if (reply.Answered()) {
+        return job::Result::Done();
+    }
+    return job::Result::Failed(job::Code::Network,
+                               std::string("the data server did not answer the ") + what);
+}
+
+}  // namespace
+
+job::Result SendStartReport(ServerClient& client, const std::string& programDir) {
     Connection connection = client.Connect();
     if (!connection.Connected()) {
-        return false;
+        return Failed(connection);
     }
     std::string time = FormatReportTime();
     catalog::UserSettings settings(programDir);
     const bool first = settings.IsFirstStart();
     if (first) {
-        settings.MarkStarted();
+        // The flag is only bookkeeping for the report: a failed write sends "0" again next
+        // time, which the server takes as one more first start.
+        job::Log::Failure("recording the first start", settings.MarkStarted().ToResult());
     }
-    return connection.Request(Message::StartReport, {time, first ? "0" : "1"}).Answered();
+    return Answered(connection.Request(Message::StartReport, {time, first ? "0" : "1"}),
+                    "start report");
 }
 
-bool SendRunReport(const ClientConfig& config, catalog::ToolRecord tool, ClientIdentity identity) {
+job::Result SendRunReport(const ClientConfig& config, catalog::ToolRecord tool,
+                          ClientIdentity identity) {
     ServerClient client(config, std::move(identity));
     Connection connection = client.Connect();
     if (!connection.Connected()) {
-        return false;
+        return Failed(connection);
     }
-    return connection
-        .Request(Message::RunReport, {std::to_string(tool.id), std::to_string(tool.gameId),
-                                      std::to_string(tool.type), FormatReportTime()})
-        .Answered();
+    return Answered(connection.Request(Message::RunReport,
+                                       {std::to_string(tool.id), std::to_string(tool.gameId),
+                                        std::to_string(tool.type), FormatReportTime()}),
+                    "run report");
 }
 
-bool SendFeedback(ServerClient& client, uint32_t gameId, uint32_t itemId,
-                  const std::string& reason) {
+job::Result SendFeedback(ServerClient& client, uint32_t gameId, uint32_t itemId,
+                         const std::string& reason) {
     if (reason.empty()) {
-        return false;
+        return job::Result::Failed(job::Code::BadData, "no reason to send");
     }
     Connection connection = client.Connect();
     if (!connection.Connected()) {
-        return false;
+        return Failed(connection);
     }
-    return connection
-        .Request(Message::Feedback,
-                 {FormatReportTime(), std::to_string(gameId), std::to_string(itemId), reason},
-                 Utf16Length(reason))
-        .Answered();
+    return Answered(connection.Request(Message::Feedback,
+                                       {FormatReportTime(), std::to_string(gameId),
+                                        std::to_string(itemId), reason},
+                                       Utf16Length(reason)),
+                    "feedback report");
 }
 
 }  // namespace server

@@ -4,25 +4,27 @@
 #include <string>
 
 #include "catalog/ToolRecord.h"
+#include "job/Result.h"
 #include "server/ServerClient.h"
 
 namespace server {
 
 // The start report: the report time and the first-start flag, "0" when usercfg.dat's
 // firststart is empty or "0" (firststart then becomes "1" as soon as the server is reached,
-// before the report goes out) and "1" otherwise. True when the server answered (2 bytes or
-// more), which marks the server as reached.
-bool SendStartReport(ServerClient& client, const std::string& programDir);
+// before the report goes out) and "1" otherwise. Ok when the server answered (2 bytes or
+// more), which marks the server as reached; Network otherwise.
+job::Result SendStartReport(ServerClient& client, const std::string& programDir);
 
 // The run report of one tool: its id, GAMEID and TYPE and the report time. It runs on a
 // client of its own, made from `config`, and on its own copy of the record, so it can run on
-// any thread while the tile that started it goes away. True when the server answered.
-bool SendRunReport(const ClientConfig& config, catalog::ToolRecord tool,
-                   ClientIdentity identity = PlatformIdentity());
+// any thread while the tile that started it goes away. Ok when the server answered.
+job::Result SendRunReport(const ClientConfig& config, catalog::ToolRecord tool,
+                          ClientIdentity identity = PlatformIdentity());
 
 // The feedback report about item `itemId` of game `gameId` (0 for a general tool) with the
-// reason text the user composed. An empty reason sends nothing. True when the server answered.
-bool SendFeedback(ServerClient& client, uint32_t gameId, uint32_t itemId,
-                  const std::string& reason);
+// reason text the user composed. An empty reason sends nothing (BadData). Ok when the server
+// answered.
+job::Result SendFeedback(ServerClient& client, uint32_t gameId, uint32_t itemId,
+                         const std::string& reason);
 
 }  // namespace server

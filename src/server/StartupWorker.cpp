@@ -45,7 +45,7 @@ bool StartupWorker::Pause(std::chrono::milliseconds pause) {
 }
 
 void StartupWorker::Run() {
-    if (!Cancelled() && SendStartReport(client_, programDir_)) {
+    if (!Cancelled() && SendStartReport(client_, programDir_).Ok()) {
         listener_.ServerReached();
     }
     if (!Pause(pauses_.afterStartReport)) {
@@ -54,7 +54,7 @@ void StartupWorker::Run() {
     }
     VersionCheckResult version =
         CheckVersion(client_, programDir_, VersionCheckMode::Automatic, prompt_);
-    if (version.outcome == VersionCheckResult::UpdaterStarted) {
+    if (version.action == VersionAction::UpdaterStarted) {
         listener_.UpdaterStarted();
         finished_ = true;
         return;

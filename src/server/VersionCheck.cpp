@@ -7,14 +7,14 @@
 
 namespace server {
 
-VersionInfo QueryVersion(ServerClient& client, const std::string& sertime,
-                         const std::string& version) {
-    VersionInfo info;
+job::ResultOf<VersionInfo> QueryVersion(ServerClient& client, const std::string& sertime,
+                                        const std::string& version) {
     Reply reply = client.Exchange(Message::VersionCheck, {sertime, version});
     if (!reply.Answered()) {
-        return info;
+        return job::Result::Failed(job::Code::Network,
+                                   "the data server did not answer the version check");
     }
-    info.answered = true;
+    VersionInfo info;
     std::vector<std::string> fields = SplitFields(reply.text, kFieldSeparator);
     // A reply marked "1" that lacks the new version data cannot be acted on.
     if (fields.size() >= 7 && fields[3] == "1") {
@@ -61,34 +61,33 @@ VersionCheckResult CheckVersion(ServerClient& client, const std::string& program
         std::string sertime = settings.SerTime();
         std::string version = settings.Version();
         result = VersionCheckResult{};
-        result.info = QueryVersion(client, sertime, version);
-        if (!result.info.answered) {
+        job::ResultOf<VersionInfo> query = QueryVersion(client, sertime, version);
+        if (!query.Ok()) {
+            result.result = query.Status();
             return result;
         }
+        result.info = query.Value();
         if (!result.info.newer) {
-            result.outcome = VersionCheckResult::UpToDate;
             if (mode == VersionCheckMode::Manual) {
                 prompt.Tell(kUpToDateText);
             }
             return result;
         }
         if (!settings.AutoUpdate() && !prompt.Confirm(kAskUpdateText)) {
-            result.outcome = VersionCheckResult::Declined;
+            result.action = VersionAction::Declined;
             return result;
         }
         catalog::Outcome written = WriteUpdateFiles(programDir, result.info, version, sertime);
         if (!written.ok()) {
-            result.outcome = VersionCheckResult::WriteFailed;
-            result.reason = written.reason;
+            result.result = job::Result::Failed(job::Code::WriteFailed, written.reason);
             return result;
         }
         std::string updater = programDir + kUpdaterName;
         if (start(updater, {programDir})) {
-            result.outcome = VersionCheckResult::UpdaterStarted;
+            result.action = VersionAction::UpdaterStarted;
             return result;
         }
-        result.outcome = VersionCheckResult::UpdaterFailed;
-        result.reason = "cannot start " + updater;
+        result.result = job::Result::Failed(job::Code::StartFailed, "cannot start " + updater);
         mode = VersionCheckMode::Automatic;
     }
     return result;

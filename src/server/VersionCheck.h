@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "job/Result.h"
+#include "job/ResultOf.h"
 #include "platform/Paths.h"
 #include "server/ServerClient.h"
 #include "server/UserPrompt.h"
@@ -22,34 +24,36 @@ enum class VersionCheckMode { Automatic, Manual };
 
 // The data server's answer to the version query.
 struct VersionInfo {
-    bool answered = false;  // a reply of 2 bytes or more came
     bool newer = false;     // field 3 is exactly "1" and fields 4 to 6 are there
     std::string sertime;    // field 4
     std::string version;    // field 5
     std::string clientadd;  // field 6
 };
 
-// Sends the version query with `sertime` and `version` and reads the answer. Writes nothing.
-VersionInfo QueryVersion(ServerClient& client, const std::string& sertime,
-                         const std::string& version);
+// Sends the version query with `sertime` and `version` and reads the answer (a reply of 2
+// bytes or more); Network when none came. Writes nothing.
+job::ResultOf<VersionInfo> QueryVersion(ServerClient& client, const std::string& sertime,
+                                        const std::string& version);
 
 // Starts a program with its arguments, hidden; false when it could not be started.
 using ProgramStarter =
     std::function<bool(const std::string& program, const std::vector<std::string>& args)>;
 ProgramStarter HiddenProgramStarter();
 
+// What the check did besides asking, when nothing failed.
+enum class VersionAction {
+    None,            // the server reports no newer version (or the check failed)
+    Declined,        // the user did not want the update
+    UpdaterStarted,  // the caller ends the program now
+};
+
 struct VersionCheckResult {
-    enum Outcome {
-        NoAnswer,        // no connection or no reply: nothing happened
-        UpToDate,        // the server reports no newer version
-        Declined,        // the user did not want the update
-        WriteFailed,     // update.ini or usercfg.dat could not be written; no updater started
-        UpdaterStarted,  // the caller ends the program now
-        UpdaterFailed,   // the updater could not be started, also on the one repeat
-    };
-    Outcome outcome = NoAnswer;
-    VersionInfo info;
-    std::string reason;  // for WriteFailed and UpdaterFailed
+    // Network: no connection or no reply, nothing happened. WriteFailed: update.ini or
+    // usercfg.dat could not be written, no updater started. StartFailed: the updater could
+    // not be started, also on the one repeat.
+    job::Result result;
+    VersionAction action = VersionAction::None;
+    VersionInfo info;  // what the server offered, also when a later step failed
 };
 
 // The version check of the program in `programDir`: asks the server with the stored sertime

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "job/Log.h"
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
@@ -146,15 +147,14 @@ void DownloadDialog::OnStartResult(bool started) {
     }
 }
 
-void DownloadDialog::OnFinished(const install::InstallTaskResult& result) {
+void DownloadDialog::OnFinished(const job::Result& result) {
     QMetaObject::invokeMethod(
         this, [this, result] { Finished(result); }, Qt::QueuedConnection);
 }
 
-void DownloadDialog::Finished(const install::InstallTaskResult& result) {
+void DownloadDialog::Finished(const job::Result& result) {
     finished_ = true;
-    if (leaving_ || result.Installed() ||
-        result.status == install::InstallTaskResult::Status::Cancelled) {
+    if (leaving_ || result.Ok() || result.Is(job::Code::Cancelled)) {
         Leave();
         return;
     }
@@ -162,7 +162,8 @@ void DownloadDialog::Finished(const install::InstallTaskResult& result) {
     // cancels, and says what went wrong.
     Refresh();
     timer_.stop();
-    const bool download = result.status == install::InstallTaskResult::Status::DownloadFailed;
+    job::Log::Failure("installing " + task_->Tool().title, result);
+    const bool download = shown_.phase != install::DownloadCounters::Phase::Installing;
     status_->setText(download ? QStringLiteral("下载失败，请取消后重试")
                               : QStringLiteral("安装失败，请取消后重试"));
     status_->setToolTip(QString::fromStdString(result.reason));

@@ -80,11 +80,11 @@ class DownloadDialog : public SkinnedWindow, private install::DownloadInstallTas
     // Worker thread.
     void OnInstalled(const catalog::ToolRecord& tool) override;
     void OnStartResult(bool started) override;
-    void OnFinished(const install::InstallTaskResult& result) override;
+    void OnFinished(const job::Result& result) override;
 
     // UI thread.
     void Refresh();
-    void Finished(const install::InstallTaskResult& result);
+    void Finished(const job::Result& result);
     void ShowCannotRun();
     void Leave();
 

@@ -8,6 +8,7 @@
 #include <QThreadPool>
 #include <QVBoxLayout>
 
+#include "job/Log.h"
 #include "server/Reports.h"
 #include "server/ServerClient.h"
 #include "ui/SkinImages.h"
@@ -91,7 +92,8 @@ void FeedbackForm::SendInBackground(const server::ClientConfig& config, std::uin
     }
     QThreadPool::globalInstance()->start([config, gameId, itemId, text = reason.toStdString()] {
         server::ServerClient client(config);
-        server::SendFeedback(client, gameId, itemId, text);
+        job::Log::Failure("the feedback report",
+                          server::SendFeedback(client, gameId, itemId, text));
     });
 }
 

@@ -123,7 +123,8 @@ TEST_F(WindowsRoad, TheUpdaterReplacesTheEndedLauncherAndStartsTheNewOne) {
     AlwaysYes prompt;
     server::VersionCheckResult check = server::CheckVersion(
         client, Utf8(program) + "\\", server::VersionCheckMode::Automatic, prompt);
-    ASSERT_EQ(check.outcome, server::VersionCheckResult::UpdaterStarted) << check.reason;
+    ASSERT_TRUE(check.result.Ok()) << check.result.reason;
+    ASSERT_EQ(check.action, server::VersionAction::UpdaterStarted);
     ASSERT_TRUE(Eventually([&] {
         return ReadFile(program / "update.log").find("waiting up to") != std::string::npos;
     })) << ReadFile(program / "update.log");

@@ -51,26 +51,25 @@ int CheckVersion(const CommandContext& context) {
     TerminalPrompt prompt;
     if (!apply) {
         catalog::UserSettings settings(context.programDir);
-        server::VersionInfo info =
+        job::ResultOf<server::VersionInfo> info =
             server::QueryVersion(client, settings.SerTime(), settings.Version());
-        if (!info.answered) {
+        if (!info.Ok()) {
             return Fail(noAnswer);
         }
-        Print(info);
-        if (!info.newer) {
+        Print(info.Value());
+        if (!info->newer) {
             prompt.Tell(server::kUpToDateText);
         }
         return 0;
     }
     server::VersionCheckResult result =
         server::CheckVersion(client, context.programDir, server::VersionCheckMode::Manual, prompt);
-    if (result.outcome == server::VersionCheckResult::NoAnswer) {
+    if (result.result.Is(job::Code::Network)) {
         return Fail(noAnswer);
     }
     Print(result.info);
-    if (result.outcome == server::VersionCheckResult::WriteFailed ||
-        result.outcome == server::VersionCheckResult::UpdaterFailed) {
-        return Fail(result.reason);
+    if (!result.result.Ok()) {
+        return Fail(result.result.reason);
     }
     return 0;
 }

@@ -16,8 +16,8 @@ int Extract(const CommandContext& context) {
     if (!install::CreateDirectoryPath(directory)) {
         return Fail("cannot create the directory " + directory);
     }
-    install::InstallResult result = install::InstallArchive(archive, directory);
-    if (!result.ok) {
+    job::Result result = install::InstallArchive(archive, directory);
+    if (!result.Ok()) {
         return Fail(result.reason);
     }
     return 0;

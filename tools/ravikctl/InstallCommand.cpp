@@ -103,13 +103,13 @@ int Install(const CommandContext& context) {
             }
         });
     }
-    install::InstallTaskResult result = task.Run();
+    job::Result result = task.Run();
     done.store(true);
     if (display.joinable()) {
         display.join();
     }
     PrintProgress(task.TitleLine(), task.Counters(), terminal, true);
-    if (!result.Installed()) {
+    if (!result.Ok()) {
         return Fail(result.reason);
     }
     catalog::ItemChange marked = cat.MarkInstalled(tool);

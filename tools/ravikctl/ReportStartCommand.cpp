@@ -11,7 +11,7 @@ int ReportStart(const CommandContext& context) {
     }
     server::ServerClient client(
         server::LoadClientConfig(context.programDir, context.serverHost, context.serverPort));
-    if (!server::SendStartReport(client, context.programDir)) {
+    if (!server::SendStartReport(client, context.programDir).Ok()) {
         return Fail("the data server " + client.Config().host + ":" +
                     std::to_string(client.Config().port) + " did not answer the start report");
     }

@@ -96,8 +96,8 @@ void FileReplacer::Checkpoint(const std::string& step) {
     }
 }
 
-install::InstallResult FileReplacer::Plan(const std::vector<std::string>& files,
-                                          UpdateJournal& journal) const {
+job::Result FileReplacer::Plan(const std::vector<std::string>& files,
+                               UpdateJournal& journal) const {
     journal.newFolders.clear();
     journal.files.clear();
     journal.state = UpdateJournal::State::Ready;
@@ -115,8 +115,9 @@ install::InstallResult FileReplacer::Plan(const std::vector<std::string>& files,
                 journal.newFolders.push_back(folder);
                 planned.insert(folder);
             } else if (!fs::is_directory(status)) {
-                return install::InstallResult::Failed("the update needs a folder \"" + folder +
-                                                      "\", but something else stands there");
+                return job::Result::Failed(job::Code::BadData,
+                                           "the update needs a folder \"" + folder +
+                                               "\", but something else stands there");
             } else {
                 planned.insert(folder);
             }
@@ -124,28 +125,30 @@ install::InstallResult FileReplacer::Plan(const std::vector<std::string>& files,
         std::error_code ec;
         fs::file_status status = fs::symlink_status(InProgram(relative), ec);
         if (fs::exists(status) && !fs::is_regular_file(status)) {
-            return install::InstallResult::Failed("the update puts a file at \"" + relative +
-                                                  "\", but a folder or link stands there");
+            return job::Result::Failed(job::Code::BadData,
+                                       "the update puts a file at \"" + relative +
+                                           "\", but a folder or link stands there");
         }
         journal.files.push_back({relative, fs::exists(status)});
     }
-    return install::InstallResult::Done();
+    return job::Result::Done();
 }
 
-install::InstallResult FileReplacer::FailAndRollBack(const UpdateJournal& journal,
-                                                     const std::string& why) {
+job::Result FileReplacer::FailAndRollBack(const UpdateJournal& journal, const std::string& why) {
     log_.Write("replacing failed: " + why);
-    install::InstallResult back = RollBack(journal);
-    if (!back.ok) {
-        return install::InstallResult::Failed(why + "; rolling back failed too: " + back.reason);
+    job::Result back = RollBack(journal);
+    if (!back.Ok()) {
+        return job::Result::Failed(job::Code::WriteFailed,
+                                   why + "; rolling back failed too: " + back.reason);
     }
-    return install::InstallResult::Failed(why);
+    return job::Result::Failed(job::Code::WriteFailed, why);
 }
 
-install::InstallResult FileReplacer::Replace(UpdateJournal& journal) {
+job::Result FileReplacer::Replace(UpdateJournal& journal) {
     journal.state = UpdateJournal::State::Ready;
     if (catalog::Outcome saved = journal.Save(JournalPath()); !saved.ok()) {
-        return install::InstallResult::Failed("cannot save the journal: " + saved.reason);
+        return job::Result::Failed(job::Code::WriteFailed,
+                                   "cannot save the journal: " + saved.reason);
     }
     Checkpoint("journal ready");
     for (const std::string& folder : journal.newFolders) {
@@ -191,10 +194,10 @@ install::InstallResult FileReplacer::Replace(UpdateJournal& journal) {
         return FailAndRollBack(journal, "cannot save the journal: " + saved.reason);
     }
     Checkpoint("journal done");
-    return install::InstallResult::Done();
+    return job::Result::Done();
 }
 
-install::InstallResult FileReplacer::RollBack(const UpdateJournal& journal) {
+job::Result FileReplacer::RollBack(const UpdateJournal& journal) {
     std::string problems;
     auto note = [&problems](const std::string& problem) {
         problems += (problems.empty() ? "" : "; ") + problem;
@@ -239,12 +242,13 @@ install::InstallResult FileReplacer::RollBack(const UpdateJournal& journal) {
     log_.Write("rolled back: " + std::to_string(restored) + " file(s) restored" +
                (problems.empty() ? std::string() : ", problems: " + problems));
     if (!problems.empty()) {
-        return install::InstallResult::Failed(problems);
+        return job::Result::Failed(job::Code::WriteFailed, problems);
     }
     if (!RemoveJournal()) {
-        return install::InstallResult::Failed("cannot remove the journal " + JournalPath());
+        return job::Result::Failed(job::Code::WriteFailed,
+                                   "cannot remove the journal " + JournalPath());
     }
-    return install::InstallResult::Done();
+    return job::Result::Done();
 }
 
 bool FileReplacer::RemoveWorkDirectory() const {

@@ -9,6 +9,7 @@
 
 #include "UpdateJournal.h"
 #include "install/ToolInstall.h"
+#include "job/Result.h"
 
 namespace updater {
 
@@ -44,19 +45,18 @@ class FileReplacer {
     // The journal for putting the staged `files` (relative paths) into place: which replace
     // an older file and which folders must be made. Fails when a folder or a link stands
     // where a file goes, or a file where a folder is needed.
-    install::InstallResult Plan(const std::vector<std::string>& files,
-                                UpdateJournal& journal) const;
+    job::Result Plan(const std::vector<std::string>& files, UpdateJournal& journal) const;
 
     // Saves the journal as ready, makes the new folders, moves each original to the backup
     // folder and its new file into place, and saves the journal as done. When anything fails
     // every file is rolled back before it returns the reason.
-    install::InstallResult Replace(UpdateJournal& journal);
+    job::Result Replace(UpdateJournal& journal);
 
     // Brings back the launcher's files as they were before `journal` was carried out, from
     // any point of Replace: originals return from the backup folder, added files and folders
     // go. Only when everything is back is the journal removed; otherwise it stays, so the next
     // run tries again.
-    install::InstallResult RollBack(const UpdateJournal& journal);
+    job::Result RollBack(const UpdateJournal& journal);
 
     // Removes the work folder; false when something of it is left.
     bool RemoveWorkDirectory() const;
@@ -67,7 +67,7 @@ class FileReplacer {
     std::filesystem::path InWork(const char* folder, const std::string& relative) const;
     std::error_code Move(const std::filesystem::path& from, const std::filesystem::path& to);
     void Checkpoint(const std::string& step);
-    install::InstallResult FailAndRollBack(const UpdateJournal& journal, const std::string& why);
+    job::Result FailAndRollBack(const UpdateJournal& journal, const std::string& why);
 
     std::string programDir_;
     const UpdateLog& log_;

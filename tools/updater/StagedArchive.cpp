@@ -10,13 +10,13 @@ namespace updater {
 
 StagedFiles StageArchive(const std::string& archivePath, const std::string& stagingDir) {
     StagedFiles staged;
-    auto fail = [&staged](std::string why) {
-        staged.result = install::InstallResult::Failed(std::move(why));
+    auto fail = [&staged](std::string why, job::Code code = job::Code::BadData) {
+        staged.result = job::Result::Failed(code, std::move(why));
         staged.files.clear();
         return staged;
     };
     if (!install::CreateDirectoryPath(stagingDir)) {
-        return fail("cannot make the folder " + stagingDir);
+        return fail("cannot make the folder " + stagingDir, job::Code::WriteFailed);
     }
     install::ZipArchive archive;
     if (install::ZipResult r = archive.OpenArchive(archivePath); r != install::ZipResult::Ok) {
@@ -53,7 +53,7 @@ StagedFiles StageArchive(const std::string& archivePath, const std::string& stag
     if (staged.files.empty()) {
         return fail("the archive holds no files");
     }
-    staged.result = install::InstallResult::Done();
+    staged.result = job::Result::Done();
     return staged;
 }
 

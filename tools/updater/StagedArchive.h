@@ -4,13 +4,14 @@
 #include <vector>
 
 #include "install/ToolInstall.h"
+#include "job/Result.h"
 
 namespace updater {
 
 // What staging an archive gave: the files it holds, as paths relative to the program
 // directory with folders separated by '/', in archive order.
 struct StagedFiles {
-    install::InstallResult result;
+    job::Result result;
     std::vector<std::string> files;
 };
 

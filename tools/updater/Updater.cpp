@@ -76,8 +76,8 @@ bool Updater::Commit(const UpdateJournal& journal, std::string& problem) {
     if (!recorded.ok()) {
         problem = "cannot record the new version in usercfg.dat: " + recorded.reason;
         log_.Write(problem);
-        install::InstallResult back = replacer_.RollBack(journal);
-        if (!back.ok) {
+        job::Result back = replacer_.RollBack(journal);
+        if (!back.Ok()) {
             problem += "; rolling back failed too: " + back.reason;
         } else {
             replacer_.RemoveWorkDirectory();
@@ -120,8 +120,8 @@ bool Updater::RecoverEarlierRun(std::string& problem) {
     }
     log_.Write("an earlier run stopped while replacing files for version " + journal.version +
                "; rolling them back");
-    install::InstallResult back = replacer_.RollBack(journal);
-    if (!back.ok) {
+    job::Result back = replacer_.RollBack(journal);
+    if (!back.Ok()) {
         problem = "cannot roll back the earlier run: " + back.reason;
         return false;
     }
@@ -139,7 +139,7 @@ bool Updater::Download(const std::string& url, const std::string& path, std::str
     download.SetCancelFlag(options_.stop);
     install::DownloadResult result = download.Run();
     if (!result.Ok()) {
-        problem = "downloading " + url + " failed: " + result.reason;
+        problem = "downloading " + url + " failed: " + result.result.reason;
         return false;
     }
     log_.Write("downloaded " + std::to_string(result.bytes) + " bytes");
@@ -218,7 +218,7 @@ UpdateOutcome Updater::Run() {
         return fail(StopRequested() ? UpdateOutcome::Stopped : UpdateOutcome::Failed, problem);
     }
     StagedFiles staged = StageArchive(archive, replacer_.StagingDirectory());
-    if (!staged.result.ok) {
+    if (!staged.result.Ok()) {
         return fail(UpdateOutcome::Failed, staged.result.reason);
     }
     log_.Write("the archive is complete and holds " + std::to_string(staged.files.size()) +
@@ -230,10 +230,10 @@ UpdateOutcome Updater::Run() {
     UpdateJournal journal;
     journal.version = request.version;
     journal.sertime = request.sertime;
-    if (install::InstallResult planned = replacer_.Plan(staged.files, journal); !planned.ok) {
+    if (job::Result planned = replacer_.Plan(staged.files, journal); !planned.Ok()) {
         return fail(UpdateOutcome::Failed, planned.reason);
     }
-    if (install::InstallResult replaced = replacer_.Replace(journal); !replaced.ok) {
+    if (job::Result replaced = replacer_.Replace(journal); !replaced.Ok()) {
         // A journal still there means some file could not be put back: the work folder keeps
         // the backups, so the next run can try again.
         if (catalog::FileExists(replacer_.JournalPath())) {

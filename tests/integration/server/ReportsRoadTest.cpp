@@ -28,9 +28,9 @@ TEST(ReportsRoad, ReportsArriveWithTheirFields) {
     tool.id = 30301;
     tool.gameId = 101;
     tool.type = 192;
-    EXPECT_TRUE(server::SendRunReport(config, tool));
+    EXPECT_TRUE(server::SendRunReport(config, tool).Ok());
     server::ServerClient client(config);
-    EXPECT_TRUE(server::SendFeedback(client, 0, 20301, "无法运行，需要更新，杀软报毒"));
+    EXPECT_TRUE(server::SendFeedback(client, 0, 20301, "无法运行，需要更新，杀软报毒").Ok());
 
     auto rows = StoredReports(data / "data.db");
     ASSERT_EQ(rows.size(), 4u);
@@ -84,7 +84,7 @@ TEST(ReportsRoad, ManyClientsAtOnceAreAllAnswered) {
                 catalog::ToolRecord tool;
                 tool.id = 20301;
                 tool.type = 187;
-                answered += server::SendRunReport(config, tool) ? 1 : 0;
+                answered += server::SendRunReport(config, tool).Ok() ? 1 : 0;
             }
         });
     }

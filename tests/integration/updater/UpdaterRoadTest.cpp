@@ -101,7 +101,8 @@ TEST(UpdaterRoad, TheVersionCheckStartsTheUpdaterWhichInstallsAndRestartsTheLaun
 
     server::VersionCheckResult check = server::CheckVersion(
         client, program.dir.dir(), server::VersionCheckMode::Automatic, prompt);
-    ASSERT_EQ(check.outcome, server::VersionCheckResult::UpdaterStarted) << check.reason;
+    ASSERT_TRUE(check.result.Ok()) << check.result.reason;
+    ASSERT_EQ(check.action, server::VersionAction::UpdaterStarted);
 
     // The restarted launcher is the new one: it says so in launched.txt.
     ASSERT_TRUE(Eventually([&] { return Contains(program.Log(), "started "); })) << program.Log();
@@ -123,7 +124,8 @@ TEST(UpdaterRoad, TheVersionCheckStartsTheUpdaterWhichInstallsAndRestartsTheLaun
     // The next check finds the launcher up to date, so it does not update again.
     check = server::CheckVersion(client, program.dir.dir(), server::VersionCheckMode::Automatic,
                                  prompt);
-    EXPECT_EQ(check.outcome, server::VersionCheckResult::UpToDate);
+    EXPECT_TRUE(check.result.Ok());
+    EXPECT_EQ(check.action, server::VersionAction::None);
 }
 
 TEST(UpdaterRoad, ALauncherThatDoesNotExitKeepsItsFiles) {

@@ -13,7 +13,6 @@
 
 using install::DownloadCounters;
 using install::DownloadInstallTask;
-using install::InstallTaskResult;
 namespace fs = std::filesystem;
 
 namespace {
@@ -25,7 +24,7 @@ class EventLog : public DownloadInstallTask::Listener {
         Add("installed " + std::to_string(tool.id));
     }
     void OnStartResult(bool started) override { Add(started ? "started" : "not started"); }
-    void OnFinished(const InstallTaskResult& result) override {
+    void OnFinished(const job::Result& result) override {
         Add("finished");
         std::lock_guard lock(mutex_);
         result_ = result;
@@ -34,7 +33,7 @@ class EventLog : public DownloadInstallTask::Listener {
         std::lock_guard lock(mutex_);
         return events_;
     }
-    InstallTaskResult Result() {
+    job::Result Result() {
         std::lock_guard lock(mutex_);
         return result_;
     }
@@ -46,7 +45,7 @@ class EventLog : public DownloadInstallTask::Listener {
     }
     std::mutex mutex_;
     std::vector<std::string> events_;
-    InstallTaskResult result_;
+    job::Result result_;
 };
 
 catalog::ToolRecord Tool(std::uint32_t id, std::string url,
@@ -90,8 +89,7 @@ TEST(DownloadInstallTask, InstallsStartsAndReportsInOrder) {
     task.Start();
     task.Wait();
     EXPECT_EQ(log.Events(), (std::vector<std::string>{"installed 42", "started", "finished"}));
-    EXPECT_TRUE(log.Result().Installed());
-    EXPECT_TRUE(log.Result().started);
+    EXPECT_TRUE(log.Result().Ok());
     EXPECT_FALSE(task.IsRunning());
     EXPECT_EQ(program.Read("ToolDownload/42.zip"), archive);
     EXPECT_TRUE(AppearsSoon(program.PathOf("LocalGameTool/42/started")));
@@ -115,23 +113,29 @@ TEST(DownloadInstallTask, FailuresEndWithoutInstalling) {
     struct Case {
         const char* what;
         std::string url;
-        InstallTaskResult::Status status;
+        job::Code code;
+        DownloadCounters::Phase failedIn;
     } cases[] = {
-        {"not found", server.Url("/status/404"), InstallTaskResult::Status::DownloadFailed},
-        {"server error", server.Url("/status/500"), InstallTaskResult::Status::DownloadFailed},
-        {"no address", "", InstallTaskResult::Status::DownloadFailed},
-        {"not an archive", server.Url("/page.zip"), InstallTaskResult::Status::InstallFailed},
-        {"damaged entry", server.Url("/damaged.zip"), InstallTaskResult::Status::InstallFailed},
-        {"hostile entry", server.Url("/hostile.zip"), InstallTaskResult::Status::InstallFailed},
+        {"not found", server.Url("/status/404"), job::Code::Network,
+         DownloadCounters::Phase::Downloading},
+        {"server error", server.Url("/status/500"), job::Code::Network,
+         DownloadCounters::Phase::Downloading},
+        {"no address", "", job::Code::BadData, DownloadCounters::Phase::Downloading},
+        {"not an archive", server.Url("/page.zip"), job::Code::BadData,
+         DownloadCounters::Phase::Installing},
+        {"damaged entry", server.Url("/damaged.zip"), job::Code::BadData,
+         DownloadCounters::Phase::Installing},
+        {"hostile entry", server.Url("/hostile.zip"), job::Code::BadData,
+         DownloadCounters::Phase::Installing},
     };
     for (const auto& c : cases) {
         TempDir program;
         EventLog log;
         DownloadInstallTask task(program.dir(), Tool(5, c.url), &log);
-        InstallTaskResult result = task.Run();
-        EXPECT_EQ(result.status, c.status) << c.what;
+        job::Result result = task.Run();
+        EXPECT_EQ(result.code, c.code) << c.what;
+        EXPECT_EQ(task.Counters().phase, c.failedIn) << c.what;
         EXPECT_NE(result.reason, "") << c.what;
-        EXPECT_FALSE(result.started) << c.what;
         EXPECT_EQ(log.Events(), std::vector<std::string>{"finished"}) << c.what;
         EXPECT_FALSE(
             fs::exists(program.PathOf("LocalGameTool/5/" + markerprogram::FileName("run"))))
@@ -146,9 +150,7 @@ TEST(DownloadInstallTask, AProgramThatCannotStartStillCountsAsInstalled) {
     TempDir program;
     EventLog log;
     DownloadInstallTask task(program.dir(), Tool(6, server.Url("/a.zip"), "missing.exe"), &log);
-    InstallTaskResult result = task.Run();
-    EXPECT_TRUE(result.Installed());
-    EXPECT_FALSE(result.started);
+    EXPECT_TRUE(task.Run().Ok());
     EXPECT_EQ(log.Events(), (std::vector<std::string>{"installed 6", "not started", "finished"}));
 }
 
@@ -159,7 +161,7 @@ TEST(DownloadInstallTask, WithoutStartingOnlyInstalls) {
     EventLog log;
     DownloadInstallTask task(program.dir(), Tool(8, server.Url("/empty.zip")), &log);
     task.SetStartProgram(false);
-    EXPECT_TRUE(task.Run().Installed());
+    EXPECT_TRUE(task.Run().Ok());
     EXPECT_EQ(log.Events(), (std::vector<std::string>{"installed 8", "finished"}));
     // A 22-byte archive: the size in KB is 0, yet the download shows as complete.
     EXPECT_EQ(task.Counters().perMille, 1000u);
@@ -187,7 +189,7 @@ TEST(DownloadInstallTask, CancelMidwayKeepsThePartialArchiveAndInstallsNothing) 
     EXPECT_EQ(seen.perMille, (archive.size() / 2) * 1000 / archive.size());
     task.Cancel();
     task.Wait();
-    EXPECT_EQ(log.Result().status, InstallTaskResult::Status::Cancelled);
+    EXPECT_EQ(log.Result().code, job::Code::Cancelled);
     EXPECT_EQ(log.Events(), std::vector<std::string>{"finished"});
     EXPECT_EQ(program.Read("ToolDownload/9.zip"), archive.substr(0, archive.size() / 2));
     EXPECT_FALSE(fs::exists(program.path() / "LocalGameTool/9"));
@@ -204,7 +206,7 @@ TEST(DownloadInstallTask, BrokenDownloadsRetryInTheSameTask) {
     DownloadInstallTask task(program.dir(), Tool(10, server.Url()), &log);
     task.SetStartProgram(false);
     task.SetRetryPause(std::chrono::milliseconds(0));
-    EXPECT_TRUE(task.Run().Installed());
+    EXPECT_TRUE(task.Run().Ok());
     EXPECT_EQ(task.Counters().retries, 1);
     EXPECT_EQ(program.Read("ToolDownload/10.zip"), archive);
 }
@@ -225,7 +227,7 @@ TEST(DownloadInstallTask, DestroyingARunningTaskCancelsAndWaits) {
         }
     }
     EXPECT_EQ(log.Events(), std::vector<std::string>{"finished"});
-    EXPECT_EQ(log.Result().status, InstallTaskResult::Status::Cancelled);
+    EXPECT_EQ(log.Result().code, job::Code::Cancelled);
 }
 
 }  // namespace

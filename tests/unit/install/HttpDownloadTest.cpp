@@ -12,7 +12,6 @@
 
 using install::DownloadProgress;
 using install::DownloadResult;
-using install::DownloadStatus;
 using install::HttpDownload;
 namespace fs = std::filesystem;
 
@@ -54,7 +53,7 @@ TEST(HttpDownload, FetchesTheWholeFileAndReportsProgress) {
         ProgressLog log;
         download.SetProgressCallback(log.Callback());
         DownloadResult result = download.Run();
-        ASSERT_TRUE(result.Ok()) << path << ": " << result.reason;
+        ASSERT_TRUE(result.Ok()) << path << ": " << result.result.reason;
         EXPECT_EQ(result.httpStatus, 200);
         EXPECT_EQ(result.bytes, body.size());
         EXPECT_EQ(result.retriesUsed, 0);
@@ -76,10 +75,11 @@ TEST(HttpDownload, ErrorStatusesFailWithoutRetrying) {
     for (int status : {404, 500, 503, 403}) {
         HttpDownload download(server.Url("/status/" + std::to_string(status)), temp / "out.zip");
         DownloadResult result = download.Run();
-        EXPECT_EQ(result.status, DownloadStatus::HttpError) << status;
+        EXPECT_EQ(result.result.code, job::Code::Network) << status;
         EXPECT_EQ(result.httpStatus, status);
         EXPECT_EQ(result.retriesUsed, 0);
-        EXPECT_NE(result.reason.find(std::to_string(status)), std::string::npos) << result.reason;
+        EXPECT_NE(result.result.reason.find(std::to_string(status)), std::string::npos)
+            << result.result.reason;
         // Nothing of the error page is taken for the file.
         EXPECT_EQ(temp.Read("out.zip"), "") << status;
     }
@@ -94,7 +94,7 @@ TEST(HttpDownload, OnlyHttpAndHttpsAddressesAreFetched) {
                                    std::string("ftp://127.0.0.1/x"),
                                    std::string("javascript:alert(1)"), std::string("http://")}) {
         HttpDownload download(url, temp / "out.zip");
-        EXPECT_EQ(download.Run().status, DownloadStatus::BadUrl) << url;
+        EXPECT_EQ(download.Run().result.code, job::Code::BadData) << url;
     }
     // Nor may a redirect lead there.
     HttpDownload redirected(server.Url("/redirect-to?url=" + fileUrl), temp / "out.zip");
@@ -107,7 +107,7 @@ TEST(HttpDownload, AFileThatCannotBeCreatedIsAFileError) {
     server.Put("/a", "abc");
     TempDir temp;
     HttpDownload download(server.Url("/a"), temp / "missing-dir/out.zip");
-    EXPECT_EQ(download.Run().status, DownloadStatus::FileError);
+    EXPECT_EQ(download.Run().result.code, job::Code::WriteFailed);
 }
 
 TEST(HttpDownload, AnswersWithoutLengthAreTakenAsTheyCome) {
@@ -174,13 +174,13 @@ TEST(HttpDownload, BrokenTransfersAreRetriedResumingWhereTheServerAllows) {
         ProgressLog log;
         download.SetProgressCallback(log.Callback());
         DownloadResult result = download.Run();
-        EXPECT_EQ(result.Ok(), c.ok) << c.what << ": " << result.reason;
+        EXPECT_EQ(result.Ok(), c.ok) << c.what << ": " << result.result.reason;
         EXPECT_EQ(result.retriesUsed, c.retries) << c.what;
         EXPECT_EQ(flaky.server.Ranges(), c.rangeRequests) << c.what;
         if (c.ok) {
             EXPECT_EQ(temp.Read("out.zip"), body) << c.what;
         } else {
-            EXPECT_EQ(result.status, DownloadStatus::Broken) << c.what;
+            EXPECT_EQ(result.result.code, job::Code::Network) << c.what;
             // What arrived stays, and it is the start of the file.
             std::string kept = temp.Read("out.zip");
             EXPECT_EQ(kept.size(), result.bytes) << c.what;
@@ -215,7 +215,7 @@ TEST(HttpDownload, AServerThatStallsCountsAsBroken) {
         download.SetStallTimeout(std::chrono::seconds(1));
         download.SetRetryPause(std::chrono::milliseconds(0));
         DownloadResult result = download.Run();
-        ASSERT_TRUE(result.Ok()) << c.what << ": " << result.reason;
+        ASSERT_TRUE(result.Ok()) << c.what << ": " << result.result.reason;
         EXPECT_EQ(result.retriesUsed, 1) << c.what;
         EXPECT_EQ(temp.Read("out.zip"), body) << c.what;
     }
@@ -239,14 +239,14 @@ TEST(HttpDownload, CancelStopsAStalledTransferAndKeepsWhatArrived) {
     }
     download.Cancel();
     worker.join();
-    EXPECT_EQ(result.status, DownloadStatus::Cancelled);
+    EXPECT_EQ(result.result.code, job::Code::Cancelled);
     EXPECT_EQ(temp.Read("out.zip"), body.substr(0, 5000));
 
     // A flag shared with the caller cancels the same way, also before the start.
     std::atomic<bool> flag{true};
     HttpDownload shared(server.Url(), temp / "other.zip");
     shared.SetCancelFlag(&flag);
-    EXPECT_EQ(shared.Run().status, DownloadStatus::Cancelled);
+    EXPECT_EQ(shared.Run().result.code, job::Code::Cancelled);
 }
 
 TEST(HttpDownload, ReplaceWhenCompleteKeepsTheOldFileUntilTheNewOneIsWhole) {

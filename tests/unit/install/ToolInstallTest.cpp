@@ -41,7 +41,7 @@ class ToolInstallTest : public ::testing::Test {
   protected:
     // Writes ToolDownload/7.zip below the program directory and installs it into
     // LocalGameTool/7.
-    install::InstallResult Install(const std::vector<ziptest::Item>& items) {
+    job::Result Install(const std::vector<ziptest::Item>& items) {
         temp_.Write("ToolDownload/7.zip", ziptest::Build(items));
         return InstallArchive(install::ToolArchivePath(temp_.dir(), 7), InstallDir());
     }
@@ -82,7 +82,7 @@ TEST_F(ToolInstallTest, StripsTheFirstComponentOfEveryName) {
         Install({ziptest::Dir("Tool/"), ziptest::Dir("Tool/bin/"),
                  ziptest::File("Tool/bin/a.exe", "exe"), ziptest::File("top.txt", "top"),
                  ziptest::File("docs/readme.txt", "readme"), ziptest::Dir("Tool/empty/")});
-    ASSERT_TRUE(result.ok) << result.reason;
+    ASSERT_TRUE(result.Ok()) << result.reason;
     EXPECT_EQ(Installed("bin/a.exe"), "exe");
     EXPECT_EQ(Installed("top.txt"), "top");
     EXPECT_EQ(Installed("readme.txt"), "readme");
@@ -109,7 +109,7 @@ TEST_F(ToolInstallTest, NamesThatCleaningMakesSafeInstall) {
         items.push_back(ziptest::File(c.entry, c.entry));
     }
     auto result = Install(items);
-    ASSERT_TRUE(result.ok) << result.reason;
+    ASSERT_TRUE(result.Ok()) << result.reason;
     for (const auto& c : cases) {
         EXPECT_EQ(Installed(c.lands), c.entry);
     }
@@ -135,7 +135,7 @@ TEST_F(ToolInstallTest, HostileEntriesFailTheInstallAndWriteNothingOutside) {
         temp.Write("a.zip", ziptest::Build({ziptest::File("T/first.txt", "1"), c.item,
                                             ziptest::File("T/after.txt", "2")}));
         auto result = InstallArchive(temp / "a.zip", temp / "LocalGameTool/7");
-        EXPECT_FALSE(result.ok) << c.what;
+        EXPECT_FALSE(result.Ok()) << c.what;
         EXPECT_NE(result.reason, "") << c.what;
         auto files = FilesBelow(temp.path());
         EXPECT_EQ(files, (std::set<std::string>{"a.zip", "LocalGameTool/7/first.txt"})) << c.what;
@@ -165,7 +165,7 @@ TEST_F(ToolInstallTest, StopsAtTheFirstBadEntryAndKeepsEarlierOnes) {
         temp.Write("a.zip", ziptest::Build({ziptest::File("T/1.txt", "one"), bad,
                                             ziptest::File("T/2.txt", "two")}));
         auto result = InstallArchive(temp / "a.zip", temp / "LocalGameTool/7");
-        EXPECT_FALSE(result.ok) << c.what;
+        EXPECT_FALSE(result.Ok()) << c.what;
         EXPECT_EQ(temp.Read("LocalGameTool/7/1.txt"), "one") << c.what;
         EXPECT_FALSE(fs::exists(temp.path() / "LocalGameTool/7/2.txt")) << c.what;
     }
@@ -187,24 +187,25 @@ TEST_F(ToolInstallTest, ArchivesThatCannotBeReadFail) {
     for (const auto& c : cases) {
         TempDir temp;
         temp.Write("a.zip", c.bytes);
-        EXPECT_FALSE(InstallArchive(temp / "a.zip", temp / "LocalGameTool/7").ok) << c.what;
+        EXPECT_FALSE(InstallArchive(temp / "a.zip", temp / "LocalGameTool/7").Ok()) << c.what;
     }
-    EXPECT_FALSE(InstallArchive(temp_ / "missing.zip", InstallDir()).ok);
-    EXPECT_FALSE(InstallArchive("", InstallDir()).ok);
+    EXPECT_FALSE(InstallArchive(temp_ / "missing.zip", InstallDir()).Ok());
+    EXPECT_FALSE(InstallArchive("", InstallDir()).Ok());
     temp_.Write("a.zip", good);
-    EXPECT_FALSE(InstallArchive(temp_ / "a.zip", "").ok);
+    EXPECT_FALSE(InstallArchive(temp_ / "a.zip", "").Ok());
 }
 
 TEST_F(ToolInstallTest, AnEmptyArchiveInstalls) {
     auto result = Install({});
-    EXPECT_TRUE(result.ok) << result.reason;
+    EXPECT_TRUE(result.Ok()) << result.reason;
     EXPECT_TRUE(fs::is_directory(temp_.path() / "LocalGameTool"));
 }
 
 TEST_F(ToolInstallTest, ReinstallingReplacesSameNamesAndKeepsOthers) {
-    ASSERT_TRUE(Install({ziptest::File("T/a.txt", "first"), ziptest::File("T/old.txt", "old")}).ok);
+    ASSERT_TRUE(
+        Install({ziptest::File("T/a.txt", "first"), ziptest::File("T/old.txt", "old")}).Ok());
     temp_.Write("LocalGameTool/7/user.cfg", "settings");
-    ASSERT_TRUE(Install({ziptest::File("T/a.txt", "second")}).ok);
+    ASSERT_TRUE(Install({ziptest::File("T/a.txt", "second")}).Ok());
     EXPECT_EQ(Installed("a.txt"), "second");
     EXPECT_EQ(Installed("old.txt"), "old");
     EXPECT_EQ(Installed("user.cfg"), "settings");
@@ -214,7 +215,7 @@ TEST_F(ToolInstallTest, AReadOnlyExistingFileFailsTheInstall) {
     temp_.Write("LocalGameTool/7/a.txt", "kept");
     fs::permissions(InstallDir() + "/a.txt", fs::perms::all, fs::perm_options::remove);
     fs::permissions(InstallDir() + "/a.txt", fs::perms::owner_read, fs::perm_options::add);
-    EXPECT_FALSE(Install({ziptest::File("T/a.txt", "new")}).ok);
+    EXPECT_FALSE(Install({ziptest::File("T/a.txt", "new")}).Ok());
     EXPECT_EQ(Installed("a.txt"), "kept");
 }
 
@@ -222,7 +223,7 @@ TEST_F(ToolInstallTest, ACancelledInstallStopsBeforeTheNextEntry) {
     temp_.Write("a.zip", ziptest::Build({ziptest::File("T/a.txt", "a")}));
     std::atomic<bool> cancel{true};
     auto result = InstallArchive(temp_ / "a.zip", InstallDir(), &cancel);
-    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.Ok());
     EXPECT_FALSE(fs::exists(InstallDir() + "/a.txt"));
 }
 
@@ -230,7 +231,7 @@ TEST_F(ToolInstallTest, InstalledProgramsStartInTheirOwnDirectory) {
     const std::string program = markerprogram::FileName("run");
     ASSERT_TRUE(Install({ziptest::Program("T/bin/" + program, markerprogram::Bytes()),
                          ziptest::File("T/data.txt", "not a program")})
-                    .ok);
+                    .Ok());
     EXPECT_TRUE(
         install::RunInstalledTool(install::ToolProgramPath(temp_.dir(), 7, "bin/" + program)));
     ASSERT_TRUE(AppearsSoon(temp_.PathOf("LocalGameTool/7/bin/started")));
@@ -242,7 +243,7 @@ TEST_F(ToolInstallTest, InstalledProgramsStartInTheirOwnDirectory) {
 
 TEST_F(ToolInstallTest, AProgramGivenRelativeToTheCurrentDirectoryStartsToo) {
     const std::string program = markerprogram::FileName("run");
-    ASSERT_TRUE(Install({ziptest::Program("T/bin/" + program, markerprogram::Bytes())}).ok);
+    ASSERT_TRUE(Install({ziptest::Program("T/bin/" + program, markerprogram::Bytes())}).Ok());
     const fs::path previous = fs::current_path();
     fs::current_path(temp_.path());
     const bool started = install::RunInstalledTool("LocalGameTool/7/bin/" + program);

@@ -55,7 +55,7 @@ TEST_F(StartReportTest, FlagFollowsFirstStartAndMarksItBeforeSending) {
             s.SendAll(ReplyBytes({"1"}), 1s);
         });
         server::ServerClient client(fake.Config(), FixedIdentity());
-        EXPECT_TRUE(server::SendStartReport(client, fresh.dir()));
+        EXPECT_TRUE(server::SendStartReport(client, fresh.dir()).Ok());
         ASSERT_EQ(fake.Requests().size(), 1u);
         EXPECT_EQ(CodeOf(fake.Requests()[0]), '2');
         std::vector<std::string> fields = FieldsOf(fake.Requests()[0]);
@@ -80,14 +80,14 @@ TEST_F(StartReportTest, AnsweredMeansMoreThanOneByte) {
     for (const auto& c : cases) {
         FakeDataServer fake(Answer(c.reply));
         server::ServerClient client(fake.Config(), FixedIdentity());
-        EXPECT_EQ(server::SendStartReport(client, dir.dir()), c.answered) << c.reply;
+        EXPECT_EQ(server::SendStartReport(client, dir.dir()).Ok(), c.answered) << c.reply;
     }
 }
 
 TEST_F(StartReportTest, UnreachableServerLeavesFirstStartAlone) {
     const server::ClientConfig config = UnreachableConfig();
     server::ServerClient client(config, FixedIdentity());
-    EXPECT_FALSE(server::SendStartReport(client, dir.dir()));
+    EXPECT_FALSE(server::SendStartReport(client, dir.dir()).Ok());
     EXPECT_EQ(FirstStart(), "<missing>");
 }
 
@@ -105,7 +105,7 @@ TEST(RunReport, CarriesTheToolsIdsAndType) {
         tool.id = c.id;
         tool.gameId = c.gameId;
         tool.type = c.type;
-        EXPECT_TRUE(server::SendRunReport(fake.Config(), tool, FixedIdentity()));
+        EXPECT_TRUE(server::SendRunReport(fake.Config(), tool, FixedIdentity()).Ok());
         ASSERT_EQ(fake.Requests().size(), 1u);
         EXPECT_EQ(CodeOf(fake.Requests()[0]), '8');
         std::vector<std::string> fields = FieldsOf(fake.Requests()[0]);
@@ -119,7 +119,7 @@ TEST(Feedback, ReasonIsSentWithItsLengthCountedTwice) {
     FakeDataServer fake(Answer(ReplyBytes({"1"})));
     server::ServerClient client(fake.Config(), FixedIdentity());
     const std::string reason = "无法运行，需要更新，杀软报毒";
-    EXPECT_TRUE(server::SendFeedback(client, 103, 30302, reason));
+    EXPECT_TRUE(server::SendFeedback(client, 103, 30302, reason).Ok());
     ASSERT_EQ(fake.Requests().size(), 1u);
     const std::string request = fake.Requests()[0];
     EXPECT_EQ(CodeOf(request), '4');
@@ -137,8 +137,8 @@ TEST(Feedback, ReasonIsSentWithItsLengthCountedTwice) {
 TEST(Feedback, EmptyReasonSendsNothing) {
     FakeDataServer fake(Answer(ReplyBytes({"1"})));
     server::ServerClient client(fake.Config(), FixedIdentity());
-    EXPECT_TRUE(server::SendFeedback(client, 0, 20301, "无法运行"));
-    EXPECT_FALSE(server::SendFeedback(client, 0, 20301, ""));
+    EXPECT_TRUE(server::SendFeedback(client, 0, 20301, "无法运行").Ok());
+    EXPECT_FALSE(server::SendFeedback(client, 0, 20301, "").Ok());
     EXPECT_EQ(fake.Requests().size(), 1u);
 }
 

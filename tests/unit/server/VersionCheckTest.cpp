@@ -71,7 +71,8 @@ TEST_F(VersionCheckTest, NewerVersionWithAutoUpdateWritesFilesAndStartsTheUpdate
     RecordingStarter starter;
     auto result = Check(fake, server::VersionCheckMode::Automatic, prompt, starter);
 
-    EXPECT_EQ(result.outcome, server::VersionCheckResult::UpdaterStarted);
+    EXPECT_TRUE(result.result.Ok()) << result.result.reason;
+    EXPECT_EQ(result.action, server::VersionAction::UpdaterStarted);
     EXPECT_TRUE(prompt.asked.empty());
     std::vector<std::string> sent = FieldsOf(fake.Requests().at(0));
     ASSERT_EQ(sent.size(), 4u);
@@ -92,12 +93,12 @@ TEST_F(VersionCheckTest, TheUserIsAskedUnlessAutoUpdateIsExactlyOne) {
     struct Case {
         const char* autoupdate;
         bool answer;
-        server::VersionCheckResult::Outcome outcome;
+        server::VersionAction action;
     } cases[] = {
-        {nullptr, false, server::VersionCheckResult::Declined},
-        {"0", false, server::VersionCheckResult::Declined},
-        {"yes", false, server::VersionCheckResult::Declined},
-        {"", true, server::VersionCheckResult::UpdaterStarted},
+        {nullptr, false, server::VersionAction::Declined},
+        {"0", false, server::VersionAction::Declined},
+        {"yes", false, server::VersionAction::Declined},
+        {"", true, server::VersionAction::UpdaterStarted},
     };
     for (const auto& c : cases) {
         TempDir fresh;
@@ -110,9 +111,10 @@ TEST_F(VersionCheckTest, TheUserIsAskedUnlessAutoUpdateIsExactlyOne) {
         server::ServerClient client(fake.Config());
         auto result = server::CheckVersion(client, fresh.dir(), server::VersionCheckMode::Manual,
                                            prompt, starter.Starter());
-        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_TRUE(result.result.Ok());
+        EXPECT_EQ(result.action, c.action);
         EXPECT_EQ(prompt.asked, std::vector<std::string>{"发现服务器有新版本，是否升级"});
-        bool started = c.outcome == server::VersionCheckResult::UpdaterStarted;
+        bool started = c.action == server::VersionAction::UpdaterStarted;
         EXPECT_EQ(starter.calls.size(), started ? 1u : 0u);
         EXPECT_EQ(std::filesystem::exists(fresh / "update.ini"), started);
         EXPECT_EQ(catalog::ReadProfileString(fresh / "usercfg.dat", "ravikver", "old", "", 9),
@@ -157,7 +159,8 @@ TEST_F(VersionCheckTest, RepliesWithoutAUsableNewVersionAreUpToDate) {
             ScriptedPrompt prompt(true);
             RecordingStarter starter;
             auto result = Check(fake, mode, prompt, starter);
-            EXPECT_EQ(result.outcome, server::VersionCheckResult::UpToDate);
+            EXPECT_TRUE(result.result.Ok());
+            EXPECT_EQ(result.action, server::VersionAction::None);
             EXPECT_FALSE(result.info.newer);
             EXPECT_TRUE(starter.calls.empty());
             EXPECT_FALSE(std::filesystem::exists(dir / "update.ini"));
@@ -184,7 +187,7 @@ TEST_F(VersionCheckTest, NoServerOrNoReplySaysNothingInEitherMode) {
         RecordingStarter starter;
         auto result = server::CheckVersion(client, dir.dir(), server::VersionCheckMode::Manual,
                                            prompt, starter.Starter());
-        EXPECT_EQ(result.outcome, server::VersionCheckResult::NoAnswer);
+        EXPECT_EQ(result.result.code, job::Code::Network);
         EXPECT_TRUE(prompt.told.empty());
         EXPECT_TRUE(prompt.asked.empty());
     }
@@ -196,8 +199,8 @@ TEST_F(VersionCheckTest, AFailedLaunchRepeatsTheCheckOnce) {
     RecordingStarter starter;
     starter.succeeds = false;
     auto result = Check(fake, server::VersionCheckMode::Manual, prompt, starter);
-    EXPECT_EQ(result.outcome, server::VersionCheckResult::UpdaterFailed);
-    EXPECT_FALSE(result.reason.empty());
+    EXPECT_EQ(result.result.code, job::Code::StartFailed);
+    EXPECT_FALSE(result.result.reason.empty());
     EXPECT_EQ(fake.Requests().size(), 2u);
     EXPECT_EQ(prompt.asked.size(), 2u);
     EXPECT_EQ(starter.calls.size(), 2u);
@@ -210,7 +213,7 @@ TEST_F(VersionCheckTest, AMissingUpdaterFailsToStart) {
     server::ServerClient client(fake.Config());
     auto result =
         server::CheckVersion(client, dir.dir(), server::VersionCheckMode::Automatic, prompt);
-    EXPECT_EQ(result.outcome, server::VersionCheckResult::UpdaterFailed);
+    EXPECT_EQ(result.result.code, job::Code::StartFailed);
 }
 
 TEST_F(VersionCheckTest, NoUpdaterStartsWhenUpdateIniCannotBeWritten) {
@@ -220,7 +223,7 @@ TEST_F(VersionCheckTest, NoUpdaterStartsWhenUpdateIniCannotBeWritten) {
     ScriptedPrompt prompt(true);
     RecordingStarter starter;
     auto result = Check(fake, server::VersionCheckMode::Automatic, prompt, starter);
-    EXPECT_EQ(result.outcome, server::VersionCheckResult::WriteFailed);
+    EXPECT_EQ(result.result.code, job::Code::WriteFailed);
     EXPECT_TRUE(starter.calls.empty());
     EXPECT_EQ(Read("usercfg.dat", "old"), "<missing>");
 }

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace job {
+
+// The kinds of failure callers tell apart. Everything else about a failure is in the reason.
+enum class Code {
+    Ok,
+    NotFound,     // no such item, archive or file; nothing changed
+    WriteFailed,  // a file could not be written; what was on disk before is still there
+    Network,      // the server could not be reached, did not answer, or the transfer failed
+    BadData,      // what arrived or was given cannot be used (not an archive, a bad address)
+    Cancelled,    // stopped on request
+    StartFailed,  // a program could not be started
+};
+
+// The short English name of a code, for log lines ("network").
+const char* CodeName(Code code);
+
+// What an operation did: ok, or the kind of failure and one line of why (UTF-8, for people
+// and for the log). Marked [[nodiscard]] so that a failure is never dropped unseen.
+struct [[nodiscard]] Result {
+    Code code = Code::Ok;
+    std::string reason;
+
+    static Result Done() { return {}; }
+    static Result Failed(Code code, std::string reason) { return {code, std::move(reason)}; }
+
+    bool Ok() const { return code == Code::Ok; }
+    bool Is(Code c) const { return code == c; }
+    // "network: the server did not answer"; "ok" for success.
+    std::string Describe() const;
+};
+
+}  // namespace job
