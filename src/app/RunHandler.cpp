@@ -11,6 +11,7 @@
 #include "job/Log.h"
 #include "platform/Shell.h"
 #include "server/Reports.h"
+#include "server/ServerClient.h"
 #include "ui/DownloadDialog.h"
 #include "ui/WebAddress.h"
 #include "ui/WebPages.h"
@@ -48,8 +49,9 @@ void RunHandler::SetReportSender(ReportSender sender) {
     // tile and the window; the application waits for the pool when it ends.
     reporter_ = [config = window_.Options().server](const catalog::ToolRecord& tool) {
         QThreadPool::globalInstance()->start([config, tool] {
+            server::ServerClient client(config);
             job::Log::Failure("the run report of " + std::to_string(tool.id),
-                              server::SendRunReport(config, tool));
+                              server::SendRunReport(client, tool));
         });
     };
 }

@@ -8,22 +8,10 @@
 #include <thread>
 
 #include "catalog/ToolRecord.h"
+#include "install/DownloadInstallJob.h"
 #include "job/Result.h"
 
 namespace install {
-
-// The figures a download window shows, as one consistent-enough snapshot (each value is read
-// whole; values of neighbouring chunks may mix, which the eye never notices).
-struct DownloadCounters {
-    enum class Phase { Waiting, Downloading, Installing, Starting, Done };
-
-    std::uint32_t perMille = 0;    // received x 1000 / total, at most 1000; 0 while unknown
-    std::uint32_t totalKB = 0;     // total bytes / 1024; 0 while unknown
-    std::uint32_t receivedKB = 0;  // received bytes / 1024
-    std::uint32_t speedKBps = 0;   // received KB / whole seconds elapsed; 0 in the first second
-    int retries = 0;               // broken transfers taken up again so far
-    Phase phase = Phase::Waiting;
-};
 
 // Downloads a tool's archive to ToolDownload/<id>.zip below the program directory, extracts
 // it into LocalGameTool/<id>, reports the tool as installed and starts its program.

@@ -38,9 +38,7 @@ job::Result SendStartReport(ServerClient& client, const std::string& programDir)
                     "start report");
 }
 
-job::Result SendRunReport(const ClientConfig& config, catalog::ToolRecord tool,
-                          ClientIdentity identity) {
-    ServerClient client(config, std::move(identity));
+job::Result SendRunReport(ServerClient& client, const catalog::ToolRecord& tool) {
     Connection connection = client.Connect();
     if (!connection.Connected()) {
         return Failed(connection);

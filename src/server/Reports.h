@@ -15,11 +15,10 @@ namespace server {
 // more), which marks the server as reached; Network otherwise.
 job::Result SendStartReport(ServerClient& client, const std::string& programDir);
 
-// The run report of one tool: its id, GAMEID and TYPE and the report time. It runs on a
-// client of its own, made from `config`, and on its own copy of the record, so it can run on
-// any thread while the tile that started it goes away. Ok when the server answered.
-job::Result SendRunReport(const ClientConfig& config, catalog::ToolRecord tool,
-                          ClientIdentity identity = PlatformIdentity());
+// The run report of one tool: its id, GAMEID and TYPE and the report time. Ok when the
+// server answered. ReportJob runs it on a client and a record of its own, so it can run
+// while the tile that started it goes away.
+job::Result SendRunReport(ServerClient& client, const catalog::ToolRecord& tool);
 
 // The feedback report about item `itemId` of game `gameId` (0 for a general tool) with the
 // reason text the user composed. An empty reason sends nothing (BadData). Ok when the server

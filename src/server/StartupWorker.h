@@ -9,16 +9,11 @@
 
 #include "server/ClientConfig.h"
 #include "server/ServerClient.h"
+#include "server/StartupJob.h"
 #include "server/StartupListener.h"
 #include "server/UserPrompt.h"
 
 namespace server {
-
-// The pauses between the steps of the start-up sequence.
-struct StartupPauses {
-    std::chrono::milliseconds afterStartReport{1000};
-    std::chrono::milliseconds afterVersionCheck{2000};
-};
 
 // The sequence the window runs at start-up on a thread of its own: the start report, a pause,
 // the automatic version check, a pause, the catalog synchronisation. The window starts a new

@@ -1,24 +1,39 @@
 #pragma once
 
+#include <any>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "server/StartupListener.h"
+#include "job/Listener.h"
+#include "server/StartupJob.h"
 
-// Keeps what a start-up worker told, in order, as the window would; the calls come from the
-// worker's thread.
-class RecordingStartupListener : public server::StartupListener {
+// Keeps what a start-up job told, in order, as the window would; the calls come from the
+// job's thread.
+class RecordingStartupListener : public job::Listener {
   public:
-    void ServerReached() override { Add("reached"); }
-    void SyncBusy(bool busyBox) override { Add(busyBox ? "busy+box" : "busy"); }
-    void SyncChangesReady(server::SyncChanges changes) override {
+    void OnEvent(const std::any& event) override {
         std::lock_guard lock(mutex_);
-        events_.push_back("changes");
-        changes_ = std::move(changes);
+        if (std::any_cast<server::ServerReached>(&event) != nullptr) {
+            events_.push_back("reached");
+        } else if (const auto* busy = std::any_cast<server::SyncBusy>(&event)) {
+            events_.push_back(busy->busyBox ? "busy+box" : "busy");
+        } else if (const auto* ready = std::any_cast<server::SyncReady>(&event)) {
+            events_.push_back("changes");
+            changes_ = ready->changes;
+        } else if (std::any_cast<server::SyncUnchanged>(&event) != nullptr) {
+            events_.push_back("unchanged");
+        } else if (std::any_cast<server::UpdaterStarted>(&event) != nullptr) {
+            events_.push_back("updater");
+        } else {
+            events_.push_back("unknown event");
+        }
     }
-    void SyncUnchanged() override { Add("unchanged"); }
-    void UpdaterStarted() override { Add("updater"); }
+    void OnFinished(const job::Result& result) override {
+        std::lock_guard lock(mutex_);
+        ++finished_;
+        result_ = result;
+    }
 
     std::vector<std::string> Events() {
         std::lock_guard lock(mutex_);
@@ -28,13 +43,19 @@ class RecordingStartupListener : public server::StartupListener {
         std::lock_guard lock(mutex_);
         return changes_;
     }
+    int Finished() {
+        std::lock_guard lock(mutex_);
+        return finished_;
+    }
+    job::Result Result() {
+        std::lock_guard lock(mutex_);
+        return result_;
+    }
 
   private:
-    void Add(const std::string& event) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(event);
-    }
     std::mutex mutex_;
     std::vector<std::string> events_;
     server::SyncChanges changes_;
+    int finished_ = 0;
+    job::Result result_;
 };

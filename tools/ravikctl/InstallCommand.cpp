@@ -1,14 +1,13 @@
 // ravikctl install: downloads and installs a general tool or a game's tool as the launcher
 // does, records it as installed and starts it.
-#include <atomic>
+#include <any>
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "Command.h"
 #include "catalog/Catalog.h"
-#include "install/DownloadInstallTask.h"
+#include "install/DownloadInstallJob.h"
 #include "install/ToolInstall.h"
 
 #ifdef _WIN32
@@ -59,6 +58,31 @@ void PrintProgress(const std::string& title, const install::DownloadCounters& c,
     std::fflush(stderr);
 }
 
+// Shows the job's figures as they come, on the job's thread; on a terminal at most every
+// 300 ms, redrawn in place.
+class ProgressLine : public job::Listener {
+  public:
+    ProgressLine(std::string title, bool terminal)
+        : title_(std::move(title)), terminal_(terminal) {}
+
+    void OnProgress(const std::any& progress) override {
+        last_ = std::any_cast<const install::DownloadCounters&>(progress);
+        const auto now = std::chrono::steady_clock::now();
+        if (terminal_ && now - shown_ >= std::chrono::milliseconds(300)) {
+            shown_ = now;
+            PrintProgress(title_, last_, true, false);
+        }
+    }
+    // The last figures, ending the line.
+    void Close() const { PrintProgress(title_, last_, terminal_, true); }
+
+  private:
+    std::string title_;
+    bool terminal_;
+    install::DownloadCounters last_;
+    std::chrono::steady_clock::time_point shown_{};
+};
+
 int Install(const CommandContext& context) {
     bool start = true;
     std::string idText;
@@ -88,27 +112,12 @@ int Install(const CommandContext& context) {
         return Fail("tool " + idText + " has nothing to download");
     }
 
-    // The work runs on this thread, which also owns the catalog; a second thread shows the
-    // figures while it runs.
-    install::DownloadInstallTask task(context.programDir, tool, nullptr);
-    task.SetStartProgram(false);
-    std::atomic<bool> done{false};
-    std::thread display;
-    const bool terminal = StderrIsTerminal();
-    if (terminal) {
-        display = std::thread([&task, &done] {
-            while (!done.load()) {
-                PrintProgress(task.TitleLine(), task.Counters(), true, false);
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            }
-        });
-    }
-    job::Result result = task.Run();
-    done.store(true);
-    if (display.joinable()) {
-        display.join();
-    }
-    PrintProgress(task.TitleLine(), task.Counters(), terminal, true);
+    // The job runs on this thread, which also owns the catalog.
+    install::DownloadInstallJob job(context.programDir, tool);
+    job.SetStartProgram(false);
+    ProgressLine line(job.TitleLine(), StderrIsTerminal());
+    job::Result result = job.Start(&line);
+    line.Close();
     if (!result.Ok()) {
         return Fail(result.reason);
     }

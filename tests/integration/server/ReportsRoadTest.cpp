@@ -9,6 +9,7 @@
 #include "Programs.h"
 #include "StoredReports.h"
 #include "platform/HostIdentity.h"
+#include "server/ReportJob.h"
 #include "server/Reports.h"
 
 namespace {
@@ -28,7 +29,7 @@ TEST(ReportsRoad, ReportsArriveWithTheirFields) {
     tool.id = 30301;
     tool.gameId = 101;
     tool.type = 192;
-    EXPECT_TRUE(server::SendRunReport(config, tool).Ok());
+    EXPECT_TRUE(server::ReportJob::RunReport(config, tool)->Start(nullptr).Ok());
     server::ServerClient client(config);
     EXPECT_TRUE(server::SendFeedback(client, 0, 20301, "无法运行，需要更新，杀软报毒").Ok());
 
@@ -84,7 +85,7 @@ TEST(ReportsRoad, ManyClientsAtOnceAreAllAnswered) {
                 catalog::ToolRecord tool;
                 tool.id = 20301;
                 tool.type = 187;
-                answered += server::SendRunReport(config, tool).Ok() ? 1 : 0;
+                answered += server::ReportJob::RunReport(config, tool)->Start(nullptr).Ok() ? 1 : 0;
             }
         });
     }

@@ -1,4 +1,4 @@
-// ravikctl sync and the start-up worker against ravik-dataserver on loopback.
+// ravikctl sync and the start-up job against ravik-dataserver on loopback.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +12,7 @@
 #include "RecordingStartupListener.h"
 #include "catalog/Catalog.h"
 #include "catalog/IniFile.h"
-#include "server/StartupWorker.h"
+#include "server/StartupJob.h"
 #include "server/SyncApply.h"
 
 namespace {
@@ -172,7 +172,7 @@ TEST_F(SyncRoad, ACatalogLargerThanOneReplyArrivesOverSeveralSyncs) {
     EXPECT_EQ(Value("usercfg.dat", "ravikver", "lasttime"), "299");
 }
 
-// The window's road: the start-up worker hands its changes over, the owner applies them.
+// The window's road: the start-up job hands its changes over, the owner applies them.
 
 class DecliningPrompt : public server::UserPrompt {
   public:
@@ -184,17 +184,16 @@ class DecliningPrompt : public server::UserPrompt {
     std::string asked;
 };
 
-TEST_F(SyncRoad, StartupWorkerHandsTheChangesToTheCatalogsOwner) {
+TEST_F(SyncRoad, StartupJobHandsTheChangesToTheCatalogsOwner) {
     DataServerProcess server(data / "data.db", FIXTURE_DIR "/seed.json");
     server::ClientConfig config;
     config.host = "127.0.0.1";
     config.port = server.Port();
     RecordingStartupListener listener;
     DecliningPrompt prompt;
-    server::StartupWorker worker(config, program.dir(), listener, prompt,
-                                 {std::chrono::milliseconds(0), std::chrono::milliseconds(0)});
-    worker.Start();
-    worker.Wait();
+    server::StartupJob job(config, program.dir(), prompt,
+                           {std::chrono::milliseconds(0), std::chrono::milliseconds(0)});
+    EXPECT_TRUE(job.Start(&listener).Ok());
     EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "busy+box", "changes"}));
     // The server publishes a newer version; the user said no.
     EXPECT_EQ(prompt.asked, "发现服务器有新版本，是否升级");

@@ -6,6 +6,7 @@
 #include "FakeDataServer.h"
 #include "TempDir.h"
 #include "catalog/IniFile.h"
+#include "server/ReportJob.h"
 #include "server/Reports.h"
 
 namespace {
@@ -105,7 +106,9 @@ TEST(RunReport, CarriesTheToolsIdsAndType) {
         tool.id = c.id;
         tool.gameId = c.gameId;
         tool.type = c.type;
-        EXPECT_TRUE(server::SendRunReport(fake.Config(), tool, FixedIdentity()).Ok());
+        EXPECT_TRUE(server::ReportJob::RunReport(fake.Config(), tool, FixedIdentity())
+                        ->Start(nullptr)
+                        .Ok());
         ASSERT_EQ(fake.Requests().size(), 1u);
         EXPECT_EQ(CodeOf(fake.Requests()[0]), '8');
         std::vector<std::string> fields = FieldsOf(fake.Requests()[0]);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Eventually.h"
@@ -12,7 +13,7 @@
 #include "MarkerProgram.h"
 #include "RecordingStartupListener.h"
 #include "SyncFixture.h"
-#include "server/StartupWorker.h"
+#include "server/StartupJob.h"
 #include "server/VersionCheck.h"
 
 namespace {
@@ -27,7 +28,7 @@ class SilentPrompt : public server::UserPrompt {
 
 constexpr server::StartupPauses kNoPauses{0ms, 0ms};
 
-class StartupWorkerTest : public SyncFixture {
+class StartupJobTest : public SyncFixture {
   protected:
     // A data server that answers every message the way a server with one new game does.
     static FakeDataServer::Script Answers(std::string catalogReply, std::string versionFlag = "0") {
@@ -57,60 +58,59 @@ class StartupWorkerTest : public SyncFixture {
     }
 };
 
-TEST_F(StartupWorkerTest, RunsTheSequenceAndHandsOverTheChanges) {
+TEST_F(StartupJobTest, RunsTheSequenceAndHandsOverTheChanges) {
     FakeDataServer fake(Answers(Reply({Game("5", "five", "", "50")})));
     RecordingStartupListener listener;
     SilentPrompt prompt;
-    server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
-    worker.Start();
-    worker.Wait();
-    EXPECT_TRUE(worker.Finished());
+    server::StartupJob job(fake.Config(), dir.dir(), prompt, kNoPauses);
+    EXPECT_TRUE(job.Start(&listener).Ok());
+    EXPECT_EQ(listener.Finished(), 1);
     EXPECT_EQ(Codes(fake), (std::vector<char>{'2', '1', '3', '9'}));
     EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "busy+box", "changes"}));
     server::SyncChanges changes = listener.Changes();
     EXPECT_EQ(changes.records, 1);
-    // The worker wrote nothing to the catalog; the window applies the changes.
+    // The job wrote nothing to the catalog; the window applies the changes.
     EXPECT_TRUE(GameIds().empty());
     ASSERT_TRUE(Apply(changes).ok());
     EXPECT_EQ(GameIds(), std::vector<uint32_t>{5});
 }
 
-TEST_F(StartupWorkerTest, NothingChangedGivesTheWindowBack) {
+TEST_F(StartupJobTest, NothingChangedGivesTheWindowBack) {
     FakeDataServer fake(Answers(Reply({{}})));
     RecordingStartupListener listener;
     SilentPrompt prompt;
-    server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
-    worker.Run();
+    server::StartupJob job(fake.Config(), dir.dir(), prompt, kNoPauses);
+    EXPECT_TRUE(job.Start(&listener).Ok());
     EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "unchanged"}));
 }
 
-TEST_F(StartupWorkerTest, RemovalsAloneAskForTheBusyStateOnly) {
+TEST_F(StartupJobTest, RemovalsAloneAskForTheBusyStateOnly) {
     FakeDataServer fake(Answers(Reply({Removal("8053", "10201", "", "9")})));
     RecordingStartupListener listener;
     SilentPrompt prompt;
-    server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
-    worker.Run();
+    server::StartupJob job(fake.Config(), dir.dir(), prompt, kNoPauses);
+    EXPECT_TRUE(job.Start(&listener).Ok());
     EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "busy", "changes"}));
 }
 
-TEST_F(StartupWorkerTest, UnreachableServerIsNotReached) {
+TEST_F(StartupJobTest, UnreachableServerIsNotReached) {
     const server::ClientConfig config = UnreachableConfig();
     RecordingStartupListener listener;
     SilentPrompt prompt;
-    server::StartupWorker worker(config, dir.dir(), listener, prompt, kNoPauses);
-    worker.Run();
+    server::StartupJob job(config, dir.dir(), prompt, kNoPauses);
+    EXPECT_TRUE(job.Start(&listener).Ok());
     EXPECT_EQ(listener.Events(), std::vector<std::string>{"unchanged"});
 }
 
-TEST_F(StartupWorkerTest, StartedUpdaterEndsTheSequence) {
+TEST_F(StartupJobTest, StartedUpdaterEndsTheSequence) {
     catalog::WriteProfileKey(dir / "usercfg.dat", "system", "autoupdate", "1");
     // An updater that starts: a program that marks the program directory it is given.
     std::filesystem::copy_file(markerprogram::Path(), dir.PathOf(server::kUpdaterName));
     FakeDataServer fake(Answers(Reply({{}}), "1"));
     RecordingStartupListener listener;
     SilentPrompt prompt;
-    server::StartupWorker worker(fake.Config(), dir.dir(), listener, prompt, kNoPauses);
-    worker.Run();
+    server::StartupJob job(fake.Config(), dir.dir(), prompt, kNoPauses);
+    EXPECT_TRUE(job.Start(&listener).Ok());
     EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "updater"}));
     EXPECT_EQ(Codes(fake), (std::vector<char>{'2', '1'}));
     // The updater marks the program directory it was given.
@@ -118,31 +118,32 @@ TEST_F(StartupWorkerTest, StartedUpdaterEndsTheSequence) {
         << dir.Read("started");
 }
 
-TEST_F(StartupWorkerTest, CancelEndsAWorkerWaitingOnASilentServer) {
+TEST_F(StartupJobTest, CancelEndsAJobWaitingOnASilentServer) {
     FakeDataServer silent(nullptr);
     RecordingStartupListener listener;
     SilentPrompt prompt;
-    server::StartupWorker worker(silent.Config(std::chrono::hours(1)), dir.dir(), listener, prompt,
-                                 {std::chrono::hours(1), std::chrono::hours(1)});
-    worker.Start();
+    server::StartupJob job(silent.Config(std::chrono::hours(1)), dir.dir(), prompt,
+                           {std::chrono::hours(1), std::chrono::hours(1)});
+    std::thread worker([&] { static_cast<void>(job.Start(&listener)); });
     ASSERT_TRUE(Eventually([&] { return !silent.Requests().empty(); }));
-    worker.Cancel();
-    worker.Wait();
-    EXPECT_TRUE(worker.Finished());
+    job.Cancel();
+    worker.join();
+    EXPECT_EQ(listener.Finished(), 1);
+    EXPECT_EQ(listener.Result().code, job::Code::Cancelled);
     EXPECT_TRUE(listener.Events().empty());
 }
 
-TEST_F(StartupWorkerTest, OverlappingWorkersEachFinish) {
+TEST_F(StartupJobTest, OverlappingJobsEachFinish) {
     FakeDataServer fake(Answers(Reply({Game("5", "five", "", "50")})));
     RecordingStartupListener first;
     RecordingStartupListener second;
     SilentPrompt prompt;
-    server::StartupWorker a(fake.Config(), dir.dir(), first, prompt, kNoPauses);
-    server::StartupWorker b(fake.Config(), dir.dir(), second, prompt, kNoPauses);
-    a.Start();
-    b.Start();
-    a.Wait();
-    b.Wait();
+    server::StartupJob a(fake.Config(), dir.dir(), prompt, kNoPauses);
+    server::StartupJob b(fake.Config(), dir.dir(), prompt, kNoPauses);
+    std::thread threadA([&] { static_cast<void>(a.Start(&first)); });
+    std::thread threadB([&] { static_cast<void>(b.Start(&second)); });
+    threadA.join();
+    threadB.join();
     for (auto* listener : {&first, &second}) {
         EXPECT_EQ(listener->Events(), (std::vector<std::string>{"reached", "busy+box", "changes"}));
     }

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "catalog/ToolRecord.h"
+#include "job/Job.h"
+
+namespace install {
+
+// The figures a download window shows; the job's progress value, copied at each report.
+struct DownloadCounters {
+    enum class Phase { Waiting, Downloading, Installing, Starting, Done };
+
+    std::uint32_t perMille = 0;    // received x 1000 / total, at most 1000; 0 while unknown
+    std::uint32_t totalKB = 0;     // total bytes / 1024; 0 while unknown
+    std::uint32_t receivedKB = 0;  // received bytes / 1024
+    std::uint32_t speedKBps = 0;   // received KB / whole seconds elapsed; 0 in the first second
+    int retries = 0;               // broken transfers taken up again so far
+    Phase phase = Phase::Waiting;
+};
+
+// The events of a download-and-install, in this order: ToolInstalled (only when the archive
+// was extracted completely), ProgramStart (only after ToolInstalled, when the program is to
+// be started).
+struct ToolInstalled {  // the catalogs should record the tool installed (MarkInstalled)
+    catalog::ToolRecord tool;
+};
+struct ProgramStart {  // false: the front end says "程序无法运行，请检查文件是否完整"
+    bool started = false;
+};
+
+// Downloads a tool's archive to ToolDownload/<id>.zip below the program directory, extracts
+// it into LocalGameTool/<id>, reports the tool as installed and starts its program.
+//
+// Progress is a DownloadCounters value at every received chunk and at every change of phase;
+// the last one before the end names the phase a failure happened in (Downloading or
+// Installing), or Done. The result is ok when the tool was installed, whether or not its
+// program then started; otherwise it is the download's or the install's failure, or
+// Cancelled. A cancel stops the work between received chunks or between archive entries;
+// what was written so far stays on disk.
+class DownloadInstallJob : public job::Job {
+  public:
+    // `programDir` ends with a separator.
+    DownloadInstallJob(std::string programDir, catalog::ToolRecord tool);
+
+    // Settings; change them before Start.
+    void SetStartProgram(bool start) { startProgram_ = start; }
+    void SetStallTimeout(std::chrono::seconds stall) { stall_ = stall; }
+    void SetRetries(int retries) { retries_ = retries; }
+    void SetRetryPause(std::chrono::milliseconds pause) { retryPause_ = pause; }
+
+    // "正在下载：   " followed by the tool's title.
+    const std::string& TitleLine() const { return titleLine_; }
+    const catalog::ToolRecord& Tool() const { return tool_; }
+    std::string ArchivePath() const;
+    std::string InstallDirectory() const;
+
+  private:
+    job::Result Run() override;
+    void EnterPhase(DownloadCounters::Phase phase);
+
+    const std::string programDir_;
+    const catalog::ToolRecord tool_;
+    const std::string titleLine_;
+    bool startProgram_ = true;
+    std::chrono::seconds stall_{30};
+    int retries_ = 2;
+    std::chrono::milliseconds retryPause_{1000};
+    DownloadCounters counters_;  // the job's thread only
+};
+
+}  // namespace install

@@ -1,0 +1,66 @@
+#include "server/StartupJob.h"
+
+#include "job/Log.h"
+#include "server/CatalogSync.h"
+#include "server/Reports.h"
+#include "server/VersionCheck.h"
+
+namespace server {
+
+StartupJob::StartupJob(ClientConfig config, std::string programDir, UserPrompt& prompt,
+                       StartupPauses pauses, ClientIdentity identity)
+    : client_(std::move(config), std::move(identity)),
+      programDir_(std::move(programDir)),
+      prompt_(prompt) {
+    client_.SetCancelFlag(CancelFlag());
+    AddStep([this] { return ReportStart(); });
+    AddPause(pauses.afterStartReport);
+    AddStep([this] { return CheckForUpdate(); });
+    AddPause(pauses.afterVersionCheck);
+    AddStep([this] { return SynchroniseCatalogs(); });
+}
+
+StartupJob::Next StartupJob::ReportStart() {
+    // An unanswered report is the normal case while the server is away: the window tries
+    // again with a new job, and the other steps still run.
+    const job::Result report = SendStartReport(client_, programDir_);
+    if (report.Ok()) {
+        Emit(ServerReached{});
+    } else {
+        job::Log::Write(job::Log::Level::Info, "start report: " + report.Describe());
+    }
+    return Next::Continue;
+}
+
+StartupJob::Next StartupJob::CheckForUpdate() {
+    const VersionCheckResult version =
+        CheckVersion(client_, programDir_, VersionCheckMode::Automatic, prompt_);
+    if (version.result.Is(job::Code::Network)) {
+        job::Log::Write(job::Log::Level::Info, "version check: " + version.result.Describe());
+    } else {
+        job::Log::Failure("version check", version.result);
+    }
+    if (version.action == VersionAction::UpdaterStarted) {
+        Emit(UpdaterStarted{});
+        return Next::Stop;
+    }
+    return Next::Continue;
+}
+
+StartupJob::Next StartupJob::SynchroniseCatalogs() {
+    SyncRun sync = SyncCatalogs(
+        client_, programDir_, [this](bool busyBox) { Emit(SyncBusy{busyBox}); }, CancelFlag());
+    if (sync.cancelled) {
+        // The window may have entered the busy state; give it back.
+        if (sync.changes.busy) {
+            Emit(SyncUnchanged{});
+        }
+    } else if (sync.changes.Empty()) {
+        Emit(SyncUnchanged{});
+    } else {
+        Emit(SyncReady{std::move(sync.changes)});
+    }
+    return Next::Continue;
+}
+
+}  // namespace server
