@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "app/JobRunner.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/TrayHandler.h"
@@ -112,7 +113,12 @@ int DeskApplication::Run() {
     }
 
     const std::string programDir = catalog::ProgramDirectory(arguments.dataDir);
-    MainWindow window(DeskOptions::For(programDir, arguments.serverHost, arguments.serverPort));
+    // Declared before the window, so it ends after it: its end cancels what still runs and
+    // waits for it only a bounded time.
+    JobRunner jobs;
+    DeskOptions options = DeskOptions::For(programDir, arguments.serverHost, arguments.serverPort);
+    options.jobs = &jobs;
+    MainWindow window(options);
     connect(&window, &QDialog::finished, this, &QCoreApplication::quit);
     window.Start();
     window.show();

@@ -7,6 +7,8 @@
 
 namespace app {
 
+class JobRunner;
+
 // What the main window is started with: where its files are, the web servers it opens
 // pages on and the data server its workers talk to.
 struct DeskOptions {
@@ -16,6 +18,9 @@ struct DeskOptions {
     // The start-up worker and its 20-second restarts. Off only where no data server may be
     // asked (tests of the window alone).
     bool startServerWorker = true;
+    // The runner of the window's jobs. The application owns it, so that reports outlive the
+    // window until the program ends; without one the window keeps a runner of its own.
+    JobRunner* jobs = nullptr;
 
     // The options of the program directory `programDir`: launcher.ini read there, and the
     // data server replaced by `serverHost`:`serverPort` when a host is given.

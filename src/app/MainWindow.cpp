@@ -7,6 +7,7 @@
 
 #include "app/BusyIndicator.h"
 #include "app/CatalogCommands.h"
+#include "app/JobRunner.h"
 #include "app/MainMenu.h"
 #include "app/PageBar.h"
 #include "app/RunHandler.h"
@@ -76,12 +77,16 @@ MainWindow::MainWindow(DeskOptions options, QWidget* parent)
     SizeAndCentre(kSize);
     CreateControls();
 
+    if (options_.jobs == nullptr) {
+        ownJobs_ = std::make_unique<JobRunner>();
+    }
+    jobs_ = options_.jobs != nullptr ? options_.jobs : ownJobs_.get();
     tray_ = new TrayHandler(this);
     busy_ = new BusyIndicator(this, QString::fromStdString(options_.programDir));
     menu_ = new MainMenu(this, options_.launcher, settings_);
     commands_ = new CatalogCommands(*this, catalog_);
     runner_ = new RunHandler(*this, ui::WebBoxRegister::Process());
-    server_ = std::make_unique<ServerLink>(options_.server, options_.programDir, catalog_);
+    server_ = std::make_unique<ServerLink>(options_.server, options_.programDir, catalog_, *jobs_);
     ConnectServer();
     ConnectRequests();
 
@@ -93,8 +98,9 @@ MainWindow::MainWindow(DeskOptions options, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-    // Workers report to this window; they end before anything of it goes away.
+    // Jobs report to this window: its own are cancelled before anything of it goes away.
     server_.reset();
+    ownJobs_.reset();
 }
 
 ui::PngButton* MainWindow::AddButton(int png, const QRect& rect, const QString& tip) {
@@ -173,7 +179,7 @@ void MainWindow::ConnectRequests() {
     connect(this, &MainWindow::feedbackRequested, this, [this](grid::ItemTile* tile) {
         // The form is modal: the tile may go while it is open, so it works on a copy.
         const catalog::ToolRecord tool = tile->ToolRecord();
-        ui::FeedbackForm::AskAndSend(tool, options_.server, this);
+        ui::FeedbackForm::AskAndSend(tool, options_.server, jobs_->Starter(), this);
     });
 }
 

@@ -31,6 +31,7 @@ namespace app {
 
 class BusyIndicator;
 class CatalogCommands;
+class JobRunner;
 class MainMenu;
 class PageBar;
 class RunHandler;
@@ -114,6 +115,7 @@ class MainWindow : public ui::SkinnedWindow {
     MainMenu& Menu() const { return *menu_; }
     CatalogCommands& Commands() const { return *commands_; }
     RunHandler& Runner() const { return *runner_; }
+    JobRunner& Jobs() const { return *jobs_; }
     catalog::Catalog& Catalog() { return catalog_; }
     catalog::UserSettings& Settings() { return settings_; }
     const DeskOptions& Options() const { return options_; }
@@ -169,6 +171,8 @@ class MainWindow : public ui::SkinnedWindow {
     MainMenu* menu_ = nullptr;
     CatalogCommands* commands_ = nullptr;
     RunHandler* runner_ = nullptr;
+    std::unique_ptr<JobRunner> ownJobs_;  // only when the options bring no runner
+    JobRunner* jobs_ = nullptr;
     std::unique_ptr<ServerLink> server_;
 };
 

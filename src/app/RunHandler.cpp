@@ -1,17 +1,16 @@
 #include "app/RunHandler.h"
 
-#include <QThreadPool>
-
 #include "app/CatalogCommands.h"
+#include "app/JobRunner.h"
 #include "app/MainWindow.h"
+#include "app/ToolDownload.h"
 #include "grid/ExecutablePicker.h"
 #include "grid/GridView.h"
 #include "grid/ItemTile.h"
 #include "install/ToolInstall.h"
 #include "job/Log.h"
 #include "platform/Shell.h"
-#include "server/Reports.h"
-#include "server/ServerClient.h"
+#include "server/ReportJob.h"
 #include "ui/DownloadDialog.h"
 #include "ui/WebAddress.h"
 #include "ui/WebPages.h"
@@ -45,14 +44,11 @@ void RunHandler::SetReportSender(ReportSender sender) {
         reporter_ = std::move(sender);
         return;
     }
-    // The report owns copies of the configuration and the record, so it may outlive the
-    // tile and the window; the application waits for the pool when it ends.
-    reporter_ = [config = window_.Options().server](const catalog::ToolRecord& tool) {
-        QThreadPool::globalInstance()->start([config, tool] {
-            server::ServerClient client(config);
-            job::Log::Failure("the run report of " + std::to_string(tool.id),
-                              server::SendRunReport(client, tool));
-        });
+    // The report job owns copies of the configuration and the record, so it may outlive
+    // the tile and the window; the runner logs a failure.
+    reporter_ = [this](const catalog::ToolRecord& tool) {
+        window_.Jobs().Start(server::ReportJob::RunReport(window_.Options().server, tool),
+                             "the run report of " + std::to_string(tool.id));
     };
 }
 
@@ -144,11 +140,10 @@ RunHandler::RunResult RunHandler::StartTool(const catalog::ToolRecord& tool) {
     if (tool.url.empty()) {
         return {};
     }
-    auto* dialog = new ui::DownloadDialog(window_.Catalog().ProgramDir(), &window_);
+    ui::DownloadDialog* dialog =
+        DownloadTool(window_.Jobs(), window_.Catalog().ProgramDir(), tool, &window_);
     connect(dialog, &ui::DownloadDialog::toolInstalled, &window_.Commands(),
             &CatalogCommands::ToolInstalled);
-    dialog->show();
-    dialog->StartDownload(tool);
     return {true, true};
 }
 

@@ -22,8 +22,8 @@ namespace app {
 class MainWindow;
 
 // What running a tile means, decided from its record: the run is reported to the data server
-// on a thread of its own, then the item opens in a web page box (TYPE 188 small, 190 large;
-// the default browser in a build without web boxes, see ui/WebPages.h) or the default
+// as a job on the window's runner, then the item opens in a web page box (TYPE 188 small, 190
+// large; the default browser in a build without web boxes, see ui/WebPages.h) or the default
 // browser (189, and a game's download, site and information entries), a game starts from
 // the program the user chose for it, an installed tool starts from its local directory, or
 // a tool not installed yet is downloaded and installed. With `automin` "1" the main window

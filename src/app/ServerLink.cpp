@@ -1,43 +1,50 @@
 #include "app/ServerLink.h"
 
+#include "app/JobRunner.h"
 #include "catalog/Catalog.h"
 #include "job/Log.h"
-#include "server/ServerClient.h"
+#include "server/StartupJob.h"
 #include "server/SyncApply.h"
+#include "server/VersionCheckJob.h"
 
 namespace app {
 
 ServerLink::ServerLink(server::ClientConfig config, std::string programDir,
-                       catalog::Catalog& catalog, QObject* parent)
+                       catalog::Catalog& catalog, JobRunner& jobs, QObject* parent)
     : QObject(parent),
       config_(std::move(config)),
       programDir_(std::move(programDir)),
       catalog_(catalog),
-      prompt_() {
+      jobs_(jobs) {
     timer_.setInterval(kRestartIntervalMs);
     connect(&timer_, &QTimer::timeout, this, &ServerLink::Tick);
 }
 
 ServerLink::~ServerLink() {
     timer_.stop();
-    // A worker may wait for an answer from the user; it gets "Cancel" now.
-    prompt_.Shutdown();
-    checkCancel_ = true;
-    for (auto& worker : workers_) {
-        worker->Cancel();
+    for (const QPointer<RunningJob>& worker : workers_) {
+        if (worker) {
+            worker->Cancel();
+        }
     }
-    workers_.clear();
-    if (checkThread_.joinable()) {
-        checkThread_.join();
+    if (check_) {
+        check_->Cancel();
     }
 }
 
 void ServerLink::StartWorker() {
-    PruneFinishedWorkers();
-    auto worker = std::make_unique<server::StartupWorker>(
-        config_, programDir_, static_cast<server::StartupListener&>(*this), prompt_);
-    worker->Start();
-    workers_.push_back(std::move(worker));
+    std::erase_if(workers_, [](const QPointer<RunningJob>& w) { return w.isNull(); });
+    RunningJob* worker =
+        jobs_.Start(std::make_unique<server::StartupJob>(config_, programDir_, jobs_), "start-up");
+    if (worker == nullptr) {
+        return;
+    }
+    worker->On<server::ServerReached>(this, [this](const auto&) { serverReached_ = true; });
+    worker->On<server::SyncBusy>(this, [this](const auto& e) { emit syncBusy(e.busyBox); });
+    worker->On<server::SyncReady>(this, [this](const auto& e) { ApplyChanges(e.changes); });
+    worker->On<server::SyncUnchanged>(this, [this](const auto&) { emit syncUnchanged(); });
+    worker->On<server::UpdaterStarted>(this, [this](const auto&) { emit updaterStarted(); });
+    workers_.push_back(worker);
     ++workersStarted_;
 }
 
@@ -46,40 +53,11 @@ void ServerLink::StartTimer() {
 }
 
 void ServerLink::Tick() {
-    // A worker that stalls longer than the interval is not waited for: the next one runs
+    // A job that stalls longer than the interval is not waited for: the next one runs
     // beside it with its own connections.
-    if (!serverReached_.load()) {
+    if (!serverReached_) {
         StartWorker();
     }
-}
-
-void ServerLink::PruneFinishedWorkers() {
-    std::erase_if(workers_, [](const auto& w) { return w->Finished(); });
-}
-
-void ServerLink::ServerReached() {
-    serverReached_ = true;
-}
-
-void ServerLink::SyncBusy(bool busyBox) {
-    QMetaObject::invokeMethod(
-        this, [this, busyBox] { emit syncBusy(busyBox); }, Qt::QueuedConnection);
-}
-
-void ServerLink::SyncChangesReady(server::SyncChanges changes) {
-    QMetaObject::invokeMethod(
-        this, [this, changes = std::move(changes)] { ApplyChanges(changes); },
-        Qt::QueuedConnection);
-}
-
-void ServerLink::SyncUnchanged() {
-    QMetaObject::invokeMethod(
-        this, [this] { emit syncUnchanged(); }, Qt::QueuedConnection);
-}
-
-void ServerLink::UpdaterStarted() {
-    QMetaObject::invokeMethod(
-        this, [this] { emit updaterStarted(); }, Qt::QueuedConnection);
 }
 
 void ServerLink::ApplyChanges(const server::SyncChanges& changes) {
@@ -94,29 +72,22 @@ void ServerLink::CheckForUpdates() {
     if (CheckingForUpdates()) {
         return;
     }
-    if (checkThread_.joinable()) {
-        checkThread_.join();
+    check_ = jobs_.Start(std::make_unique<server::VersionCheckJob>(config_, programDir_, jobs_),
+                         "version check");
+    if (check_.isNull()) {
+        return;
     }
-    checkCancel_ = false;
-    checkDone_ = false;
     emit updateCheckStarted();
-    checkThread_ = std::thread([this] {
-        server::ServerClient client(config_);
-        client.SetCancelFlag(&checkCancel_);
-        const server::VersionCheckResult result =
-            server::CheckVersion(client, programDir_, server::VersionCheckMode::Manual, prompt_);
-        checkDone_ = true;
-        QMetaObject::invokeMethod(
-            this, [this, result] { FinishUpdateCheck(result); }, Qt::QueuedConnection);
+    check_->On<server::UpdaterStarted>(this, [this](const auto&) { updaterFromCheck_ = true; });
+    // The wait ends first; then, if the updater runs, the program.
+    connect(check_, &RunningJob::finished, this, [this] {
+        check_ = nullptr;
+        emit updateCheckFinished();
+        if (updaterFromCheck_) {
+            updaterFromCheck_ = false;
+            emit updaterStarted();
+        }
     });
-}
-
-void ServerLink::FinishUpdateCheck(const server::VersionCheckResult& result) {
-    job::Log::Failure("the version check", result.result);
-    emit updateCheckFinished();
-    if (result.action == server::VersionAction::UpdaterStarted) {
-        emit updaterStarted();
-    }
 }
 
 }  // namespace app

@@ -1,18 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
-#include <atomic>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "app/UiPrompt.h"
+#include "server/CatalogChange.h"
 #include "server/ClientConfig.h"
-#include "server/StartupListener.h"
-#include "server/StartupWorker.h"
-#include "server/VersionCheck.h"
 
 namespace catalog {
 class Catalog;
@@ -20,36 +15,39 @@ class Catalog;
 
 namespace app {
 
-// The window's side of the data server: the start-up workers (the first at start-up, one
-// more every 20 seconds until the server has answered a start report), the changes they
-// find, applied to the catalog on the UI thread, and the version check the user asks for.
-// Workers report from their own threads; everything they say reaches this object as a
-// queued call, and only then touches the catalog or any window.
-class ServerLink : public QObject, private server::StartupListener {
+class JobRunner;
+class RunningJob;
+
+// The window's side of the data server: the start-up jobs (the first at start-up, one more
+// every 20 seconds until the server has answered a start report), the changes they find,
+// applied to the catalog on the UI thread, and the version check the user asks for. The jobs
+// run on the runner's threads; their events reach this object on the UI thread, and only
+// then touch the catalog or any window.
+class ServerLink : public QObject {
     Q_OBJECT
   public:
     static constexpr int kRestartIntervalMs = 20000;
 
     ServerLink(server::ClientConfig config, std::string programDir, catalog::Catalog& catalog,
-               QObject* parent = nullptr);
-    // Cancels every worker and the version check, and waits for their threads.
+               JobRunner& jobs, QObject* parent = nullptr);
+    // Cancels its start-up jobs and the version check; the runner ends their threads.
     ~ServerLink() override;
 
-    // Starts one more start-up worker.
+    // Starts one more start-up job.
     void StartWorker();
     // Starts the 20-second timer.
     void StartTimer();
-    // What the timer does: a new worker while the server has not answered.
+    // What the timer does: a new job while the server has not answered.
     void Tick();
-    bool HasReachedServer() const { return serverReached_.load(); }
-    // How many workers were started so far.
+    bool HasReachedServer() const { return serverReached_; }
+    // How many start-up jobs were started so far.
     int WorkersStarted() const { return workersStarted_; }
     QTimer& Timer() { return timer_; }
 
-    // The version check asked for by the user ("检查更新"), on a thread of its own; one at
-    // a time. updateCheckFinished comes when it is over.
+    // The version check asked for by the user ("检查更新"), as a job; one at a time.
+    // updateCheckFinished comes when it is over.
     void CheckForUpdates();
-    bool CheckingForUpdates() const { return checkThread_.joinable() && !checkDone_.load(); }
+    bool CheckingForUpdates() const { return !check_.isNull(); }
 
   signals:
     // The catalogs are about to change; with `busyBox` the busy box is wanted.
@@ -64,28 +62,18 @@ class ServerLink : public QObject, private server::StartupListener {
     void updateCheckFinished();
 
   private:
-    // server::StartupListener, called on worker threads.
-    void ServerReached() override;
-    void SyncBusy(bool busyBox) override;
-    void SyncChangesReady(server::SyncChanges changes) override;
-    void SyncUnchanged() override;
-    void UpdaterStarted() override;
-
     void ApplyChanges(const server::SyncChanges& changes);
-    void FinishUpdateCheck(const server::VersionCheckResult& result);
-    void PruneFinishedWorkers();
 
     server::ClientConfig config_;
     std::string programDir_;
     catalog::Catalog& catalog_;
-    UiPrompt prompt_;
+    JobRunner& jobs_;
     QTimer timer_;
-    std::atomic<bool> serverReached_{false};
-    std::vector<std::unique_ptr<server::StartupWorker>> workers_;
+    bool serverReached_ = false;
+    std::vector<QPointer<RunningJob>> workers_;
     int workersStarted_ = 0;
-    std::thread checkThread_;
-    std::atomic<bool> checkCancel_{false};
-    std::atomic<bool> checkDone_{false};
+    QPointer<RunningJob> check_;
+    bool updaterFromCheck_ = false;
 };
 
 }  // namespace app

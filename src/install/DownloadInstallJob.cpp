@@ -85,8 +85,7 @@ job::Result DownloadInstallJob::Run() {
     Emit(ToolInstalled{tool_});
     if (startProgram_) {
         EnterPhase(Phase::Starting);
-        Emit(ProgramStart{
-            RunInstalledTool(ToolProgramPath(programDir_, tool_.id, tool_.exeName))});
+        Emit(ProgramStart{RunInstalledTool(ToolProgramPath(programDir_, tool_.id, tool_.exeName))});
     }
     EnterPhase(Phase::Done);
     return job::Result::Done();

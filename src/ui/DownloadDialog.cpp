@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "job/Log.h"
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
@@ -43,9 +42,8 @@ QLinearGradient Vertical(int y0, int y1, QColor from, QColor to) {
 
 }  // namespace
 
-DownloadDialog::DownloadDialog(std::string programDir, QWidget* parent)
+DownloadDialog::DownloadDialog(QWidget* parent)
     : SkinnedWindow(LoadPngResource(Png::DownloadBackground), Draggable, parent),
-      programDir_(std::move(programDir)),
       // The title line reaches over the caption band up to the cancel button, so that long
       // titles are not cut short.
       title_(MakeLine(this, QRect(28, 8, 300, 20), Qt::white, false)),
@@ -69,25 +67,12 @@ DownloadDialog::DownloadDialog(std::string programDir, QWidget* parent)
     connect(cancel_, &PngButton::clicked, this, &DownloadDialog::CancelDownload);
 }
 
-DownloadDialog::~DownloadDialog() {
-    // Stops and joins the worker while this object can still take its (now pointless)
-    // queued calls; they are dropped with the object.
-    task_.reset();
-}
-
-void DownloadDialog::StartDownload(const catalog::ToolRecord& tool) {
-    if (task_) {
-        return;
-    }
-    Listener* listener = this;
-    task_ = std::make_unique<install::DownloadInstallTask>(programDir_, tool, listener);
-    const QString titleLine = QString::fromStdString(task_->TitleLine());
+void DownloadDialog::Begin(const QString& titleLine) {
+    begun_ = true;
+    refreshing_ = true;
     title_->setText(titleLine);
     title_->show();
     setWindowTitle(titleLine);
-    task_->Start();
-    Refresh();
-    timer_.start(kRefreshMs, this);
 }
 
 QString DownloadDialog::SpeedLine(std::uint32_t speedKBps, std::uint32_t perMille) {
@@ -116,60 +101,32 @@ QImage DownloadDialog::ProgressBar(std::uint32_t perMille) {
 }
 
 void DownloadDialog::CancelDownload() {
-    if (task_) {
-        task_->Cancel();
-    }
+    emit cancelRequested();
     Leave();
 }
 
-void DownloadDialog::Refresh() {
-    if (!task_) {
+void DownloadDialog::ShowCounters(const install::DownloadCounters& counters) {
+    if (!refreshing_) {
         return;
     }
-    shown_ = task_->Counters();
+    shown_ = counters;
     speed_->setText(SpeedLine(shown_.speedKBps, shown_.perMille));
     size_->setText(SizeLine(shown_.totalKB, shown_.receivedKB));
     update(kBarRect);
     // The whole file is here: the figures stay as they are until the window goes away.
     if (shown_.totalKB == shown_.receivedKB && shown_.totalKB != 0) {
-        timer_.stop();
+        refreshing_ = false;
     }
 }
 
-void DownloadDialog::OnInstalled(const catalog::ToolRecord& tool) {
-    QMetaObject::invokeMethod(
-        this, [this, tool] { emit toolInstalled(tool); }, Qt::QueuedConnection);
+void DownloadDialog::AnnounceInstalled(const catalog::ToolRecord& tool) {
+    emit toolInstalled(tool);
 }
 
-void DownloadDialog::OnStartResult(bool started) {
-    if (!started) {
-        QMetaObject::invokeMethod(this, &DownloadDialog::ShowCannotRun, Qt::QueuedConnection);
-    }
-}
-
-void DownloadDialog::OnFinished(const job::Result& result) {
-    QMetaObject::invokeMethod(
-        this, [this, result] { Finished(result); }, Qt::QueuedConnection);
-}
-
-void DownloadDialog::Finished(const job::Result& result) {
-    finished_ = true;
-    if (leaving_ || result.Ok() || result.Is(job::Code::Cancelled)) {
-        Leave();
+void DownloadDialog::ShowProgramStart(bool started) {
+    if (started) {
         return;
     }
-    // A failed download or install stays on screen with its last figures until the user
-    // cancels, and says what went wrong.
-    Refresh();
-    timer_.stop();
-    job::Log::Failure("installing " + task_->Tool().title, result);
-    const bool download = shown_.phase != install::DownloadCounters::Phase::Installing;
-    status_->setText(download ? QStringLiteral("下载失败，请取消后重试")
-                              : QStringLiteral("安装失败，请取消后重试"));
-    status_->setToolTip(QString::fromStdString(result.reason));
-}
-
-void DownloadDialog::ShowCannotRun() {
     // The box stands on its own: this window closes right after it appears.
     auto* box = new QMessageBox(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
                                 QStringLiteral("程序无法运行，请检查文件是否完整"), QMessageBox::Ok,
@@ -178,12 +135,27 @@ void DownloadDialog::ShowCannotRun() {
     box->show();
 }
 
+void DownloadDialog::Finish(const job::Result& result) {
+    finished_ = true;
+    refreshing_ = false;
+    if (leaving_ || result.Ok() || result.Is(job::Code::Cancelled)) {
+        Leave();
+        return;
+    }
+    // A failed download or install stays on screen with its last figures until the user
+    // cancels, and says what went wrong; the job's last figures name the step that failed.
+    const bool download = shown_.phase != install::DownloadCounters::Phase::Installing;
+    status_->setText(download ? QStringLiteral("下载失败，请取消后重试")
+                              : QStringLiteral("安装失败，请取消后重试"));
+    status_->setToolTip(QString::fromStdString(result.reason));
+}
+
 void DownloadDialog::Leave() {
     leaving_ = true;
-    timer_.stop();
+    refreshing_ = false;
     hide();
-    // While the worker still runs the window waits, hidden, for its last call.
-    if (!task_ || finished_) {
+    // While the job still runs the window waits, hidden, for its end.
+    if (!begun_ || finished_) {
         deleteLater();
     }
 }
@@ -192,14 +164,6 @@ void DownloadDialog::paintEvent(QPaintEvent* event) {
     SkinnedWindow::paintEvent(event);
     QPainter painter(this);
     painter.drawImage(kBarRect.topLeft(), ProgressBar(shown_.perMille));
-}
-
-void DownloadDialog::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == timer_.timerId()) {
-        Refresh();
-        return;
-    }
-    SkinnedWindow::timerEvent(event);
 }
 
 void DownloadDialog::keyPressEvent(QKeyEvent* event) {

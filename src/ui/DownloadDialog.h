@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QBasicTimer>
 #include <QImage>
 #include <QString>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "catalog/ToolRecord.h"
-#include "install/DownloadInstallTask.h"
+#include "install/DownloadInstallJob.h"
+#include "job/Result.h"
 #include "ui/SkinnedWindow.h"
 
 class QLabel;
@@ -17,30 +16,34 @@ namespace ui {
 
 class PngButton;
 
-// The download window of one tool: it runs the tool's download-and-install task, shows the
-// tool's title, the speed, the share done, the sizes and a progress bar refreshed from the
-// task's counters every kRefreshMs, and offers "取消下载". It closes itself and goes away
-// when the tool was installed (after trying to start it) or when the user cancels; a failed
-// download or install keeps it open with the failure shown until the user cancels. Enter
-// and Escape do nothing. Several can be open at once, one per download.
+// The download window of one tool: it follows the tool's download-and-install job, shows
+// the tool's title, the speed, the share done, the sizes and a progress bar as the job's
+// figures arrive, and offers "取消下载". It closes itself and goes away when the tool was
+// installed (after trying to start it) or when the user cancels; a failed download or install
+// keeps it open with the failure shown until the user cancels. Enter and Escape do nothing.
+// Several can be open at once, one per download.
 //
-// The task's events reach the window only as queued calls with copied values; the window
-// never waits for the task on the UI thread except when it is destroyed with its parent.
-class DownloadDialog : public SkinnedWindow, private install::DownloadInstallTask::Listener {
+// It knows nothing of threads: whoever runs the job (app::DownloadTool) feeds it the job's
+// progress, events and end on the UI thread, and stops the job on cancelRequested.
+class DownloadDialog : public SkinnedWindow {
     Q_OBJECT
   public:
-    static constexpr int kRefreshMs = 300;
     // The progress bar, in window coordinates.
     static constexpr QRect kBarRect{25, 70, 308, 23};
 
-    // `programDir` (with a trailing separator) is where the archive and the tool go. The
-    // window is centred over `parent` (the main window), or on the screen without one.
-    explicit DownloadDialog(std::string programDir, QWidget* parent = nullptr);
-    ~DownloadDialog() override;
+    // The window is centred over `parent` (the main window), or on the screen without one.
+    explicit DownloadDialog(QWidget* parent = nullptr);
 
-    // Starts downloading and installing `tool` (its id, TITLE, URL and EXENAME) on a worker
-    // thread. Call it once, after show().
-    void StartDownload(const catalog::ToolRecord& tool);
+    // The job has started: shows its title line ("正在下载：   " and the tool's title).
+    void Begin(const QString& titleLine);
+    // The job's latest figures.
+    void ShowCounters(const install::DownloadCounters& counters);
+    // The tool was installed: the catalogs should record it (toolInstalled).
+    void AnnounceInstalled(const catalog::ToolRecord& tool);
+    // The program start was attempted; a failure is told in a box of its own.
+    void ShowProgramStart(bool started);
+    // The job has ended.
+    void Finish(const job::Result& result);
 
     // "速度： %4d KB/S  已完成 %2d ％" with the speed and per-mille / 10.
     static QString SpeedLine(std::uint32_t speedKBps, std::uint32_t perMille);
@@ -58,40 +61,32 @@ class DownloadDialog : public SkinnedWindow, private install::DownloadInstallTas
     PngButton* CancelButton() const { return cancel_; }
     // The counters last shown.
     const install::DownloadCounters& Shown() const { return shown_; }
-    // True while the counters are refreshed every kRefreshMs.
-    bool IsRefreshing() const { return timer_.isActive(); }
+    // True while the figures follow the job: from Begin until the whole file is there or
+    // the job has ended.
+    bool IsRefreshing() const { return refreshing_; }
 
   public slots:
-    // What "取消下载" does: stops the task (cooperatively; what was downloaded stays) and
-    // closes the window, which goes away as soon as the task has stopped.
+    // What "取消下载" does: asks for the job to stop (cooperatively; what was downloaded
+    // stays) and closes the window, which goes away as soon as the job has ended.
     void CancelDownload();
 
   signals:
     // The tool's archive was extracted completely: the catalogs should record it installed.
     void toolInstalled(const catalog::ToolRecord& tool);
+    // The user cancelled: stop the job.
+    void cancelRequested();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    // Worker thread.
-    void OnInstalled(const catalog::ToolRecord& tool) override;
-    void OnStartResult(bool started) override;
-    void OnFinished(const job::Result& result) override;
-
-    // UI thread.
-    void Refresh();
-    void Finished(const job::Result& result);
-    void ShowCannotRun();
     void Leave();
 
-    std::string programDir_;
-    std::unique_ptr<install::DownloadInstallTask> task_;
     install::DownloadCounters shown_;
-    QBasicTimer timer_;
+    bool begun_ = false;
+    bool refreshing_ = false;
     bool finished_ = false;
     bool leaving_ = false;
     QLabel* title_;

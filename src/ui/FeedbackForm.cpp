@@ -5,12 +5,9 @@
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QThreadPool>
 #include <QVBoxLayout>
 
-#include "job/Log.h"
-#include "server/Reports.h"
-#include "server/ServerClient.h"
+#include "server/ReportJob.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
 
@@ -77,24 +74,16 @@ void FeedbackForm::Submit() {
 }
 
 QString FeedbackForm::AskAndSend(const catalog::ToolRecord& tool,
-                                 const server::ClientConfig& config, QWidget* parent) {
+                                 const server::ClientConfig& config, const JobStarter& start,
+                                 QWidget* parent) {
     FeedbackForm form(parent);
     form.exec();
     const QString reason = form.Reason();
-    SendInBackground(config, tool.gameId, tool.id, reason);
-    return reason;
-}
-
-void FeedbackForm::SendInBackground(const server::ClientConfig& config, std::uint32_t gameId,
-                                    std::uint32_t itemId, const QString& reason) {
-    if (reason.isEmpty()) {
-        return;
+    if (!reason.isEmpty()) {
+        start(server::ReportJob::Feedback(config, tool.gameId, tool.id, reason.toStdString()),
+              "the feedback report");
     }
-    QThreadPool::globalInstance()->start([config, gameId, itemId, text = reason.toStdString()] {
-        server::ServerClient client(config);
-        job::Log::Failure("the feedback report",
-                          server::SendFeedback(client, gameId, itemId, text));
-    });
+    return reason;
 }
 
 }  // namespace ui

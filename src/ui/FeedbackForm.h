@@ -3,8 +3,12 @@
 #include <QDialog>
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "catalog/ToolRecord.h"
+#include "job/Job.h"
 #include "server/ClientConfig.h"
 
 class QCheckBox;
@@ -27,16 +31,15 @@ class FeedbackForm : public QDialog {
     // The reason composed by the last submit of this form; empty before.
     QString Reason() const { return reason_; }
 
-    // Shows the form modally for `tool`; when the user submitted a reason, the feedback report
-    // (the tool's GAMEID, 0 for a general tool, its id and the reason) goes to the data
-    // server on a worker thread, so the UI never waits for the network. Returns the reason;
-    // empty means nothing is sent.
-    static QString AskAndSend(const catalog::ToolRecord& tool, const server::ClientConfig& config,
-                              QWidget* parent = nullptr);
+    // Whoever runs jobs off the UI thread (app::JobRunner::Starter); the name is for the log.
+    using JobStarter = std::function<void(std::unique_ptr<job::Job> job, std::string name)>;
 
-    // Sends one feedback report on a pooled worker thread. An empty reason sends nothing.
-    static void SendInBackground(const server::ClientConfig& config, std::uint32_t gameId,
-                                 std::uint32_t itemId, const QString& reason);
+    // Shows the form modally for `tool`; when the user submitted a reason, the feedback report
+    // (the tool's GAMEID, 0 for a general tool, its id and the reason) is handed to `start`
+    // as a job, so the UI never waits for the network. Returns the reason; empty means
+    // nothing is sent.
+    static QString AskAndSend(const catalog::ToolRecord& tool, const server::ClientConfig& config,
+                              const JobStarter& start, QWidget* parent = nullptr);
 
     QCheckBox* CannotRunBox() const { return cannotRun_; }
     QCheckBox* NeedsUpdateBox() const { return needsUpdate_; }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ProgramFixture.h"
+#include "app/JobRunner.h"
 #include "app/MainWindow.h"
 #include "app/RunHandler.h"
 #include "catalog/IniFile.h"
@@ -36,6 +37,8 @@ class RunFixture : public testing::Test {
     app::MainWindow& Open() {
         app::DeskOptions options = app::DeskOptions::For(dir_.dir());
         options.startServerWorker = false;
+        // As in the program, the jobs belong to the application and outlive the window.
+        options.jobs = &jobs_;
         window_ = std::make_unique<app::MainWindow>(options);
         window_->Start();
         window_->show();
@@ -104,6 +107,7 @@ class RunFixture : public testing::Test {
 
     TempDir config_;
     ProgramFixture dir_;
+    app::JobRunner jobs_;
     std::unique_ptr<app::MainWindow> window_;
     std::vector<std::string> events_;
     bool programsStart_ = true;

@@ -10,6 +10,8 @@
 #include "LoopbackWebServer.h"
 #include "TempDir.h"
 #include "ZipBuilder.h"
+#include "app/JobRunner.h"
+#include "app/ToolDownload.h"
 #include "ui/DownloadDialog.h"
 #include "ui/PngButton.h"
 
@@ -88,12 +90,9 @@ class DownloadDialogTest : public testing::Test {
         return tool;
     }
 
-    // Opens a download window over the main window and starts it.
+    // Opens a download window over the main window and starts its job.
     QPointer<DownloadDialog> Start(const catalog::ToolRecord& tool) {
-        auto* dialog = new DownloadDialog(dir_.dir(), &mainWindow_);
-        dialog->show();
-        dialog->StartDownload(tool);
-        return dialog;
+        return app::DownloadTool(jobs_, dir_.dir(), tool, &mainWindow_);
     }
 
     std::filesystem::path InstallDir(std::uint32_t id) const {
@@ -105,6 +104,7 @@ class DownloadDialogTest : public testing::Test {
 
     TempDir dir_;
     LoopbackWebServer server_;
+    app::JobRunner jobs_;
     QWidget mainWindow_;
 };
 
@@ -230,12 +230,13 @@ TEST_F(DownloadDialogTest, FailureStaysOnScreenUntilCancelled) {
 TEST_F(DownloadDialogTest, ClosingTheMainWindowStopsARunningDownload) {
     server_.Put("/big.zip", Noise(512 * 1024), LoopbackWebServer::Mode::Slow);
     auto* mainWindow = new QWidget;
-    auto* dialog = new DownloadDialog(dir_.dir(), mainWindow);
-    dialog->show();
-    dialog->StartDownload(Tool(520, "/big.zip", "run.sh"));
+    DownloadDialog* dialog =
+        app::DownloadTool(jobs_, dir_.dir(), Tool(520, "/big.zip", "run.sh"), mainWindow);
     ASSERT_TRUE(WaitFor([&] { return dialog->Shown().receivedKB > 0; }));
-    // The window goes with its parent and takes its worker down with it.
+    // The window goes with its parent and cancels its job.
     delete mainWindow;
+    jobs_.Shutdown();
+    EXPECT_EQ(jobs_.Running(), 0);
     server_.Release();
     EXPECT_FALSE(std::filesystem::exists(InstallDir(520)));
 }

@@ -4,9 +4,9 @@
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThreadPool>
 
 #include "DialogTestSupport.h"
+#include "app/JobRunner.h"
 #include "server/Frame.h"
 #include "ui/FeedbackForm.h"
 
@@ -154,7 +154,8 @@ TEST(FeedbackFormTest, SubmittedReasonReachesTheServerOffTheUiThread) {
     tool.gameId = 12345;
 
     FillInWhenShown({true, true, true}, true, true);
-    const QString reason = FeedbackForm::AskAndSend(tool, listener.Config());
+    app::JobRunner jobs;
+    const QString reason = FeedbackForm::AskAndSend(tool, listener.Config(), jobs.Starter());
     EXPECT_EQ(reason, QStringLiteral("无法运行，需要更新，杀软报毒"));
 
     // The frame arrives while the sender still waits for the answer, which the UI thread has
@@ -174,20 +175,21 @@ TEST(FeedbackFormTest, SubmittedReasonReachesTheServerOffTheUiThread) {
 
 TEST(FeedbackFormTest, NothingIsSentWithoutAReason) {
     FeedbackListener listener;
+    app::JobRunner jobs;
     catalog::ToolRecord tool;
     tool.id = 77;
     for (bool submit : {true, false}) {
         FillInWhenShown({!submit, !submit, false}, submit);
-        EXPECT_TRUE(FeedbackForm::AskAndSend(tool, listener.Config()).isEmpty());
+        EXPECT_TRUE(FeedbackForm::AskAndSend(tool, listener.Config(), jobs.Starter()).isEmpty());
     }
-    // Reports are sent on the global thread pool. Once it has nothing left to do, a report
-    // those two had sent would have connected already (and given up waiting for an answer).
-    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(120000));
+    // Reports are jobs on the runner. Once it has nothing left running, a report those two
+    // had sent would have connected already (and given up waiting for an answer).
+    ASSERT_TRUE(WaitFor([&] { return jobs.Running() == 0; }, 120000));
     // A last report with a reason shows that the server was there. Its connection came last,
     // so once it is in, any earlier one would be in too: there must be none.
     MessageBoxAnswerer boxes(QMessageBox::Ok);
     FillInWhenShown({false, false, true}, true);
-    FeedbackForm::AskAndSend(tool, listener.Config());
+    FeedbackForm::AskAndSend(tool, listener.Config(), jobs.Starter());
     ASSERT_TRUE(WaitFor([&] {
         for (const std::string& frame : listener.Frames()) {
             if (frame.find("杀软报毒") != std::string::npos) {

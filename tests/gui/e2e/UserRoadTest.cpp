@@ -11,7 +11,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
-#include <QThreadPool>
 #include <QWebEngineView>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +21,7 @@
 #include "Programs.h"
 #include "StoredReports.h"
 #include "app/BusyIndicator.h"
+#include "app/JobRunner.h"
 #include "app/MainWindow.h"
 #include "catalog/IniFile.h"
 #include "grid/GridView.h"
@@ -61,7 +61,6 @@ class UserRoadTest : public testing::Test {
     }
     void TearDown() override {
         window_.reset();
-        QThreadPool::globalInstance()->waitForDone();
         qunsetenv("RAVIK_DEMO_TOOL_MARKER");
     }
 
@@ -255,7 +254,7 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
               prog_ / "ToolIcon/defaultD.png");
 
     // ---- The server holds the start report and the two run reports.
-    QThreadPool::globalInstance()->waitForDone();
+    ASSERT_TRUE(WaitFor([&] { return window.Jobs().Running() == 0; }, kStepLimitMs));
     const std::string db = serverData_ / "server.db";
     std::vector<std::vector<std::string>> rows;
     EXPECT_TRUE(WaitFor(

@@ -1,0 +1,35 @@
+#include "app/RunningJob.h"
+
+#include "job/Log.h"
+
+namespace app {
+
+RunningJob::RunningJob(std::string name, std::shared_ptr<job::Job> job, QObject* parent)
+    : QObject(parent), name_(std::move(name)), job_(std::move(job)) {}
+
+void RunningJob::Cancel() {
+    job_->Cancel();
+}
+
+void RunningJob::Deliver(const std::any& value, bool isProgress) {
+    if (finished_) {
+        return;
+    }
+    if (isProgress) {
+        emit progress(value);
+    } else {
+        emit event(value);
+    }
+}
+
+void RunningJob::Finish(const job::Result& result) {
+    if (finished_) {
+        return;
+    }
+    finished_ = true;
+    job::Log::Failure(name_, result);
+    emit finished(result);
+    deleteLater();
+}
+
+}  // namespace app
