@@ -5,6 +5,8 @@
 #include <QFileSystemModel>
 #include <QSortFilterProxyModel>
 
+#include "platform/Paths.h"
+
 namespace grid {
 namespace {
 
@@ -13,8 +15,7 @@ std::function<QString()>& Override() {
     return picker;
 }
 
-#ifndef _WIN32
-// Programs on this platform carry no extension: keep folders and executable files.
+// Where programs carry no extension, the dialog keeps folders and executable files.
 class ExecutableFilter : public QSortFilterProxyModel {
   public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
@@ -29,19 +30,19 @@ class ExecutableFilter : public QSortFilterProxyModel {
         return info.isDir() || info.isExecutable();
     }
 };
-#endif
 
 QString RunDialog() {
     QFileDialog dialog(nullptr);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-#ifdef _WIN32
-    dialog.setNameFilter(QStringLiteral("可执行文件(*.exe)"));
-#else
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilter(QStringLiteral("可执行文件(*)"));
-    dialog.setProxyModel(new ExecutableFilter(&dialog));
-#endif
+    const QString suffix = QString::fromUtf8(platform::kExecutableSuffix);
+    if (!suffix.isEmpty()) {
+        dialog.setNameFilter(QStringLiteral("可执行文件(*%1)").arg(suffix));
+    } else {
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setNameFilter(QStringLiteral("可执行文件(*)"));
+        dialog.setProxyModel(new ExecutableFilter(&dialog));
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return {};
     }
@@ -63,12 +64,7 @@ void SetExecutablePicker(std::function<QString()> picker) {
 }
 
 std::string ProgramFolder(const std::string& programPath) {
-#ifdef _WIN32
-    const auto cut = programPath.find_last_of("\\/");
-#else
-    const auto cut = programPath.find_last_of('/');
-#endif
-    return cut == std::string::npos ? std::string() : programPath.substr(0, cut + 1);
+    return platform::FolderOf(programPath);
 }
 
 }  // namespace grid

@@ -21,4 +21,10 @@ std::string ExecutableDirectory() {
     return cut == std::string::npos ? std::string() : exe.substr(0, cut + 1);
 }
 
+std::string FolderOf(const std::string& path) {
+    // Windows takes either slash; elsewhere a backslash is part of a name.
+    const auto cut = kSeparator == '\\' ? path.find_last_of("\\/") : path.find_last_of('/');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
 }  // namespace platform

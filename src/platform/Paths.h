@@ -20,6 +20,10 @@ inline constexpr char kExecutableSuffix[] = ".exe";
 inline constexpr char kExecutableSuffix[] = "";
 #endif
 
+// The folder part of a path: everything up to and including its last separator (either
+// slash on Windows); empty for a bare file name.
+std::string FolderOf(const std::string& path);
+
 // Full path of the running executable; empty when it cannot be found.
 std::string ExecutablePath();
 

@@ -23,4 +23,24 @@ TEST(Paths, EnvironmentVariablesKeepEveryCharacter) {
     EXPECT_EQ(platform::EnvironmentVariable("RAVIK_TEST_NEVER_SET"), "");
 }
 
+// A program starts from its own folder: the path up to its last separator, which on Windows
+// may be either slash and elsewhere only '/'.
+TEST(Paths, FolderOfAProgramEndsAtItsLastSeparator) {
+    const bool windows = platform::kSeparator == '\\';
+    const struct {
+        const char* path;
+        const char* folder;
+    } cases[] = {
+        {"/games/a/game.sh", "/games/a/"},
+        {"game.sh", ""},
+        {"", ""},
+        {"/", "/"},
+        {"C:\\Games\\a\\game.exe", windows ? "C:\\Games\\a\\" : ""},
+        {"C:\\Games/a\\game.exe", windows ? "C:\\Games/a\\" : "C:\\Games/"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::FolderOf(c.path), c.folder) << c.path;
+    }
+}
+
 }  // namespace
