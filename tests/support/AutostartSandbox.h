@@ -7,7 +7,7 @@
 
 #include <random>
 #else
-#include "ScopedEnvironment.h"
+#include "ScopedEnv.h"
 #include "TempDir.h"
 #endif
 
@@ -41,13 +41,13 @@ class AutostartSandbox {
 #else
 class AutostartSandbox {
   public:
-    AutostartSandbox() : config_("XDG_CONFIG_HOME", dir_.path().string()) {}
+    AutostartSandbox() : config_("XDG_CONFIG_HOME", dir_.path().string().c_str()) {}
 
     bool Ready() const { return true; }
     const TempDir& ConfigDirectory() const { return dir_; }
 
   private:
     TempDir dir_;
-    ScopedEnvironment config_;
+    ScopedEnv config_;
 };
 #endif
