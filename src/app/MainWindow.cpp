@@ -478,7 +478,12 @@ void MainWindow::EndProgram() {
 }
 
 void MainWindow::reject() {
-    EndProgram();
+    // Escape backs out of a game's entries first, then does what the close button does.
+    if (selectedTab_ == OnlineTabButton && online_ != nullptr && !online_->AtGameLevel()) {
+        ManageOrBack();
+        return;
+    }
+    CloseByExitSetting();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

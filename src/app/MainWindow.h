@@ -134,7 +134,7 @@ class MainWindow : public ui::SkinnedWindow {
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    // Escape (and any other cancel) ends the program.
+    // Escape (and any other cancel): out of a game's entries, else as the close button.
     void reject() override;
 
   private:

@@ -426,7 +426,7 @@ TEST_F(MainWindowTest, TheTrayBringsTheWindowBackAndNamesItsToggle) {
     EXPECT_FALSE(tray.IconShown());
 }
 
-TEST_F(MainWindowTest, EnterDoesNothingEscapeAndAltF4End) {
+TEST_F(MainWindowTest, EnterDoesNothingAndAltF4Ends) {
     dir_.Write("usercfg.dat", "[system]\nexit=1\n");
     MainWindow& window = Open();
     QSignalSpy finished(&window, &QDialog::finished);
@@ -434,14 +434,48 @@ TEST_F(MainWindowTest, EnterDoesNothingEscapeAndAltF4End) {
     QTest::keyClick(&window, Qt::Key_Enter);
     EXPECT_EQ(finished.count(), 0);
     EXPECT_TRUE(window.isVisible());
-    QTest::keyClick(&window, Qt::Key_Escape);
-    EXPECT_EQ(finished.count(), 1);
-    EXPECT_FALSE(window.isVisible());
 
-    window.show();
     window.close();
-    EXPECT_EQ(finished.count(), 2);
+    EXPECT_EQ(finished.count(), 1);
     EXPECT_FALSE(window.Tray().IconShown());
+}
+
+// Escape follows the close rule of the window: out of a game's entries first, then the
+// `exit` setting (to the tray, or minimised where there is no tray, or the end).
+TEST_F(MainWindowTest, EscapeBacksOutOfAGameThenFollowsTheExitSetting) {
+    const struct {
+        const char* exit;
+        bool inGame;
+        int endedAfterFirst;
+        int endedAfterSecond;
+    } cases[] = {
+        {"0", false, 1, 1},
+        {"1", false, 0, 0},
+        {"0", true, 0, 1},
+        {"1", true, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("exit=") + c.exit + (c.inGame ? ", in a game" : ""));
+        dir_.WriteGames({1001});
+        dir_.Write("usercfg.dat", std::string("[system]\nexit=") + c.exit + "\n");
+        MainWindow& window = Open();
+        window.ShowOnlineTab();
+        if (c.inGame) {
+            window.View(ViewKind::OnlineGames)->EnterGame(1001);
+        }
+        QSignalSpy finished(&window, &QDialog::finished);
+        QTest::keyClick(&window, Qt::Key_Escape);
+        EXPECT_EQ(finished.count(), c.endedAfterFirst);
+        EXPECT_TRUE(window.View(ViewKind::OnlineGames)->AtGameLevel());
+        if (finished.count() == 0) {
+            QTest::keyClick(&window, Qt::Key_Escape);
+            EXPECT_EQ(finished.count(), c.endedAfterSecond);
+        }
+        if (c.exit == std::string("1")) {
+            // Offscreen there is no tray: the window waits on the taskbar.
+            EXPECT_TRUE(window.isMinimized() || window.Tray().IconShown());
+        }
+    }
 }
 
 TEST_F(MainWindowTest, TheSettingsMenuOffersItsFiveEntriesBelowItsButton) {
