@@ -10,8 +10,7 @@ ReportJob::ReportJob(const ClientConfig& config, ClientIdentity identity, Send s
 }
 
 std::unique_ptr<ReportJob> ReportJob::RunReport(const ClientConfig& config,
-                                                catalog::ToolRecord tool,
-                                                ClientIdentity identity) {
+                                                catalog::ToolRecord tool, ClientIdentity identity) {
     return std::unique_ptr<ReportJob>(new ReportJob(
         config, std::move(identity),
         [tool = std::move(tool)](ServerClient& client) { return SendRunReport(client, tool); }));
