@@ -39,35 +39,11 @@ class JobRunner::Bridge : public job::Listener, public std::enable_shared_from_t
     }
 
     void OnEvent(const std::any& event) override {
-        std::lock_guard lock(mutex_);
-        if (target_ == nullptr) {
-            return;
-        }
-        QMetaObject::invokeMethod(
-            target_,
-            [self = shared_from_this(), progress = TakePending(), event] {
-                if (self->target_ != nullptr) {
-                    self->DeliverPending(progress);
-                    self->target_->Deliver(event, false);
-                }
-            },
-            Qt::QueuedConnection);
+        HopAfterPending([event](RunningJob* target) { target->Deliver(event, false); });
     }
 
     void OnFinished(const job::Result& result) override {
-        std::lock_guard lock(mutex_);
-        if (target_ == nullptr) {
-            return;
-        }
-        QMetaObject::invokeMethod(
-            target_,
-            [self = shared_from_this(), progress = TakePending(), result] {
-                if (self->target_ != nullptr) {
-                    self->DeliverPending(progress);
-                    self->target_->Finish(result);
-                }
-            },
-            Qt::QueuedConnection);
+        HopAfterPending([result](RunningJob* target) { target->Finish(result); });
     }
 
     // UI thread: the RunningJob is about to go while the job may still run.
@@ -77,6 +53,25 @@ class JobRunner::Bridge : public job::Listener, public std::enable_shared_from_t
     }
 
   private:
+    // Job's thread: one queued call that first hands over the progress still waiting, so
+    // the newest figure always comes before the event or the end that follows it.
+    template <typename Deliver>
+    void HopAfterPending(Deliver deliver) {
+        std::lock_guard lock(mutex_);
+        if (target_ == nullptr) {
+            return;
+        }
+        QMetaObject::invokeMethod(
+            target_,
+            [self = shared_from_this(), progress = TakePending(), deliver] {
+                if (self->target_ != nullptr) {
+                    self->DeliverPending(progress);
+                    deliver(self->target_);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+
     std::optional<std::any> TakePending() {
         std::optional<std::any> progress = std::move(pending_);
         pending_.reset();
