@@ -43,6 +43,21 @@ QString FromUtf8(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+QImage ReadImage(const QString& file) {
+    if (file.isEmpty()) {
+        return {};
+    }
+    QImageReader reader(file);
+    return reader.read();
+}
+
+// The default picture of a tile's kind: the one a tool of its type shows when not installed;
+// games and programs with icons of their own fall back to the program picture.
+catalog::DefaultIcon FallbackIcon(bool isTool, uint32_t type) {
+    return isTool && !catalog::HasOwnIcon(type) ? catalog::DefaultIcon::Plain
+                                                : catalog::DefaultIcon::Program;
+}
+
 // The tooltip breaks its text into lines at most kTipWidth pixels wide.
 QString WrapToWidth(const QString& text, const QFont& font, int width) {
     QTextLayout layout(text, font);
@@ -119,10 +134,13 @@ const QImage& ItemTile::Icon() {
     if (!icon_) {
         // Read the file completely and let go of it at once, so that an installer may
         // replace it while the tile lives.
-        QImage image;
-        if (!iconFile_.isEmpty()) {
-            QImageReader reader(iconFile_);
-            image = reader.read();
+        QImage image = ReadImage(iconFile_);
+        if (image.isNull() && context_.catalog != nullptr) {
+            // An installed tool's icon path names its own picture even when none was ever
+            // fetched (tools without an icon of their own, a failed icon download): the tile
+            // then shows the default picture of its kind instead of an empty square.
+            image = ReadImage(
+                FromUtf8(context_.catalog->DefaultIconPath(FallbackIcon(isTool_, tool_.type))));
         }
         icon_ =
             image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);

@@ -285,18 +285,34 @@ TEST_F(ItemTileTest, TheIconIsDecodedOnceAndReplacedWithANewRecord) {
     EXPECT_EQ(Paint(tile).pixelColor(centre), QColor(200, 0, 200));
 }
 
-TEST_F(ItemTileTest, AnUndecodableIconLeavesTheIconAreaEmpty) {
-    dir_.Write("ToolIcon/20001.png", "not a picture");
-    catalog::ToolRecord tool = Tool(20001, 187, "工具");
-    tool.icon = dir_ / "ToolIcon/20001.png";
-    const QImage image = Paint(Tile(tool));
-    const QImage blank = [&] {
-        catalog::ToolRecord none = tool;
-        none.icon = dir_ / "ToolIcon/missing.png";
-        return Paint(Tile(none));
-    }();
-    EXPECT_EQ(image, blank);
-    EXPECT_FALSE(TextColumns(image).empty());
+// An installed tool's icon path names its own picture whether or not one was fetched; a
+// tile never shows an empty square for it but the default picture of the tool's kind.
+TEST_F(ItemTileTest, AMissingOrUndecodableIconShowsTheDefaultPictureOfTheKind) {
+    dir_.Write("ToolIcon/defaultC.png", ProgramFixture::Png(QColor(0, 0, 210)));
+    dir_.Write("ToolIcon/defaultD.png", ProgramFixture::Png(QColor(210, 0, 0)));
+    dir_.Write("ToolIcon/broken.png", "not a picture");
+    struct Case {
+        const char* name;
+        uint32_t type;
+        const char* icon;
+        QColor shown;
+    };
+    const Case cases[] = {
+        {"plain tool, never fetched", 187, "ToolIcon/20001.png", QColor(0, 0, 210)},
+        {"web tool, undecodable", 188, "ToolIcon/broken.png", QColor(0, 0, 210)},
+        {"own-icon program, fetch failed", 191, "ToolIcon/20001.png", QColor(210, 0, 0)},
+        {"own-icon program, undecodable", 192, "ToolIcon/broken.png", QColor(210, 0, 0)},
+    };
+    const QPoint centre(22 + 16, 14 + 16);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        catalog::ToolRecord tool = Tool(20001, c.type, "工具");
+        tool.installed = 1;
+        tool.icon = dir_ / c.icon;
+        const QImage image = Paint(Tile(tool));
+        EXPECT_EQ(image.pixelColor(centre), c.shown);
+        EXPECT_FALSE(TextColumns(image).empty());
+    }
 }
 
 TEST_F(ItemTileTest, HoverDrawsTheSecondFrameUntilTheMouseLeaves) {
