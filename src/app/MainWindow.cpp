@@ -37,6 +37,25 @@ const QPoint kListMarkerPosition(12, 78);
 const QRect kManageRect(250, 76, 50, 20);
 
 const QString kMyTitle = QStringLiteral("我的Ravik");
+
+// What an empty grid says. The My list is the user's own and never comes from the server.
+QString EmptyText(catalog::ViewKind kind, CatalogState state) {
+    if (kind == catalog::ViewKind::My) {
+        return QStringLiteral("您运行过的游戏和工具会显示在这里");
+    }
+    switch (state) {
+        case CatalogState::Connecting:
+            return QStringLiteral("正在连接数据服务器…");
+        case CatalogState::Retrying:
+            return QStringLiteral("无法连接数据服务器，稍后自动重试");
+        case CatalogState::Unavailable:
+            return QStringLiteral("暂时无法获取列表，请稍后重新启动");
+        case CatalogState::Current:
+            break;
+    }
+    return kind == catalog::ViewKind::OnlineGames ? QStringLiteral("暂无网络游戏")
+                                                  : QStringLiteral("暂无通用工具");
+}
 const QString kOnlineTitle = QStringLiteral("网络游戏");
 const QString kToolsTitle = QStringLiteral("通用工具");
 
@@ -159,6 +178,7 @@ void MainWindow::ConnectServer() {
     connect(server_.get(), &ServerLink::syncUnchanged, busy_, &BusyIndicator::End);
     connect(server_.get(), &ServerLink::syncApplied, this, &MainWindow::RebuildViews);
     connect(server_.get(), &ServerLink::updaterStarted, this, &MainWindow::EndProgram);
+    connect(server_.get(), &ServerLink::catalogStateChanged, this, &MainWindow::ShowEmptyTexts);
     connect(server_.get(), &ServerLink::updateCheckStarted, busy_,
             [this] { busy_->SetWaiting(true); });
     connect(server_.get(), &ServerLink::updateCheckFinished, busy_,
@@ -266,6 +286,15 @@ void MainWindow::BuildViews() {
         view->LayOutTiles();
         view->ShowFirstPage();
         view->setVisible(view == online_);
+    }
+    ShowEmptyTexts();
+}
+
+void MainWindow::ShowEmptyTexts() {
+    for (grid::GridView* view : {online_, my_, tools_}) {
+        if (view != nullptr) {
+            view->SetEmptyText(EmptyText(view->Kind(), server_->State()));
+        }
     }
 }
 

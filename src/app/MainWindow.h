@@ -95,6 +95,8 @@ class MainWindow : public ui::SkinnedWindow {
     void RebuildViews();
     // Rebuilds the My grid from the used list, from its page 1.
     void RebuildMyView();
+    // Each grid's message for when its list is empty, after the catalogs' state.
+    void ShowEmptyTexts();
 
     // Title-bar commands.
     void Minimise();

@@ -40,6 +40,13 @@ void ServerLink::StartWorker() {
         return;
     }
     worker->On<server::ServerReached>(this, [this](const auto&) { serverReached_ = true; });
+    worker->On<server::ServerUnreachable>(this, [this](const auto&) {
+        if (state_ != CatalogState::Current) {
+            SetState(serverReached_ ? CatalogState::Unavailable : CatalogState::Retrying);
+        }
+    });
+    worker->On<server::CatalogAnswered>(this,
+                                        [this](const auto&) { SetState(CatalogState::Current); });
     worker->On<server::SyncBusy>(this, [this](const auto& e) { emit syncBusy(e.busyBox); });
     worker->On<server::SyncReady>(this, [this](const auto& e) { ApplyChanges(e.changes); });
     worker->On<server::SyncUnchanged>(this, [this](const auto&) { emit syncUnchanged(); });
@@ -57,6 +64,13 @@ void ServerLink::Tick() {
     // beside it with its own connections.
     if (!serverReached_) {
         StartWorker();
+    }
+}
+
+void ServerLink::SetState(CatalogState state) {
+    if (state != state_) {
+        state_ = state;
+        emit catalogStateChanged(state);
     }
 }
 

@@ -18,6 +18,14 @@ namespace app {
 class JobRunner;
 class RunningJob;
 
+// What the window knows of its catalogs, so that an empty grid can say why it is empty.
+enum class CatalogState {
+    Connecting,   // nothing answered yet
+    Retrying,     // the server did not answer; another start-up job follows
+    Unavailable,  // the server answered the start report but not the catalog query
+    Current,      // the catalog query was answered: an empty list is really empty
+};
+
 // The window's side of the data server: the start-up jobs (the first at start-up, one more
 // every 20 seconds until the server has answered a start report), the changes they find,
 // applied to the catalog on the UI thread, and the version check the user asks for. The jobs
@@ -40,6 +48,7 @@ class ServerLink : public QObject {
     // What the timer does: a new job while the server has not answered.
     void Tick();
     bool HasReachedServer() const { return serverReached_; }
+    CatalogState State() const { return state_; }
     // How many start-up jobs were started so far.
     int WorkersStarted() const { return workersStarted_; }
     QTimer& Timer() { return timer_; }
@@ -60,9 +69,11 @@ class ServerLink : public QObject {
     void updaterStarted();
     void updateCheckStarted();
     void updateCheckFinished();
+    void catalogStateChanged(app::CatalogState state);
 
   private:
     void ApplyChanges(const server::SyncChanges& changes);
+    void SetState(CatalogState state);
 
     server::ClientConfig config_;
     std::string programDir_;
@@ -70,6 +81,7 @@ class ServerLink : public QObject {
     JobRunner& jobs_;
     QTimer timer_;
     bool serverReached_ = false;
+    CatalogState state_ = CatalogState::Connecting;
     std::vector<QPointer<RunningJob>> workers_;
     int workersStarted_ = 0;
     QPointer<RunningJob> check_;

@@ -4,11 +4,14 @@
 
 #include "grid/GridContext.h"
 #include "grid/ItemTile.h"
+#include "ui/UiFont.h"
 
 namespace grid {
 namespace {
 
 const QColor kBackground(26, 119, 188);
+const QColor kEmptyTextColour(214, 232, 246);
+constexpr int kEmptyTextMargin = 24;
 
 // Index (0-based) of the first item of a page and one past its last.
 std::size_t PageBegin(unsigned page) {
@@ -60,6 +63,8 @@ void GridView::LayOutTiles() {
     } else {
         layOut(toolSlots_);
     }
+    // The empty-list message comes or goes with the list.
+    update();
 }
 
 std::size_t GridView::ItemCount() const {
@@ -300,6 +305,19 @@ bool GridView::UpdateToolTile(const catalog::ToolRecord& record) {
 void GridView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
+    if (!emptyText_.isEmpty() && ItemCount() == 0) {
+        painter.setFont(ui::UiFont(12));
+        painter.setPen(kEmptyTextColour);
+        painter.drawText(rect().adjusted(kEmptyTextMargin, 0, -kEmptyTextMargin, 0),
+                         Qt::AlignCenter | Qt::TextWordWrap, emptyText_);
+    }
+}
+
+void GridView::SetEmptyText(const QString& text) {
+    if (text != emptyText_) {
+        emptyText_ = text;
+        update();
+    }
 }
 
 }  // namespace grid

@@ -95,6 +95,11 @@ class GridView : public QWidget {
     // False when the view shows no such tool.
     bool UpdateToolTile(const catalog::ToolRecord& record);
 
+    // The short message drawn in the middle of the grid while the list on show is empty:
+    // why it is empty (connecting, no answer, nothing yet). Empty text: nothing drawn.
+    void SetEmptyText(const QString& text);
+    const QString& EmptyText() const { return emptyText_; }
+
   signals:
     void gameEntered();                                            // a game's entries are shown
     void titleChanged(catalog::ViewKind kind);                     // the list label should follow
@@ -140,6 +145,7 @@ class GridView : public QWidget {
     uint32_t lastGameId_ = 0;
     uint32_t lastToolId_ = 0;
     QString currentTitle_;
+    QString emptyText_;
 };
 
 }  // namespace grid

@@ -81,6 +81,7 @@ SyncRun SyncCatalogs(ServerClient& client, const std::string& programDir, const 
     Connection connection = client.Connect();
     if (connection.Connected()) {
         Reply reply = connection.Request(Message::CatalogQuery, {settings.LastTimeText()});
+        run.answered = reply.Answered();
         ApplyCatalogReply(reply.text, reply.cut, context, run.changes);
         if (run.changes.busy && busy) {
             busy(run.changes.busyBox);

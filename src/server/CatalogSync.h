@@ -23,6 +23,7 @@ using BusyFn = std::function<void(bool busyBox)>;
 struct SyncRun {
     SyncChanges changes;
     int iconsFetched = 0;
+    bool answered = false;  // the server answered the catalog query (even with nothing new)
     bool cancelled = false;
 };
 SyncRun SyncCatalogs(ServerClient& client, const std::string& programDir, const BusyFn& busy = {},

@@ -24,10 +24,14 @@ StartupJob::Next StartupJob::ReportStart() {
     // An unanswered report is the normal case while the server is away: the window tries
     // again with a new job, and the other steps still run.
     const job::Result report = SendStartReport(client_, programDir_);
-    if (report.Ok()) {
+    reached_ = report.Ok();
+    if (reached_) {
         Emit(ServerReached{});
     } else {
         job::Log::Write(job::Log::Level::Info, "start report: " + report.Describe());
+        if (!Cancelled()) {
+            Emit(ServerUnreachable{});
+        }
     }
     return Next::Continue;
 }
@@ -50,6 +54,12 @@ StartupJob::Next StartupJob::CheckForUpdate() {
 StartupJob::Next StartupJob::SynchroniseCatalogs() {
     SyncRun sync = SyncCatalogs(
         client_, programDir_, [this](bool busyBox) { Emit(SyncBusy{busyBox}); }, CancelFlag());
+    if (sync.answered) {
+        Emit(CatalogAnswered{});
+    } else if (!sync.cancelled && reached_) {
+        // An unanswered start report was told already.
+        Emit(ServerUnreachable{});
+    }
     if (sync.cancelled) {
         // The window may have entered the busy state; give it back.
         if (sync.changes.busy) {

@@ -19,9 +19,11 @@ struct StartupPauses {
 
 // The events of the start-up job, in the order they can come. The window applies the
 // changes on its own thread; the job never touches the catalog files.
-struct ServerReached {};   // the start report was answered: no further start-up jobs needed
-struct SyncBusy {          // the catalogs are about to change: take the window's input and,
-    bool busyBox = false;  // with busyBox, show the busy box. May come twice.
+struct ServerReached {};      // the start report was answered: no further start-up jobs needed
+struct ServerUnreachable {};  // the start report or the catalog query went unanswered
+struct CatalogAnswered {};    // the catalog query was answered: the catalogs are current
+struct SyncBusy {             // the catalogs are about to change: take the window's input and,
+    bool busyBox = false;     // with busyBox, show the busy box. May come twice.
 };
 struct SyncReady {  // apply these with ApplySyncChanges, reload, rebuild, end the busy state
     SyncChanges changes;
@@ -51,6 +53,7 @@ class StartupJob : public job::SequenceJob {
     ServerClient client_;
     std::string programDir_;
     UserPrompt& prompt_;
+    bool reached_ = false;  // the start report was answered
 };
 
 }  // namespace server

@@ -16,6 +16,10 @@ class RecordingStartupListener : public job::Listener {
         std::lock_guard lock(mutex_);
         if (std::any_cast<server::ServerReached>(&event) != nullptr) {
             events_.push_back("reached");
+        } else if (std::any_cast<server::ServerUnreachable>(&event) != nullptr) {
+            events_.push_back("unreachable");
+        } else if (std::any_cast<server::CatalogAnswered>(&event) != nullptr) {
+            events_.push_back("answered");
         } else if (const auto* busy = std::any_cast<server::SyncBusy>(&event)) {
             events_.push_back(busy->busyBox ? "busy+box" : "busy");
         } else if (const auto* ready = std::any_cast<server::SyncReady>(&event)) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AutostartSandbox.h"
 #include "DataServer.h"
 #include "ProgramFixture.h"
 #include "app/BusyIndicator.h"
@@ -142,3 +143,70 @@ TEST(ServerSyncTest, TheBusyBoxShowsForEveryChangeThatRebuildsTheGrid) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whether anything is drawn in the middle band of a view besides its background.
+bool DrawsInTheMiddle(QWidget* view) {
+    const QImage image = view->grab().toImage();
+    const QColor background = image.pixelColor(2, 2);
+    for (int y = image.height() / 3; y < image.height() * 2 / 3; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixelColor(x, y) != background) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+// An empty grid says why it is empty instead of showing nothing: first that the window is
+// connecting, then that the server did not answer (and another try follows), or that the
+// server has nothing yet. The My list is the user's own, whatever the server does.
+TEST(ServerSyncTest, EmptyGridsSayWhyTheyAreEmpty) {
+    const AutostartSandbox autostart;
+    const QString my = QStringLiteral("您运行过的游戏和工具会显示在这里");
+    {
+        ProgramFixture dir;
+        // Nothing listens on the discard port of the loopback address.
+        dir.Write("launcher.ini", "[server]\nhost=127.0.0.1\nport=9\n");
+        app::MainWindow window(app::DeskOptions::For(dir.dir()));
+        window.Start();
+        window.show();
+        grid::GridView* online = window.View(ViewKind::OnlineGames);
+        EXPECT_EQ(online->EmptyText(), QStringLiteral("正在连接数据服务器…"));
+        EXPECT_EQ(window.View(ViewKind::My)->EmptyText(), my);
+        EXPECT_TRUE(DrawsInTheMiddle(online));
+
+        QTRY_COMPARE_WITH_TIMEOUT(window.View(ViewKind::OnlineGames)->EmptyText(),
+                                  QStringLiteral("无法连接数据服务器，稍后自动重试"), 30000);
+        EXPECT_EQ(window.View(ViewKind::GeneralTools)->EmptyText(),
+                  QStringLiteral("无法连接数据服务器，稍后自动重试"));
+        EXPECT_EQ(window.View(ViewKind::My)->EmptyText(), my);
+    }
+    {
+        DataServer server(R"({"games": []})");
+        QTRY_VERIFY_WITH_TIMEOUT(server.Port() > 0, 30000);
+        ProgramFixture dir;
+        dir.Write("launcher.ini", server.LauncherIni());
+        app::MainWindow window(app::DeskOptions::For(dir.dir()));
+        window.Start();
+        window.show();
+        QTRY_COMPARE_WITH_TIMEOUT(window.View(ViewKind::OnlineGames)->EmptyText(),
+                                  QStringLiteral("暂无网络游戏"), 60000);
+        EXPECT_EQ(window.View(ViewKind::GeneralTools)->EmptyText(), QStringLiteral("暂无通用工具"));
+        EXPECT_TRUE(DrawsInTheMiddle(window.View(ViewKind::OnlineGames)));
+    }
+    {
+        // A list with items draws no message over its tiles' gaps.
+        ProgramFixture dir;
+        dir.WriteGeneralTools(3);
+        app::MainWindow window(app::DeskOptions::For(dir.dir()));
+        window.Start();
+        window.ShowToolsTab();
+        window.show();
+        EXPECT_FALSE(DrawsInTheMiddle(window.View(ViewKind::GeneralTools)));
+    }
+}

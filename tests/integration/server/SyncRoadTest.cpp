@@ -194,7 +194,8 @@ TEST_F(SyncRoad, StartupJobHandsTheChangesToTheCatalogsOwner) {
     server::StartupJob job(config, program.dir(), prompt,
                            {std::chrono::milliseconds(0), std::chrono::milliseconds(0)});
     EXPECT_TRUE(job.Start(&listener).Ok());
-    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "busy+box", "changes"}));
+    EXPECT_EQ(listener.Events(),
+              (std::vector<std::string>{"reached", "busy+box", "answered", "changes"}));
     // The server publishes a newer version; the user said no.
     EXPECT_EQ(prompt.asked, "发现服务器有新版本，是否升级");
     EXPECT_FALSE(std::filesystem::exists(program / "update.ini"));

@@ -66,7 +66,8 @@ TEST_F(StartupJobTest, RunsTheSequenceAndHandsOverTheChanges) {
     EXPECT_TRUE(job.Start(&listener).Ok());
     EXPECT_EQ(listener.Finished(), 1);
     EXPECT_EQ(Codes(fake), (std::vector<char>{'2', '1', '3', '9'}));
-    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "busy+box", "changes"}));
+    EXPECT_EQ(listener.Events(),
+              (std::vector<std::string>{"reached", "busy+box", "answered", "changes"}));
     server::SyncChanges changes = listener.Changes();
     EXPECT_EQ(changes.records, 1);
     // The job wrote nothing to the catalog; the window applies the changes.
@@ -81,7 +82,7 @@ TEST_F(StartupJobTest, NothingChangedGivesTheWindowBack) {
     SilentPrompt prompt;
     server::StartupJob job(fake.Config(), dir.dir(), prompt, kNoPauses);
     EXPECT_TRUE(job.Start(&listener).Ok());
-    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "unchanged"}));
+    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "answered", "unchanged"}));
 }
 
 TEST_F(StartupJobTest, RemovalsAloneAskForTheBusyStateOnly) {
@@ -90,7 +91,8 @@ TEST_F(StartupJobTest, RemovalsAloneAskForTheBusyStateOnly) {
     SilentPrompt prompt;
     server::StartupJob job(fake.Config(), dir.dir(), prompt, kNoPauses);
     EXPECT_TRUE(job.Start(&listener).Ok());
-    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "busy", "changes"}));
+    EXPECT_EQ(listener.Events(),
+              (std::vector<std::string>{"reached", "busy", "answered", "changes"}));
 }
 
 TEST_F(StartupJobTest, UnreachableServerIsNotReached) {
@@ -99,7 +101,16 @@ TEST_F(StartupJobTest, UnreachableServerIsNotReached) {
     SilentPrompt prompt;
     server::StartupJob job(config, dir.dir(), prompt, kNoPauses);
     EXPECT_TRUE(job.Start(&listener).Ok());
-    EXPECT_EQ(listener.Events(), std::vector<std::string>{"unchanged"});
+    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"unreachable", "unchanged"}));
+}
+
+TEST_F(StartupJobTest, AnUnansweredCatalogQueryIsToldAfterTheServerWasReached) {
+    FakeDataServer fake(Answers(""));  // the catalog query gets no reply bytes
+    RecordingStartupListener listener;
+    SilentPrompt prompt;
+    server::StartupJob job(fake.Config(), dir.dir(), prompt, kNoPauses);
+    EXPECT_TRUE(job.Start(&listener).Ok());
+    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "unreachable", "unchanged"}));
 }
 
 TEST_F(StartupJobTest, StartedUpdaterEndsTheSequence) {
@@ -145,7 +156,8 @@ TEST_F(StartupJobTest, OverlappingJobsEachFinish) {
     threadA.join();
     threadB.join();
     for (auto* listener : {&first, &second}) {
-        EXPECT_EQ(listener->Events(), (std::vector<std::string>{"reached", "busy+box", "changes"}));
+        EXPECT_EQ(listener->Events(),
+                  (std::vector<std::string>{"reached", "busy+box", "answered", "changes"}));
     }
     EXPECT_EQ(fake.Requests().size(), 8u);
 }
