@@ -11,6 +11,8 @@
 #include "app/TrayHandler.h"
 #include "catalog/LauncherConfig.h"
 #include "job/Log.h"
+#include "job/LogFile.h"
+#include "platform/ProductVersion.h"
 #include "platform/Sockets.h"
 #include "ui/SkinImages.h"
 
@@ -18,6 +20,8 @@ namespace app {
 namespace {
 
 Q_LOGGING_CATEGORY(ravikLog, "ravik")
+
+constexpr const char* kLogFileName = "ravik.log";
 
 // The core's log lines go through Qt's logging, so QT_LOGGING_RULES and a message handler
 // decide where they end up, as for Qt's own messages.
@@ -113,6 +117,22 @@ int DeskApplication::Run() {
     }
 
     const std::string programDir = catalog::ProgramDirectory(arguments.dataDir);
+    // Support reads ravik.log in the program directory; the lines also go through Qt's
+    // logging. The sink shares the file, so a job thread still logging at the end keeps it.
+    auto logFile = std::make_shared<job::LogFile>(programDir + kLogFileName);
+    job::Log::SetSink([logFile](job::Log::Level level, const std::string& line) {
+        if (level != job::Log::Level::Debug) {
+            logFile->Write(level, line);
+        }
+        LogThroughQt(level, line);
+    });
+    // Ends after the window and the jobs (declared below), so that their last lines are
+    // still written; then the file is let go.
+    struct FileLogEnd {
+        ~FileLogEnd() { job::Log::SetSink(&LogThroughQt); }
+    } fileLogEnd;
+    job::Log::Write(job::Log::Level::Info,
+                    std::string("Ravik_desk ") + platform::kProductVersion + " started");
     // Declared before the window, so it ends after it: its end cancels what still runs and
     // waits for it only a bounded time.
     JobRunner jobs;
@@ -126,7 +146,9 @@ int DeskApplication::Run() {
     connect(&instance, &SingleInstance::showRequested, &window,
             [&window] { window.Tray().RestoreWindow(); });
     instance.Listen();
-    return exec();
+    const int status = exec();
+    job::Log::Write(job::Log::Level::Info, "Ravik_desk ended");
+    return status;
 }
 
 }  // namespace app

@@ -59,6 +59,8 @@ void RunHandler::Run(grid::ItemTile* tile) {
     // The record is copied first: starting a game may rebuild tiles, and a dialog may run
     // its own event loop, while the tile is gone.
     const catalog::ToolRecord tool = tile->ToolRecord();
+    job::Log::Write(job::Log::Level::Info,
+                    "running " + std::to_string(tool.id) + " (" + tool.title + ")");
     reporter_(tool);
     const RunResult result = Dispatch(tool, tile);
     if (result.started && window_.Settings().AutoMin()) {
@@ -149,9 +151,10 @@ RunHandler::RunResult RunHandler::StartTool(const catalog::ToolRecord& tool) {
 
 bool RunHandler::StartProgram(const std::string& program, bool hidden) {
     const bool started = starter_(program, grid::ProgramFolder(program), hidden);
-    if (!started) {
-        job::Log::Write(job::Log::Level::Warning, "cannot start " + program);
-    }
+    // The file name only: the folder above it may carry the user's name.
+    const std::string name = program.substr(program.find_last_of("/\\") + 1);
+    job::Log::Write(started ? job::Log::Level::Info : job::Log::Level::Warning,
+                    (started ? "started " : "cannot start ") + name);
     return started;
 }
 

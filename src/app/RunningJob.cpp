@@ -5,7 +5,12 @@
 namespace app {
 
 RunningJob::RunningJob(std::string name, std::shared_ptr<job::Job> job, QObject* parent)
-    : QObject(parent), name_(std::move(name)), job_(std::move(job)) {}
+    : QObject(parent),
+      name_(std::move(name)),
+      job_(std::move(job)),
+      started_(std::chrono::steady_clock::now()) {
+    job::Log::Write(job::Log::Level::Info, name_ + ": started");
+}
 
 void RunningJob::Cancel() {
     job_->Cancel();
@@ -27,7 +32,14 @@ void RunningJob::Finish(const job::Result& result) {
         return;
     }
     finished_ = true;
-    job::Log::Failure(name_, result);
+    if (result.Ok()) {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - started_)
+                            .count();
+        job::Log::Write(job::Log::Level::Info, name_ + ": done in " + std::to_string(ms) + " ms");
+    } else {
+        job::Log::Failure(name_, result);
+    }
     emit finished(result);
     deleteLater();
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <any>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -55,6 +56,7 @@ class RunningJob : public QObject {
   private:
     std::string name_;
     std::shared_ptr<job::Job> job_;
+    std::chrono::steady_clock::time_point started_;
     bool finished_ = false;
 };
 

@@ -55,6 +55,10 @@ StartupJob::Next StartupJob::SynchroniseCatalogs() {
     SyncRun sync = SyncCatalogs(
         client_, programDir_, [this](bool busyBox) { Emit(SyncBusy{busyBox}); }, CancelFlag());
     if (sync.answered) {
+        job::Log::Write(job::Log::Level::Info,
+                        "catalog sync: " + std::to_string(sync.changes.records) + " records, " +
+                            (sync.changes.ranked ? "a new game order, " : "") +
+                            std::to_string(sync.iconsFetched) + " icons fetched");
         Emit(CatalogAnswered{});
     } else if (!sync.cancelled && reached_) {
         // An unanswered start report was told already.
