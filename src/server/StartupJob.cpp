@@ -60,9 +60,12 @@ StartupJob::Next StartupJob::SynchroniseCatalogs() {
                             (sync.changes.ranked ? "a new game order, " : "") +
                             std::to_string(sync.iconsFetched) + " icons fetched");
         Emit(CatalogAnswered{});
-    } else if (!sync.cancelled && reached_) {
-        // An unanswered start report was told already.
-        Emit(ServerUnreachable{});
+    } else if (!sync.cancelled) {
+        job::Log::Write(job::Log::Level::Info, "catalog sync: no answer");
+        if (reached_) {
+            // An unanswered start report was told already.
+            Emit(ServerUnreachable{});
+        }
     }
     if (sync.cancelled) {
         // The window may have entered the busy state; give it back.
