@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <concepts>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -318,19 +319,45 @@ CatalogChanges DataStore::ChangesAfter(uint32_t stamp) {
     changes.tools = RecordsAfter<ToolRecord>(
         db,
         "SELECT id, gameid, type, title, version, scale, info, url, exename, pngurl, "
-        "note, time FROM tools WHERE time > ?1 ORDER BY time, id",
+        "note, time FROM tools "
+        "WHERE time > ?1 OR gameid IN (SELECT id FROM games WHERE time > ?1) "
+        "ORDER BY time, id",
         stamp, [](const Statement& row, ToolRecord& t) {
             row.Read(t.id, t.gameId, t.type, t.title, t.version, t.scale, t.info, t.url, t.exename,
                      t.pngurl, t.note, t.time);
         });
-    changes.removals = RecordsAfter<RemovalRecord>(
-        db, "SELECT games, tools, time FROM removals WHERE time > ?1 ORDER BY time, id", stamp,
+    const std::vector<RemovalRecord> removals = RecordsAfter<RemovalRecord>(
+        db, "SELECT games, tools, time FROM removals WHERE time >= ?1 ORDER BY time, id", 0,
         [](const Statement& row, RemovalRecord& r) {
             std::string games, tools;
             row.Read(games, tools, r.time);
             r.games = SplitIds(games);
             r.tools = SplitIds(tools);
         });
+    std::map<uint32_t, uint32_t> gameRemovedAt;
+    for (const RemovalRecord& r : removals) {
+        for (uint32_t tool : r.tools) {
+            uint32_t& at = changes.toolRemovedAt[tool];
+            at = std::max(at, r.time);
+        }
+        for (uint32_t game : r.games) {
+            uint32_t& at = gameRemovedAt[game];
+            at = std::max(at, r.time);
+        }
+        if (r.time > stamp) {
+            changes.removals.push_back(r);
+        }
+    }
+    Statement games(db, "SELECT id, time FROM games");
+    while (games.Step() == SQLITE_ROW) {
+        uint32_t id = 0;
+        uint32_t time = 0;
+        games.Read(id, time);
+        auto removed = gameRemovedAt.find(id);
+        if (removed == gameRemovedAt.end() || removed->second <= time) {
+            changes.liveGames.insert(id);
+        }
+    }
     return changes;
 }
 

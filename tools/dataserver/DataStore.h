@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,11 +35,18 @@ struct RemovalRecord {
     uint32_t time = 0;
 };
 
-// Everything changed after a stamp.
+// Everything changed after a stamp, and what a reply needs besides: every tool of a changed
+// game, older ones included, since they are sent with their game.
 struct CatalogChanges {
     std::vector<GameRecord> games;
     std::vector<ToolRecord> tools;
     std::vector<RemovalRecord> removals;
+    // Tool id -> the stamp of the newest removal record naming it, over every removal ever
+    // made: a tool removed after its own stamp is gone for clients.
+    std::map<uint32_t, uint32_t> toolRemovedAt;
+    // Ids of the games clients hold: stored and not removed after their own stamp. A tool of
+    // any other game has no list to go into, so a client could never store it.
+    std::set<uint32_t> liveGames;
 };
 
 struct RankingEntry {

@@ -98,12 +98,13 @@ std::size_t ExpectedFields(server::Message message) {
     return 0;
 }
 
-// One record of a catalog reply, in the order it is sent.
-struct Item {
-    uint32_t order;  // the stamp that places it; a tool follows its game
-    int kind;        // removals, then games, then tools, at one stamp
-    uint32_t time;   // the stamp the client raises lasttime to
-    std::string text;
+// What a catalog reply is never cut inside: a removal record, a game with the tools no newer
+// than it, or a tool on its own. Its stamp is the newest stamp among its records, the one
+// the client raises lasttime to.
+struct Unit {
+    uint32_t stamp;
+    int kind;  // removals, then games, then tools, at one stamp
+    std::vector<std::string> records;
 };
 
 }  // namespace
@@ -225,76 +226,95 @@ std::string RequestHandler::RankingReply(const std::string& pxtime) {
 }
 
 std::string RequestHandler::CatalogReply(const std::string& lasttime) {
-    CatalogChanges changes = store_.ChangesAfter(server::LeadingNumber(lasttime));
-    std::map<uint32_t, uint32_t> gameTimes;
-    for (const GameRecord& g : changes.games) {
-        gameTimes[g.id] = g.time;
-    }
-    std::vector<Item> items;
+    const CatalogChanges changes = store_.ChangesAfter(server::LeadingNumber(lasttime));
+    std::vector<Unit> units;
     for (const RemovalRecord& r : changes.removals) {
-        items.push_back({r.time, 0, r.time,
-                         Join({"R" + options_.removalMarker, RemovalIds(r.games),
-                               RemovalIds(r.tools), std::to_string(r.time), ""})});
+        units.push_back({r.time,
+                         0,
+                         {Join({"R" + options_.removalMarker, RemovalIds(r.games),
+                                RemovalIds(r.tools), std::to_string(r.time), ""})}});
     }
+    std::map<uint32_t, std::size_t> gameUnits;  // game id -> its unit
     for (const GameRecord& g : changes.games) {
-        items.push_back({g.time, 1, g.time,
-                         Join({"", "186", std::to_string(g.id), "", Expand(g.title), "", "",
-                               Expand(g.info), Expand(g.downurl), Expand(g.exename), Expand(g.png),
-                               Expand(g.site), Expand(g.showweb), "", std::to_string(g.time)})});
+        gameUnits[g.id] = units.size();
+        units.push_back({g.time,
+                         1,
+                         {Join({"", "186", std::to_string(g.id), "", Expand(g.title), "", "",
+                                Expand(g.info), Expand(g.downurl), Expand(g.exename), Expand(g.png),
+                                Expand(g.site), Expand(g.showweb), "", std::to_string(g.time)})}});
     }
     for (const ToolRecord& t : changes.tools) {
-        // A tool whose game comes in the same reply must follow it, or the client would have
-        // no game to put it in.
-        auto game = gameTimes.find(t.gameId);
-        uint32_t order = game != gameTimes.end() ? std::max(t.time, game->second) : t.time;
-        items.push_back(
-            {order, 2, t.time,
-             Join({"", std::to_string(t.type), std::to_string(t.gameId), std::to_string(t.id),
-                   Expand(t.title), Expand(t.version), std::to_string(t.scale), Expand(t.info),
-                   Expand(t.url), Expand(t.exename), Expand(t.pngurl), "", "", Expand(t.note),
-                   std::to_string(t.time)})});
+        // A tool removed after its own stamp is gone: a client that had it receives (or
+        // received) the removal, and sending it again with its game would bring it back.
+        auto removed = changes.toolRemovedAt.find(t.id);
+        if (removed != changes.toolRemovedAt.end() && removed->second > t.time) {
+            continue;
+        }
+        // Nor is a tool of a game clients do not hold: it could not be stored, so its stamp
+        // would never be recorded and every later query would bring it again.
+        if (t.gameId != 0 && changes.liveGames.count(t.gameId) == 0) {
+            continue;
+        }
+        std::string text =
+            Join({"", std::to_string(t.type), std::to_string(t.gameId), std::to_string(t.id),
+                  Expand(t.title), Expand(t.version), std::to_string(t.scale), Expand(t.info),
+                  Expand(t.url), Expand(t.exename), Expand(t.pngurl), "", "", Expand(t.note),
+                  std::to_string(t.time)});
+        // A tool no newer than its game travels in the game's unit, right after it: the
+        // client needs the game first, and a later query (above the game's stamp) would never
+        // select the tool by its own stamp again.
+        auto game = gameUnits.find(t.gameId);
+        if (game != gameUnits.end() && t.time <= units[game->second].stamp) {
+            units[game->second].records.push_back(std::move(text));
+        } else {
+            units.push_back({t.time, 2, {std::move(text)}});
+        }
     }
-    std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
-        return a.order != b.order ? a.order < b.order : a.kind < b.kind;
+    std::stable_sort(units.begin(), units.end(), [](const Unit& a, const Unit& b) {
+        return a.stamp != b.stamp ? a.stamp < b.stamp : a.kind < b.kind;
     });
 
-    // Send as many records as the client reads, and stop only where every record left out
-    // is newer than every record sent: the client then asks again from the newest stamp it
-    // stored and receives the rest.
-    std::size_t budget = options_.catalogReplyLimit > kCatalogReplyOverhead
-                             ? options_.catalogReplyLimit - kCatalogReplyOverhead
-                             : 0;
-    std::size_t fit = 0;
-    for (std::size_t used = 0; fit < items.size(); ++fit) {
-        used += platform::Utf8ToAnsi(items[fit].text).size() + 1;
+    // Send as many units as the client reads, and cut only between two stamps: every unit
+    // left out is then newer than every stamp sent, so the next query, from the newest
+    // stamp the client stored, selects exactly what was left out.
+    const std::size_t budget = options_.catalogReplyLimit > kCatalogReplyOverhead
+                                   ? options_.catalogReplyLimit - kCatalogReplyOverhead
+                                   : 0;
+    std::size_t sent = 0;
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        if (i > 0 && units[i].stamp != units[i - 1].stamp) {
+            sent = i;
+        }
+        for (const std::string& record : units[i].records) {
+            used += platform::Utf8ToAnsi(record).size() + 1;
+        }
         if (used > budget) {
             break;
         }
-    }
-    std::size_t count = fit;
-    if (fit < items.size()) {
-        std::vector<uint32_t> newestBefore(items.size() + 1, 0);
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            newestBefore[i + 1] = std::max(newestBefore[i], items[i].time);
-        }
-        uint32_t oldestAfter = UINT32_MAX;
-        count = 0;
-        for (std::size_t k = items.size(); k-- > 0;) {
-            oldestAfter = std::min(oldestAfter, items[k].time);
-            if (k <= fit && k > 0 && newestBefore[k] < oldestAfter) {
-                count = k;
-                break;
-            }
-        }
-        if (count == 0) {
-            count = fit;
+        if (i + 1 == units.size()) {
+            sent = units.size();
         }
     }
+    if (sent == 0) {
+        // The oldest stamp's units alone are over the budget: they go anyway, or the client
+        // would never get past them.
+        while (sent < units.size() && units[sent].stamp == units.front().stamp) {
+            ++sent;
+        }
+    }
+    std::vector<const std::string*> records;
+    for (std::size_t i = 0; i < sent; ++i) {
+        for (const std::string& record : units[i].records) {
+            records.push_back(&record);
+        }
+    }
+    const std::size_t count = records.size();
 
     std::string payload = std::to_string(count);
     for (std::size_t i = 0; i < count; ++i) {
         payload += (i == 0 ? kFieldSeparator : kRecordSeparator);
-        payload += items[i].text;
+        payload += *records[i];
     }
     payload += kRecordSeparator;
     return server::EncodeFrame(server::BuildFrame('3', {payload}, false));
