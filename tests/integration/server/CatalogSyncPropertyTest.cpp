@@ -190,6 +190,11 @@ SyncOutcome SyncUntilSettled(const ServerCatalog& c, int maxSyncs = 200) {
     while (outcome.syncs < maxSyncs) {
         ++outcome.syncs;
         server::SyncRun run = server::SyncCatalogs(client, program.dir());
+        EXPECT_TRUE(run.answered);
+        if (run.changes.records == 0) {
+            outcome.settled = true;
+            break;
+        }
         EXPECT_TRUE(server::ApplySyncChanges(catalog, run.changes).ok());
     }
     outcome.stored = Stored(program.dir());
