@@ -9,7 +9,6 @@
 # programs and their data files side by side (the windows preset installs programs into the
 # prefix itself), shipped as Ravik-<version>-win64.zip with a sample launcher.ini.
 
-set(RAVIK_APP_ID org.ravik.Desk)
 set(RAVIK_RELEASE_DATE 2024-06-01)
 
 if(WIN32)

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 
 #include "ui/BusyBox.h"
 
@@ -55,13 +56,44 @@ void BusyIndicator::Finish() {
     }
 }
 
+QString BusyIndicator::UpdateFetchText(int perMille) {
+    if (perMille < 0) {
+        return QStringLiteral("正在下载新版本，请稍等");
+    }
+    return QStringLiteral("正在下载新版本 %1%").arg(std::min(perMille, 1000) / 10);
+}
+
+void BusyIndicator::ShowUpdateFetch(int perMille) {
+    const bool started = !FetchingUpdate();
+    fetchText_ = UpdateFetchText(perMille);
+    if (box_) {
+        box_->SetText(BoxText());
+    }
+    if (started) {
+        UpdateWindow();
+        QMetaObject::invokeMethod(this, &BusyIndicator::SyncBox, Qt::QueuedConnection);
+    }
+}
+
+void BusyIndicator::EndUpdateFetch() {
+    if (!FetchingUpdate()) {
+        return;
+    }
+    fetchText_.clear();
+    UpdateWindow();
+    if (box_) {
+        box_->SetText(BoxText());
+    }
+    QMetaObject::invokeMethod(this, &BusyIndicator::SyncBox, Qt::QueuedConnection);
+}
+
 void BusyIndicator::SetWaiting(bool waiting) {
     waiting_ = waiting;
     UpdateWindow();
 }
 
 void BusyIndicator::UpdateWindow() {
-    const bool blocked = busy_ || waiting_;
+    const bool blocked = busy_ || waiting_ || FetchingUpdate();
     window_->setEnabled(!blocked);
     if (blocked) {
         window_->setCursor(Qt::WaitCursor);
@@ -71,10 +103,11 @@ void BusyIndicator::UpdateWindow() {
 }
 
 void BusyIndicator::SyncBox() {
-    if (busyBoxWanted_) {
+    if (BoxWanted()) {
         // One box at a time: a second request while it is up keeps the one on screen.
         if (!box_) {
             box_ = new ui::BusyBox(programDirectory_);
+            box_->SetText(BoxText());
             box_->setAttribute(Qt::WA_DeleteOnClose);
             connect(box_, &ui::BusyBox::firstPainted, this, [this] {
                 if (endWhenPainted_) {

@@ -16,7 +16,8 @@ namespace app {
 // flag never creates or destroys a window on the spot. A box that was asked for is painted
 // at least once before the busy state ends: changes that need no downloads (a new game
 // order alone) are applied before the posted call comes, and the user must still see why
-// the grid was rebuilt.
+// the grid was rebuilt. The same box, with the figure in its text, shows the download of an
+// update the user accepted, the one long wait before the launcher hands over to the updater.
 class BusyIndicator : public QObject {
     Q_OBJECT
   public:
@@ -32,7 +33,15 @@ class BusyIndicator : public QObject {
     // the wait cursor, but not the busy state of a catalog update.
     void SetWaiting(bool waiting);
 
+    // An accepted update is being downloaded, `perMille` of it so far (-1 while its size is
+    // unknown): no input, and the busy box says how far it has come. EndUpdateFetch ends it.
+    void ShowUpdateFetch(int perMille);
+    void EndUpdateFetch();
+    // "正在下载新版本 42%", or without the figure while it is unknown.
+    static QString UpdateFetchText(int perMille);
+
     bool Busy() const { return busy_; }
+    bool FetchingUpdate() const { return !fetchText_.isEmpty(); }
     bool BusyBoxWanted() const { return busyBoxWanted_; }
     bool Waiting() const { return waiting_; }
     ui::BusyBox* Box() const { return box_; }
@@ -45,6 +54,8 @@ class BusyIndicator : public QObject {
     void UpdateWindow();
     void SyncBox();
     void Finish();
+    bool BoxWanted() const { return busyBoxWanted_ || FetchingUpdate(); }
+    QString BoxText() const { return FetchingUpdate() ? fetchText_ : ui::BusyBox::DefaultText(); }
 
     QWidget* window_;
     QString programDirectory_;
@@ -52,6 +63,7 @@ class BusyIndicator : public QObject {
     bool busyBoxWanted_ = false;
     bool waiting_ = false;
     bool endWhenPainted_ = false;
+    QString fetchText_;  // empty unless an update is being fetched
     QPointer<ui::BusyBox> box_;
 };
 

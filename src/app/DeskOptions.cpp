@@ -8,6 +8,7 @@ DeskOptions DeskOptions::For(const std::string& programDir, const std::string& s
     options.programDir = programDir;
     options.launcher = catalog::LauncherConfig::Load(programDir);
     options.server = server::ClientConfigFrom(options.launcher);
+    options.updateRoute = server::RunningLauncherRoute();
     if (!serverHost.empty()) {
         options.server.host = serverHost;
         options.server.port = serverPort;

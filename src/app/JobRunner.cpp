@@ -205,21 +205,21 @@ void JobRunner::Shutdown() {
     slots_.clear();
 }
 
-bool JobRunner::AskOnUiThread(std::function<bool()> ask) {
+int JobRunner::AskOnUiThread(std::function<int()> ask, int unanswered) {
     if (QThread::currentThread() == thread()) {
         return ask();
     }
     std::shared_ptr<job::Job> job = currentJob;
     if (!job) {
         // Not a job of ours: nothing could cancel the wait, so the hop blocks plainly.
-        bool answer = false;
+        int answer = unanswered;
         QMetaObject::invokeMethod(
             this, [&answer, &ask] { answer = ask(); }, Qt::BlockingQueuedConnection);
         return answer;
     }
     struct Answer {
         std::atomic<bool> given{false};
-        std::atomic<bool> value{false};
+        std::atomic<int> value{0};
     };
     auto answer = std::make_shared<Answer>();
     QMetaObject::invokeMethod(
@@ -235,18 +235,22 @@ bool JobRunner::AskOnUiThread(std::function<bool()> ask) {
         },
         Qt::QueuedConnection);
     job->WaitUntil([&answer] { return answer->given.load(); });
-    return answer->given.load() && answer->value.load();
+    return answer->given.load() ? answer->value.load() : unanswered;
 }
 
-bool JobRunner::Confirm(const std::string& text) {
-    return AskOnUiThread([this, text] { return prompt_.Confirm(text); });
+server::UpdateAnswer JobRunner::AskUpdate(const std::string& text) {
+    return static_cast<server::UpdateAnswer>(
+        AskOnUiThread([this, text] { return static_cast<int>(prompt_.AskUpdate(text)); },
+                      static_cast<int>(server::UpdateAnswer::Later)));
 }
 
 void JobRunner::Tell(const std::string& text) {
-    AskOnUiThread([this, text] {
-        prompt_.Tell(text);
-        return true;
-    });
+    AskOnUiThread(
+        [this, text] {
+            prompt_.Tell(text);
+            return 0;
+        },
+        0);
 }
 
 }  // namespace app

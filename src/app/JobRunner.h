@@ -19,7 +19,7 @@ namespace app {
 // per event (progress throttled to what the eye needs), and arrives as the signals of its
 // RunningJob. A failed result is logged. A job's question to the user (this runner is the
 // server::UserPrompt the jobs are given) is one queued call too: the message box shows on
-// the UI thread while the job waits, and a cancel ends the wait with "Cancel".
+// the UI thread while the job waits, and a cancel ends the wait with "以后再说".
 //
 // Shutdown (also the destructor) cancels every job and waits for them at most kExitWait;
 // a job that does not stop by then is left behind, its thread detached, and reports nothing
@@ -45,7 +45,7 @@ class JobRunner : public QObject, public server::UserPrompt {
     int Running() const;
 
     // server::UserPrompt for the jobs, called on their threads.
-    bool Confirm(const std::string& text) override;
+    server::UpdateAnswer AskUpdate(const std::string& text) override;
     void Tell(const std::string& text) override;
 
   private:
@@ -53,8 +53,9 @@ class JobRunner : public QObject, public server::UserPrompt {
     struct Slot;
     struct ExitState;
 
-    // Runs `ask` on the UI thread and gives its answer to the calling job.
-    bool AskOnUiThread(std::function<bool()> ask);
+    // Runs `ask` on the UI thread and gives its answer to the calling job; `unanswered`
+    // when the job was cancelled first.
+    int AskOnUiThread(std::function<int()> ask, int unanswered);
     void JoinEnded();
 
     UiPrompt prompt_;

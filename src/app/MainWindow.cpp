@@ -105,7 +105,8 @@ MainWindow::MainWindow(DeskOptions options, QWidget* parent)
     menu_ = new MainMenu(this, options_.launcher, settings_);
     commands_ = new CatalogCommands(*this, catalog_);
     runner_ = new RunHandler(*this, ui::WebBoxRegister::Process());
-    server_ = std::make_unique<ServerLink>(options_.server, options_.programDir, catalog_, *jobs_);
+    server_ = std::make_unique<ServerLink>(options_.server, options_.programDir,
+                                           options_.updateRoute, catalog_, *jobs_);
     ConnectServer();
     ConnectRequests();
 
@@ -177,6 +178,9 @@ void MainWindow::ConnectServer() {
     connect(server_.get(), &ServerLink::syncBusy, busy_, &BusyIndicator::Begin);
     connect(server_.get(), &ServerLink::syncUnchanged, busy_, &BusyIndicator::End);
     connect(server_.get(), &ServerLink::syncApplied, this, &MainWindow::RebuildViews);
+    connect(server_.get(), &ServerLink::updateFetchProgress, busy_,
+            &BusyIndicator::ShowUpdateFetch);
+    connect(server_.get(), &ServerLink::updateFetchEnded, busy_, &BusyIndicator::EndUpdateFetch);
     connect(server_.get(), &ServerLink::updaterStarted, this, &MainWindow::EndProgram);
     connect(server_.get(), &ServerLink::catalogStateChanged, this, &MainWindow::ShowEmptyTexts);
     connect(server_.get(), &ServerLink::updateCheckStarted, busy_,

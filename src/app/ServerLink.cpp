@@ -10,10 +10,12 @@
 namespace app {
 
 ServerLink::ServerLink(server::ClientConfig config, std::string programDir,
-                       catalog::Catalog& catalog, JobRunner& jobs, QObject* parent)
+                       server::UpdateRoute route, catalog::Catalog& catalog, JobRunner& jobs,
+                       QObject* parent)
     : QObject(parent),
       config_(std::move(config)),
       programDir_(std::move(programDir)),
+      route_(route),
       catalog_(catalog),
       jobs_(jobs) {
     timer_.setInterval(kRestartIntervalMs);
@@ -34,11 +36,13 @@ ServerLink::~ServerLink() {
 
 void ServerLink::StartWorker() {
     std::erase_if(workers_, [](const QPointer<RunningJob>& w) { return w.isNull(); });
-    RunningJob* worker =
-        jobs_.Start(std::make_unique<server::StartupJob>(config_, programDir_, jobs_), "start-up");
+    auto job = std::make_unique<server::StartupJob>(config_, programDir_, jobs_);
+    job->SetUpdateRoute(route_);
+    RunningJob* worker = jobs_.Start(std::move(job), "start-up");
     if (worker == nullptr) {
         return;
     }
+    FollowUpdateFetch(worker);
     worker->On<server::ServerReached>(this, [this](const auto&) { serverReached_ = true; });
     worker->On<server::ServerUnreachable>(this, [this](const auto&) {
         if (state_ != CatalogState::Current) {
@@ -74,6 +78,16 @@ void ServerLink::SetState(CatalogState state) {
     }
 }
 
+void ServerLink::FollowUpdateFetch(RunningJob* job) {
+    job->OnProgress<server::UpdateFetchProgress>(this, [this](const auto& p) {
+        if (p.done) {
+            emit updateFetchEnded();
+        } else {
+            emit updateFetchProgress(p.perMille);
+        }
+    });
+}
+
 void ServerLink::ApplyChanges(const server::SyncChanges& changes) {
     // A file that could not be saved keeps its old contents; the rebuild shows what the
     // files hold, and the stamps were not advanced, so the next sync brings it again.
@@ -86,12 +100,14 @@ void ServerLink::CheckForUpdates() {
     if (CheckingForUpdates()) {
         return;
     }
-    check_ = jobs_.Start(std::make_unique<server::VersionCheckJob>(config_, programDir_, jobs_),
-                         "version check");
+    auto job = std::make_unique<server::VersionCheckJob>(config_, programDir_, jobs_);
+    job->SetUpdateRoute(route_);
+    check_ = jobs_.Start(std::move(job), "version check");
     if (check_.isNull()) {
         return;
     }
     emit updateCheckStarted();
+    FollowUpdateFetch(check_);
     check_->On<server::UpdaterStarted>(this, [this](const auto&) { updaterFromCheck_ = true; });
     // The wait ends first; then, if the updater runs, the program.
     connect(check_, &RunningJob::finished, this, [this] {

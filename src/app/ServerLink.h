@@ -8,6 +8,7 @@
 
 #include "server/CatalogChange.h"
 #include "server/ClientConfig.h"
+#include "server/VersionCheck.h"
 
 namespace catalog {
 class Catalog;
@@ -30,14 +31,15 @@ enum class CatalogState {
 // every 20 seconds until the server has answered a start report), the changes they find,
 // applied to the catalog on the UI thread, and the version check the user asks for. The jobs
 // run on the runner's threads; their events reach this object on the UI thread, and only
-// then touch the catalog or any window.
+// then touch the catalog or any window. An accepted update is fetched by whichever job found
+// it; its progress comes out as updateFetchProgress.
 class ServerLink : public QObject {
     Q_OBJECT
   public:
     static constexpr int kRestartIntervalMs = 20000;
 
-    ServerLink(server::ClientConfig config, std::string programDir, catalog::Catalog& catalog,
-               JobRunner& jobs, QObject* parent = nullptr);
+    ServerLink(server::ClientConfig config, std::string programDir, server::UpdateRoute route,
+               catalog::Catalog& catalog, JobRunner& jobs, QObject* parent = nullptr);
     // Cancels its start-up jobs and the version check; the runner ends their threads.
     ~ServerLink() override;
 
@@ -65,6 +67,10 @@ class ServerLink : public QObject {
     void syncApplied();
     // The synchronisation changed nothing: end the busy state.
     void syncUnchanged();
+    // An accepted update is being fetched: per mille, -1 while the size is unknown.
+    void updateFetchProgress(int perMille);
+    // The fetch is over (the updater starts next, or the check goes on).
+    void updateFetchEnded();
     // The updater has started: the program ends.
     void updaterStarted();
     void updateCheckStarted();
@@ -74,9 +80,12 @@ class ServerLink : public QObject {
   private:
     void ApplyChanges(const server::SyncChanges& changes);
     void SetState(CatalogState state);
+    // Passes on the fetch progress of a start-up job or the version check.
+    void FollowUpdateFetch(RunningJob* job);
 
     server::ClientConfig config_;
     std::string programDir_;
+    server::UpdateRoute route_;
     catalog::Catalog& catalog_;
     JobRunner& jobs_;
     QTimer timer_;

@@ -11,7 +11,9 @@ namespace app {
 // questions over to the UI thread.
 class UiPrompt : public server::UserPrompt {
   public:
-    bool Confirm(const std::string& text) override;
+    // The update question's buttons are the standard OK (升级), Ignore (跳过此版本) and Cancel
+    // (以后再说), so Escape and closing the box mean 以后再说.
+    server::UpdateAnswer AskUpdate(const std::string& text) override;
     void Tell(const std::string& text) override;
 };
 

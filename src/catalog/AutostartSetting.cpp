@@ -6,9 +6,13 @@
 namespace catalog {
 
 Outcome ApplyAutostart(UserSettings& settings, bool on) {
-    const bool entryWritten =
-        on ? platform::SetAutostart(LauncherProgramFile(settings.ProgramDir()))
-           : platform::RemoveAutostart();
+    bool entryWritten = false;
+    if (on) {
+        const LauncherStart start = LauncherStartFor(settings.ProgramDir());
+        entryWritten = platform::SetAutostart(start.program, start.args);
+    } else {
+        entryWritten = platform::RemoveAutostart();
+    }
     Outcome recorded = settings.SetAutostart(on);
     if (!entryWritten) {
         std::string reason = "the start-at-logon entry could not be written";

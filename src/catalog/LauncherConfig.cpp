@@ -15,6 +15,10 @@ constexpr std::size_t kValueLimit = 1024;
 constexpr char kInstalledDataDir[] = "../share/ravik";
 constexpr char kUserDirName[] = "Ravik";
 
+std::filesystem::path InstalledDataDirectory(const std::string& executableDir) {
+    return (NativePath(executableDir) / kInstalledDataDir).lexically_normal();
+}
+
 // Copies each file below `from` that `to` lacks. A file is copied under a temporary name and
 // renamed into place, so an interrupted copy is never taken for a complete one. Failures are
 // skipped: a missing default icon only leaves a tile without its picture.
@@ -85,25 +89,38 @@ std::string ProgramDirectory(const std::string& dataDirOption) {
     return platform::WithTrailingSeparator(ec ? dir : Utf8Path(absolute));
 }
 
+bool IsInstalledLauncher(const std::string& executableDir) {
+    std::error_code ec;
+    return !platform::IsWritableDirectory(executableDir) ||
+           std::filesystem::is_directory(InstalledDataDirectory(executableDir), ec);
+}
+
+namespace {
+
+// The directory DefaultProgramDirectory takes for `executableDir`, neither made nor seeded.
+std::string ChosenProgramDirectory(const std::string& executableDir) {
+    const std::filesystem::path userHome = NativePath(platform::UserDataDirectory());
+    if (executableDir.empty() || userHome.empty() || !IsInstalledLauncher(executableDir)) {
+        return executableDir;
+    }
+    return platform::WithTrailingSeparator(Utf8Path(userHome / kUserDirName));
+}
+
+}  // namespace
+
 std::string DefaultProgramDirectory(const std::string& executableDir) {
     namespace fs = std::filesystem;
-    if (executableDir.empty()) {
-        return executableDir;
+    const std::string chosen = ChosenProgramDirectory(executableDir);
+    if (chosen == executableDir) {
+        return chosen;
     }
     std::error_code ec;
-    const fs::path dataDir = (NativePath(executableDir) / kInstalledDataDir).lexically_normal();
-    const bool installed =
-        !platform::IsWritableDirectory(executableDir) || fs::is_directory(dataDir, ec);
-    const fs::path userHome = NativePath(platform::UserDataDirectory());
-    if (!installed || userHome.empty()) {
-        return executableDir;
-    }
-    const fs::path userDir = userHome / kUserDirName;
-    fs::create_directories(userDir, ec);
+    fs::create_directories(NativePath(chosen), ec);
+    const fs::path dataDir = InstalledDataDirectory(executableDir);
     if (fs::is_directory(dataDir, ec)) {
-        CopyMissingFiles(dataDir, userDir);
+        CopyMissingFiles(dataDir, NativePath(chosen));
     }
-    return platform::WithTrailingSeparator(Utf8Path(userDir));
+    return chosen;
 }
 
 std::string LauncherProgramFile(const std::string& programDir) {
@@ -113,6 +130,14 @@ std::string LauncherProgramFile(const std::string& programDir) {
     }
     const std::string running = platform::ExecutablePath();
     return running.empty() ? portable : running;
+}
+
+LauncherStart LauncherStartFor(const std::string& programDir) {
+    LauncherStart start{LauncherProgramFile(programDir), {}};
+    if (ChosenProgramDirectory(platform::FolderOf(start.program)) != programDir) {
+        start.args = {"--data-dir", programDir};
+    }
+    return start;
 }
 
 }  // namespace catalog

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace catalog {
 
@@ -24,20 +25,35 @@ struct LauncherConfig {
 // else DefaultProgramDirectory(the directory of the running executable).
 std::string ProgramDirectory(const std::string& dataDirOption);
 
+// Whether the launcher in `executableDir` is an installed one rather than a portable copy:
+// its directory is not writable by the user, or the installation's data directory
+// `executableDir`/../share/ravik is there (cmake --install, the .deb and the .tar.gz put the
+// programs in bin/ and their data in share/ravik). Its files belong to whoever installed
+// them, so it keeps its data elsewhere and never lets the updater replace its files.
+bool IsInstalledLauncher(const std::string& executableDir);
+
 // Where the data of a launcher started from `executableDir` lives when no directory is named
-// for it. A portable copy keeps it beside the executable. An installed launcher (its
-// executable directory is not writable, or the installation's data directory
-// `executableDir`/../share/ravik is there) keeps it per user in the folder Ravik of the
-// user's data directory (platform::UserDataDirectory: $XDG_DATA_HOME, default
-// ~/.local/share; %LOCALAPPDATA% on Windows): that folder is made when missing and receives every
-// file of the data directory it does not have yet (the default icons, the busy animation);
-// files already there are never replaced. Without a home directory the executable's
-// directory is used.
+// for it. A portable copy keeps it beside the executable. An installed launcher
+// (IsInstalledLauncher) keeps it per user in the folder Ravik of the user's data directory
+// (platform::UserDataDirectory: $XDG_DATA_HOME, default ~/.local/share; %LOCALAPPDATA% on
+// Windows): that folder is made when missing and receives every file of the data directory
+// it does not have yet (the default icons, the busy animation); files already there are
+// never replaced. Without a home directory the executable's directory is used.
 std::string DefaultProgramDirectory(const std::string& executableDir);
 
 // The launcher program the autostart entry names: the one in the program directory (a
 // portable copy), else the running executable (an installed launcher keeps its program
 // directory per user, where no program file lies).
 std::string LauncherProgramFile(const std::string& programDir);
+
+// How the launcher is started on `programDir` (by the autostart entry): LauncherProgramFile,
+// with the arguments "--data-dir" and `programDir` when that program would not take
+// `programDir` by itself (it was named with --data-dir or RAVIK_HOME), so that a start at
+// logon uses the same program directory as the launcher that made the entry.
+struct LauncherStart {
+    std::string program;
+    std::vector<std::string> args;
+};
+LauncherStart LauncherStartFor(const std::string& programDir);
 
 }  // namespace catalog

@@ -50,6 +50,10 @@ constexpr TextKey kPxTime{kVersionSection, "pxtime", "0", kSentLimit};
 constexpr std::size_t kShownLimit = 259;
 constexpr TextKey kOldVersion{kVersionSection, "oldversion", "", kShownLimit};
 constexpr TextKey kOldSerTime{kVersionSection, "oldsertime", "", kShownLimit};
+// Releases the launcher remembers, compared with the sertime of the server's offer. Launchers
+// that do not know these keys leave them alone, as every write keeps the keys it does not set.
+constexpr TextKey kSkippedRelease{kVersionSection, "skipsertime", "", kShownLimit};
+constexpr TextKey kToldRelease{kVersionSection, "toldsertime", "", kShownLimit};
 
 constexpr NumberKey kOld{kVersionSection, "old", 0};
 constexpr NumberKey kLastTime{kVersionSection, "lasttime", 0};
@@ -158,6 +162,20 @@ Outcome UserSettings::RememberOldVersion(std::string_view version, std::string_v
 }
 Outcome UserSettings::ClearOld() {
     return Update(path_, [](IniFile& file) { file.Set(kOld.section, kOld.name, "0"); });
+}
+
+std::string UserSettings::SkippedRelease() const {
+    return Read(path_, kSkippedRelease);
+}
+Outcome UserSettings::SetSkippedRelease(std::string_view sertime) {
+    return Write(path_, kSkippedRelease, sertime);
+}
+
+std::string UserSettings::ToldRelease() const {
+    return Read(path_, kToldRelease);
+}
+Outcome UserSettings::SetToldRelease(std::string_view sertime) {
+    return Write(path_, kToldRelease, sertime);
 }
 
 std::string UserSettings::LastTimeText() const {

@@ -62,6 +62,16 @@ class UserSettings {
     // The start-up consumes the marker: old = "0".
     Outcome ClearOld();
 
+    // [ravikver] skipsertime: the release (the server's sertime) the user chose to skip; the
+    // start-up's check does not offer it again. Empty when none was skipped.
+    std::string SkippedRelease() const;
+    Outcome SetSkippedRelease(std::string_view sertime);
+
+    // [ravikver] toldsertime: the release an installed launcher last told the user about
+    // (its package manager updates it), so the start-up tells each release once.
+    std::string ToldRelease() const;
+    Outcome SetToldRelease(std::string_view sertime);
+
     // [ravikver] lasttime: the newest catalog change applied. The catalog query sends the
     // text as it stands; raising it compares the number.
     std::string LastTimeText() const;

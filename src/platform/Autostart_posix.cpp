@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "platform/Autostart.h"
+#include "platform/ProductVersion.h"
 
 namespace platform {
 namespace {
@@ -19,12 +20,68 @@ std::filesystem::path EntryPath() {
     return base / "autostart" / "Ravik.desktop";
 }
 
-// Desktop-entry Exec quoting: the path in double quotes with ", `, $ and \ escaped.
-std::string QuoteExec(const std::string& path) {
+// A desktop entry's string value: a backslash, and the control characters a line cannot
+// hold, escaped.
+std::string EscapeValue(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string UnescapeValue(const std::string& value) {
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\' || i + 1 == value.size()) {
+            out.push_back(value[i]);
+            continue;
+        }
+        switch (const char c = value[++i]) {
+            case 's':
+                out.push_back(' ');
+                break;
+            case 'n':
+                out.push_back('\n');
+                break;
+            case 't':
+                out.push_back('\t');
+                break;
+            case 'r':
+                out.push_back('\r');
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// One argument of an Exec line, before the value's own escaping: in double quotes with ", `, $
+// and \ escaped by a backslash, and % doubled (a single one starts a field code). The value's
+// escaping then doubles every backslash, so a backslash of the path is four in the file.
+std::string QuoteExecArgument(const std::string& arg) {
     std::string out = "\"";
-    for (char c : path) {
+    for (char c : arg) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') {
             out.push_back('\\');
+        } else if (c == '%') {
+            out.push_back('%');
         }
         out.push_back(c);
     }
@@ -32,9 +89,53 @@ std::string QuoteExec(const std::string& path) {
     return out;
 }
 
+// The arguments of an Exec value whose string escapes are undone.
+std::vector<std::string> SplitExec(const std::string& exec) {
+    std::vector<std::string> args;
+    std::string current;
+    bool inArgument = false;
+    bool quoted = false;
+    for (std::size_t i = 0; i < exec.size(); ++i) {
+        char c = exec[i];
+        if (quoted) {
+            if (c == '"') {
+                quoted = false;
+                continue;
+            }
+            if (c == '\\' && i + 1 < exec.size()) {
+                c = exec[++i];
+            }
+        } else if (c == ' ' || c == '\t') {
+            if (inArgument) {
+                args.push_back(current);
+                current.clear();
+                inArgument = false;
+            }
+            continue;
+        } else if (c == '"') {
+            quoted = true;
+            inArgument = true;
+            continue;
+        }
+        if (c == '%' && i + 1 < exec.size() && exec[i + 1] == '%') {
+            ++i;
+        }
+        current.push_back(c);
+        inArgument = true;
+    }
+    if (inArgument) {
+        args.push_back(current);
+    }
+    return args;
+}
+
 }  // namespace
 
-bool SetAutostart(const std::string& programFile) {
+bool SetAutostart(const std::string& programFile, const std::vector<std::string>& args) {
+    std::string exec = QuoteExecArgument(programFile);
+    for (const std::string& arg : args) {
+        exec += ' ' + QuoteExecArgument(arg);
+    }
     std::error_code ec;
     auto path = EntryPath();
     std::filesystem::create_directories(path.parent_path(), ec);
@@ -45,8 +146,8 @@ bool SetAutostart(const std::string& programFile) {
         out << "[Desktop Entry]\n"
                "Type=Application\n"
                "Name=Ravik\n"
-               "Exec="
-            << QuoteExec(programFile)
+               "Icon="
+            << kAppId << "\nTryExec=" << EscapeValue(programFile) << "\nExec=" << EscapeValue(exec)
             << "\n"
                "X-GNOME-Autostart-enabled=true\n";
         if (!out.flush()) {
@@ -63,25 +164,13 @@ bool RemoveAutostart() {
     return !ec;
 }
 
-std::string AutostartProgram() {
+std::vector<std::string> AutostartCommand() {
     std::ifstream in(EntryPath());
     std::string line;
     while (std::getline(in, line)) {
-        if (line.rfind("Exec=", 0) != 0) {
-            continue;
+        if (line.rfind("Exec=", 0) == 0) {
+            return SplitExec(UnescapeValue(line.substr(5)));
         }
-        std::string value = line.substr(5);
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-            std::string out;
-            for (size_t i = 1; i + 1 < value.size(); ++i) {
-                if (value[i] == '\\' && i + 2 < value.size()) {
-                    ++i;
-                }
-                out.push_back(value[i]);
-            }
-            return out;
-        }
-        return value;
     }
     return {};
 }

@@ -3,7 +3,6 @@
 #include "job/Log.h"
 #include "server/CatalogSync.h"
 #include "server/Reports.h"
-#include "server/VersionCheck.h"
 
 namespace server {
 
@@ -37,8 +36,12 @@ StartupJob::Next StartupJob::ReportStart() {
 }
 
 StartupJob::Next StartupJob::CheckForUpdate() {
+    const UpdateRoad road{
+        route_,
+        HttpArchiveFetcher(CancelFlag(), [this](const UpdateFetchProgress& p) { Progress(p); }),
+        HiddenProgramStarter()};
     const VersionCheckResult version =
-        CheckVersion(client_, programDir_, VersionCheckMode::Automatic, prompt_);
+        CheckVersion(client_, programDir_, VersionCheckMode::Automatic, prompt_, road);
     if (version.result.Is(job::Code::Network)) {
         job::Log::Write(job::Log::Level::Info, "version check: " + version.result.Describe());
     } else {

@@ -8,6 +8,7 @@
 #include "server/ClientConfig.h"
 #include "server/ServerClient.h"
 #include "server/UserPrompt.h"
+#include "server/VersionCheck.h"
 
 namespace server {
 
@@ -34,8 +35,9 @@ struct UpdaterStarted {};  // the updater runs: end the program
 // What the launcher does with the data server at start-up, in this order:
 //   1. the start report (ServerReached when it is answered),
 //   2. a pause,
-//   3. the automatic version check, which may ask the user and start the updater (then
-//      UpdaterStarted, and the sequence ends),
+//   3. the automatic version check, which may ask the user, fetch the new version (progress:
+//      UpdateFetchProgress) and start the updater (then UpdaterStarted, and the sequence
+//      ends),
 //   4. a pause,
 //   5. the catalog synchronisation (SyncBusy, then SyncReady or SyncUnchanged).
 // The window starts a new job every 20 s while the server has not answered; each job has its
@@ -44,6 +46,9 @@ class StartupJob : public job::SequenceJob {
   public:
     StartupJob(ClientConfig config, std::string programDir, UserPrompt& prompt,
                StartupPauses pauses = {}, ClientIdentity identity = PlatformIdentity());
+
+    // How an update reaches this launcher; Updater unless set before Start.
+    void SetUpdateRoute(UpdateRoute route) { route_ = route; }
 
   private:
     Next ReportStart();
@@ -54,6 +59,7 @@ class StartupJob : public job::SequenceJob {
     std::string programDir_;
     UserPrompt& prompt_;
     bool reached_ = false;  // the start report was answered
+    UpdateRoute route_ = UpdateRoute::Updater;
 };
 
 }  // namespace server

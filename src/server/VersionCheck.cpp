@@ -1,11 +1,20 @@
 #include "server/VersionCheck.h"
 
+#include <filesystem>
+
+#include "catalog/FileSystem.h"
 #include "catalog/IniFile.h"
+#include "catalog/LauncherConfig.h"
 #include "catalog/UserSettings.h"
+#include "job/Log.h"
 #include "platform/Shell.h"
 #include "server/Frame.h"
 
 namespace server {
+
+std::string PackageUpdateText(const std::string& version) {
+    return "发现新版本 " + version + "，请使用系统的软件包管理器更新。";
+}
 
 job::ResultOf<VersionInfo> QueryVersion(ServerClient& client, const std::string& sertime,
                                         const std::string& version) {
@@ -32,6 +41,12 @@ ProgramStarter HiddenProgramStarter() {
     };
 }
 
+UpdateRoute RunningLauncherRoute() {
+    return catalog::IsInstalledLauncher(platform::ExecutableDirectory())
+               ? UpdateRoute::PackageManager
+               : UpdateRoute::Updater;
+}
+
 namespace {
 
 // Records the new version for the updater and the old one for the upgrade report.
@@ -48,11 +63,39 @@ catalog::Outcome WriteUpdateFiles(const std::string& programDir, const VersionIn
     return catalog::UserSettings(programDir).RememberOldVersion(oldVersion, oldSertime);
 }
 
+// A release is named by its sertime, the stamp the server compares; an empty one names none.
+bool SameRelease(const std::string& remembered, const VersionInfo& info) {
+    return !remembered.empty() && remembered == info.sertime;
+}
+
+void RemoveFetchedArchive(const std::string& programDir) {
+    std::error_code ec;
+    std::filesystem::remove(catalog::NativePath(programDir + kFetchedArchiveName), ec);
+}
+
+// Fetches the archive for the updater. Any archive of an earlier fetch goes first, so the
+// updater never takes one that belongs to another release. Only a cancel stops the update:
+// after any other failure the updater downloads the archive itself, as it always could.
+job::Result FetchArchive(const UpdateRoad& road, const std::string& programDir,
+                         const VersionInfo& info) {
+    RemoveFetchedArchive(programDir);
+    const job::Result fetched = road.fetch(info.clientadd, programDir + kFetchedArchiveName);
+    if (fetched.Ok()) {
+        return fetched;
+    }
+    RemoveFetchedArchive(programDir);
+    if (fetched.Is(job::Code::Cancelled)) {
+        return fetched;
+    }
+    job::Log::Write(job::Log::Level::Info, "fetching the new version: " + fetched.Describe() +
+                                               "; the updater downloads it itself");
+    return job::Result::Done();
+}
+
 }  // namespace
 
 VersionCheckResult CheckVersion(ServerClient& client, const std::string& programDir,
-                                VersionCheckMode mode, UserPrompt& prompt,
-                                const ProgramStarter& start) {
+                                VersionCheckMode mode, UserPrompt& prompt, const UpdateRoad& road) {
     VersionCheckResult result;
     // A failed launch repeats the check once, in automatic mode; a launch that keeps failing
     // must not keep the user in a loop of questions.
@@ -73,21 +116,51 @@ VersionCheckResult CheckVersion(ServerClient& client, const std::string& program
             }
             return result;
         }
-        if (!settings.AutoUpdate() && !prompt.Confirm(kAskUpdateText)) {
-            result.action = VersionAction::Declined;
+        const bool atStartup = mode == VersionCheckMode::Automatic;
+        if (road.route == UpdateRoute::PackageManager) {
+            // The updater could only replace files in the program directory, which holds
+            // none of an installed launcher's programs, and those belong to the package
+            // manager anyway. Once per release is enough at start-up; asked, it is said again.
+            if (!atStartup || !SameRelease(settings.ToldRelease(), result.info)) {
+                prompt.Tell(PackageUpdateText(result.info.version));
+                result.action = VersionAction::Told;
+                result.result = settings.SetToldRelease(result.info.sertime).ToResult();
+            }
             return result;
         }
-        catalog::Outcome written = WriteUpdateFiles(programDir, result.info, version, sertime);
-        if (!written.ok()) {
-            result.result = job::Result::Failed(job::Code::WriteFailed, written.reason);
+        if (atStartup && SameRelease(settings.SkippedRelease(), result.info)) {
+            result.action = VersionAction::Skipped;
+            return result;
+        }
+        if (!settings.AutoUpdate()) {
+            switch (prompt.AskUpdate(kAskUpdateText)) {
+                case UpdateAnswer::Update:
+                    break;
+                case UpdateAnswer::SkipRelease:
+                    result.action = VersionAction::Skipped;
+                    result.result = settings.SetSkippedRelease(result.info.sertime).ToResult();
+                    return result;
+                case UpdateAnswer::Later:
+                    result.action = VersionAction::Declined;
+                    return result;
+            }
+        }
+        if (job::Result fetched = FetchArchive(road, programDir, result.info); !fetched.Ok()) {
+            result.result = fetched;
+            return result;
+        }
+        result.result = WriteUpdateFiles(programDir, result.info, version, sertime).ToResult();
+        if (!result.result.Ok()) {
+            RemoveFetchedArchive(programDir);
             return result;
         }
         std::string updater = programDir + kUpdaterName;
-        if (start(updater, {programDir})) {
+        if (road.start(updater, {programDir})) {
             result.action = VersionAction::UpdaterStarted;
             return result;
         }
         result.result = job::Result::Failed(job::Code::StartFailed, "cannot start " + updater);
+        RemoveFetchedArchive(programDir);
         mode = VersionCheckMode::Automatic;
     }
     return result;

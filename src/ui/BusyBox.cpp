@@ -10,6 +10,7 @@ namespace ui {
 namespace {
 
 const QPoint kStripPosition(17, 18);
+const QRect kTextRect(70, 36, 140, 34);
 
 // The images ship beside the executable; a program directory given on the command line
 // (--data-dir) may hold its own copies, which win.
@@ -38,6 +39,13 @@ void BusyBox::Advance() {
     update(QRect(kStripPosition, QSize(kFrameSize, kFrameSize)));
 }
 
+void BusyBox::SetText(const QString& text) {
+    if (text != text_) {
+        text_ = text;
+        update(kTextRect);
+    }
+}
+
 void BusyBox::timerEvent(QTimerEvent* event) {
     if (event->timerId() == timer_.timerId()) {
         Advance();
@@ -55,8 +63,7 @@ void BusyBox::paintEvent(QPaintEvent* event) {
     }
     painter.setFont(UiFont(12));
     painter.setPen(QColor(250, 250, 250));
-    painter.drawText(QRect(70, 36, 140, 34), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
-                     QStringLiteral("正在更新数据，请稍等"));
+    painter.drawText(kTextRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, text_);
     if (!painted_) {
         painted_ = true;
         emit firstPainted();

@@ -8,7 +8,8 @@
 namespace ui {
 
 // The busy box shown while the catalog is being updated: ten animation frames over a
-// background, and the text "正在更新数据，请稍等". Its images are the files "waiticon.jpg"
+// background, and one line of text, "正在更新数据，请稍等" unless the owner sets another (the
+// progress of an update's download). Its images are the files "waiticon.jpg"
 // (ten 50 x 50 frames side by side) and "waitbg.jpg" (230 x 98) in the program directory,
 // else beside the executable; a missing file leaves that picture out. It takes no input; its
 // owner deletes it.
@@ -27,6 +28,9 @@ class BusyBox : public SkinnedWindow {
     // One animation step, as the timer makes it every kTickMs: the next frame, after the
     // last one the first.
     void Advance();
+    static QString DefaultText() { return QStringLiteral("正在更新数据，请稍等"); }
+    const QString& Text() const { return text_; }
+    void SetText(const QString& text);
     // Whether the box has been painted on screen at least once.
     bool Painted() const { return painted_; }
 
@@ -40,6 +44,7 @@ class BusyBox : public SkinnedWindow {
 
   private:
     QImage strip_;
+    QString text_ = DefaultText();
     int frame_ = 0;
     bool painted_ = false;
     QBasicTimer timer_;

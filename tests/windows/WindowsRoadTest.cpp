@@ -99,7 +99,9 @@ TEST(WindowsIdentity, AdaptersGiveTheClientsHardwareAndInternetAddress) {
 // waits for the running Ravik_desk.exe to end, replaces it and starts the new one.
 class AlwaysYes : public server::UserPrompt {
   public:
-    bool Confirm(const std::string&) override { return true; }
+    server::UpdateAnswer AskUpdate(const std::string&) override {
+        return server::UpdateAnswer::Update;
+    }
     void Tell(const std::string&) override {}
 };
 

@@ -13,20 +13,45 @@
 namespace {
 
 // The questions go to the terminal: texts on stderr, the answer from stdin. No answer (the
-// end of the input) is Cancel.
+// end of the input) is 以后再说.
 class TerminalPrompt : public server::UserPrompt {
   public:
-    bool Confirm(const std::string& text) override {
-        std::cerr << text << " [y/N] " << std::flush;
+    server::UpdateAnswer AskUpdate(const std::string& text) override {
+        std::cerr << text << " [y 升级 / s 跳过此版本 / N 以后再说] " << std::flush;
         std::string answer;
         if (!std::getline(std::cin, answer)) {
             std::cerr << "\n";
-            return false;
+            return server::UpdateAnswer::Later;
         }
-        return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+        const char first = answer.empty() ? 'n' : answer[0];
+        if (first == 'y' || first == 'Y') {
+            return server::UpdateAnswer::Update;
+        }
+        if (first == 's' || first == 'S') {
+            return server::UpdateAnswer::SkipRelease;
+        }
+        return server::UpdateAnswer::Later;
     }
     void Tell(const std::string& text) override { std::cerr << text << std::endl; }
 };
+
+// The fetch of the new version on stderr, a line at every tenth of it, so that a pipe gets
+// no more than a few lines either.
+server::ArchiveFetcher FetcherWithProgressLines() {
+    return server::HttpArchiveFetcher(
+        nullptr, [shown = -2](const server::UpdateFetchProgress& p) mutable {
+            const int step = p.perMille < 0 ? -1 : p.perMille / 100;
+            if (p.done || step == shown) {
+                return;
+            }
+            shown = step;
+            if (step < 0) {
+                std::cerr << "正在下载新版本" << std::endl;
+            } else {
+                std::cerr << "正在下载新版本 " << step * 10 << "%" << std::endl;
+            }
+        });
+}
 
 void Print(const server::VersionInfo& info) {
     nlohmann::json out = {{"newer", info.newer},
@@ -62,8 +87,10 @@ int CheckVersion(const CommandContext& context) {
         }
         return 0;
     }
-    server::VersionCheckResult result =
-        server::CheckVersion(client, context.programDir, server::VersionCheckMode::Manual, prompt);
+    const server::UpdateRoad road{server::RunningLauncherRoute(), FetcherWithProgressLines(),
+                                  server::HiddenProgramStarter()};
+    server::VersionCheckResult result = server::CheckVersion(
+        client, context.programDir, server::VersionCheckMode::Manual, prompt, road);
     if (result.result.Is(job::Code::Network)) {
         return Fail(noAnswer);
     }
@@ -76,8 +103,8 @@ int CheckVersion(const CommandContext& context) {
 
 const RegisterCommand registered(
     "check-version",
-    "check-version [--apply]  ask for a newer version; --apply writes update.ini and starts "
-    "the updater",
+    "check-version [--apply]  ask for a newer version; --apply fetches it, writes update.ini "
+    "and starts the updater (an installed ravikctl only says how to update)",
     CheckVersion);
 
 }  // namespace

@@ -12,9 +12,9 @@ namespace {
 constexpr std::array kDataFolders = {"gameicon",     "toolicon", "localgametool",
                                      "tooldownload", "gametool", "updatework"};
 // Files in the program directory that hold the user's data, settings or the updater's state.
-constexpr std::array kDataFiles = {"gamecfg.dat", "normalcfg.dat", "usedcfg.dat",
-                                   "usercfg.dat", "launcher.ini",  "update.ini",
-                                   "update.log",  "update.journal"};
+constexpr std::array kDataFiles = {"gamecfg.dat", "normalcfg.dat",  "usedcfg.dat",
+                                   "usercfg.dat", "launcher.ini",   "update.ini",
+                                   "update.log",  "update.journal", "update.zip"};
 constexpr std::array kDeviceNames = {"con", "prn", "aux", "nul"};
 
 std::vector<std::string_view> Components(std::string_view path) {

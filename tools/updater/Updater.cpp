@@ -1,5 +1,6 @@
 #include "Updater.h"
 
+#include <filesystem>
 #include <thread>
 
 #include "StagedArchive.h"
@@ -10,6 +11,7 @@
 #include "platform/Paths.h"
 #include "platform/Processes.h"
 #include "platform/Shell.h"
+#include "server/UpdateFetch.h"
 
 namespace updater {
 
@@ -146,6 +148,22 @@ bool Updater::Download(const std::string& url, const std::string& path, std::str
     return true;
 }
 
+bool Updater::TakeFetchedArchive(const std::string& archive) {
+    const std::string fetched = programDir_ + server::kFetchedArchiveName;
+    if (!catalog::FileExists(fetched)) {
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(catalog::NativePath(fetched), catalog::NativePath(archive), ec);
+    if (ec) {
+        log_.Write("cannot take " + fetched + " (" + ec.message() + "); downloading instead");
+        std::filesystem::remove(catalog::NativePath(fetched), ec);
+        return false;
+    }
+    log_.Write("taking the archive the launcher fetched, " + fetched);
+    return true;
+}
+
 UpdateOutcome Updater::End(UpdateOutcome::Status status, std::string reason, bool startLauncher) {
     UpdateOutcome outcome;
     outcome.status = status;
@@ -194,18 +212,8 @@ UpdateOutcome Updater::Run() {
                    "cannot clear what an earlier run left in " + replacer_.WorkDirectory(), true);
     }
 
-    UpdateRequest request = ReadUpdateRequest(programDir_);
-    if (!request.Ok()) {
-        return End(UpdateOutcome::Failed, request.problem, true);
-    }
-    log_.Write("update.ini asks for version " + request.version + " (sertime " + request.sertime +
-               ") from " + request.clientadd);
-    InstalledVersion installed = ReadInstalledVersion(programDir_);
-    if (installed.version == request.version && installed.sertime == request.sertime) {
-        return End(UpdateOutcome::AlreadyCurrent, {}, true);
-    }
-
-    // From here on a failure leaves nothing of the work folder behind.
+    // From here on the work folder may hold the archive; whatever the end, it leaves nothing
+    // of it behind.
     auto fail = [this](UpdateOutcome::Status status, const std::string& why) {
         replacer_.RemoveWorkDirectory();
         return End(status, why, status != UpdateOutcome::Stopped);
@@ -214,7 +222,19 @@ UpdateOutcome Updater::Run() {
     if (!install::CreateDirectoryPath(replacer_.WorkDirectory())) {
         return fail(UpdateOutcome::Failed, "cannot make the folder " + replacer_.WorkDirectory());
     }
-    if (!Download(request.clientadd, archive, problem)) {
+    const bool fetched = TakeFetchedArchive(archive);
+
+    UpdateRequest request = ReadUpdateRequest(programDir_);
+    if (!request.Ok()) {
+        return fail(UpdateOutcome::Failed, request.problem);
+    }
+    log_.Write("update.ini asks for version " + request.version + " (sertime " + request.sertime +
+               ") from " + request.clientadd);
+    InstalledVersion installed = ReadInstalledVersion(programDir_);
+    if (installed.version == request.version && installed.sertime == request.sertime) {
+        return fail(UpdateOutcome::AlreadyCurrent, {});
+    }
+    if (!fetched && !Download(request.clientadd, archive, problem)) {
         return fail(StopRequested() ? UpdateOutcome::Stopped : UpdateOutcome::Failed, problem);
     }
     StagedFiles staged = StageArchive(archive, replacer_.StagingDirectory());

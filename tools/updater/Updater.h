@@ -55,7 +55,8 @@ struct UpdateOutcome {
 //  1. waits, bounded, until the launcher has exited;
 //  2. finishes or rolls back an update an earlier run left half done (update.journal);
 //  3. reads update.ini: version, sertime and clientadd in section "ravikver";
-//  4. downloads clientadd to UpdateWork/client.zip (retries, stall detection, HTTP status);
+//  4. takes the archive the launcher fetched (update.zip) as UpdateWork/client.zip, or when
+//     there is none downloads clientadd there (retries, stall detection, HTTP status);
 //  5. extracts it into UpdateWork/new, which checks it is a complete zip with good CRCs and
 //     only files an update may write;
 //  6. replaces the launcher's files with the journal (FileReplacer), rolling back on failure;
@@ -81,6 +82,10 @@ class Updater {
     // cannot be recorded the files are rolled back instead.
     bool Commit(const UpdateJournal& journal, std::string& problem);
     bool Download(const std::string& url, const std::string& path, std::string& problem);
+    // Moves the launcher's update.zip to `archive`; false when there is none to take (one
+    // that cannot be moved is deleted: it must not be taken by a later run for another
+    // request).
+    bool TakeFetchedArchive(const std::string& archive);
     bool StopRequested() const;
     UpdateOutcome End(UpdateOutcome::Status status, std::string reason, bool startLauncher);
 

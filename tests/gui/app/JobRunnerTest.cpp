@@ -117,6 +117,13 @@ TEST(JobRunnerTest, ShutdownCancelsAJobBlockedOnTheNetwork) {
     EXPECT_EQ(runner->Start(std::make_unique<SilentServerJob>(1, ended), "late"), nullptr);
 }
 
+int Answer(server::UpdateAnswer answer) {
+    return static_cast<int>(answer);
+}
+
+const QMessageBox::StandardButtons kUpdateButtons =
+    QMessageBox::Ok | QMessageBox::Ignore | QMessageBox::Cancel;
+
 // Asks one question through the runner, as the start-up job asks about an update.
 class AskingJob : public job::Job {
   public:
@@ -130,7 +137,7 @@ class AskingJob : public job::Job {
     job::Result Run() override {
         asking = true;
         if (confirm_) {
-            answer_->store(prompt_.Confirm(server::kAskUpdateText) ? 1 : 0);
+            answer_->store(static_cast<int>(prompt_.AskUpdate(server::kAskUpdateText)));
         } else {
             prompt_.Tell(server::kUpToDateText);
             answer_->store(1);
@@ -151,10 +158,12 @@ TEST(JobRunnerTest, AJobsQuestionIsAskedOnTheUiThreadAndWaitsForTheAnswer) {
         const char* text;
         QMessageBox::StandardButtons buttons;
     } cases[] = {
-        {"ask, OK", true, QMessageBox::Ok, 1, server::kAskUpdateText,
-         QMessageBox::Ok | QMessageBox::Cancel},
-        {"ask, cancel", true, QMessageBox::Cancel, 0, server::kAskUpdateText,
-         QMessageBox::Ok | QMessageBox::Cancel},
+        {"ask, update", true, QMessageBox::Ok, Answer(server::UpdateAnswer::Update),
+         server::kAskUpdateText, kUpdateButtons},
+        {"ask, skip", true, QMessageBox::Ignore, Answer(server::UpdateAnswer::SkipRelease),
+         server::kAskUpdateText, kUpdateButtons},
+        {"ask, later", true, QMessageBox::Cancel, Answer(server::UpdateAnswer::Later),
+         server::kAskUpdateText, kUpdateButtons},
         {"tell", false, QMessageBox::Ok, 1, server::kUpToDateText, QMessageBox::Ok},
     };
     for (const auto& c : cases) {
@@ -175,7 +184,7 @@ TEST(JobRunnerTest, AJobsQuestionIsAskedOnTheUiThreadAndWaitsForTheAnswer) {
     }
 }
 
-TEST(JobRunnerTest, AtShutdownAJobWaitingForAnAnswerGetsCancel) {
+TEST(JobRunnerTest, AtShutdownAJobWaitingForAnAnswerGetsLater) {
     auto answer = std::make_shared<std::atomic<int>>(-1);
     {
         app::JobRunner runner;
@@ -186,7 +195,7 @@ TEST(JobRunnerTest, AtShutdownAJobWaitingForAnAnswerGetsCancel) {
             QThread::yieldCurrentThread();
         }
         runner.Shutdown();
-        EXPECT_EQ(answer->load(), 0);
+        EXPECT_EQ(answer->load(), Answer(server::UpdateAnswer::Later));
         // The question that was on its way is not put any more.
         MessageBoxAnswerer boxes(QMessageBox::Ok);
         QCoreApplication::processEvents();

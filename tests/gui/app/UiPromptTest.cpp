@@ -10,27 +10,33 @@ using dialogtest::MessageBoxAnswerer;
 
 struct PromptCase {
     const char* name;
-    bool confirm;  // Confirm, else Tell
+    bool ask;  // AskUpdate, else Tell
     const char* text;
     QMessageBox::StandardButton answer;
-    bool result;
+    server::UpdateAnswer result;
     QMessageBox::StandardButtons buttons;
 };
 
+const QMessageBox::StandardButtons kUpdateButtons =
+    QMessageBox::Ok | QMessageBox::Ignore | QMessageBox::Cancel;
+
 const PromptCase kCases[] = {
-    {"ask, OK", true, server::kAskUpdateText, QMessageBox::Ok, true,
-     QMessageBox::Ok | QMessageBox::Cancel},
-    {"ask, cancel", true, server::kAskUpdateText, QMessageBox::Cancel, false,
-     QMessageBox::Ok | QMessageBox::Cancel},
-    {"tell", false, server::kUpToDateText, QMessageBox::Ok, true, QMessageBox::Ok},
+    {"ask, update", true, server::kAskUpdateText, QMessageBox::Ok, server::UpdateAnswer::Update,
+     kUpdateButtons},
+    {"ask, skip", true, server::kAskUpdateText, QMessageBox::Ignore,
+     server::UpdateAnswer::SkipRelease, kUpdateButtons},
+    {"ask, later", true, server::kAskUpdateText, QMessageBox::Cancel, server::UpdateAnswer::Later,
+     kUpdateButtons},
+    {"tell", false, server::kUpToDateText, QMessageBox::Ok, server::UpdateAnswer::Later,
+     QMessageBox::Ok},
 };
 
-bool Prompt(app::UiPrompt& prompt, const PromptCase& c) {
-    if (c.confirm) {
-        return prompt.Confirm(c.text);
+server::UpdateAnswer Prompt(app::UiPrompt& prompt, const PromptCase& c) {
+    if (c.ask) {
+        return prompt.AskUpdate(c.text);
     }
     prompt.Tell(c.text);
-    return true;
+    return server::UpdateAnswer::Later;
 }
 
 void ExpectBox(const MessageBoxAnswerer& boxes, const PromptCase& c) {
@@ -48,6 +54,29 @@ TEST(UiPromptTest, AskedOnTheUiThreadItselfAnswersDirectly) {
         EXPECT_EQ(Prompt(prompt, c), c.result);
         ExpectBox(boxes, c);
     }
+}
+
+// The update question speaks Chinese on every button, and Escape means 以后再说.
+TEST(UiPromptTest, TheUpdateQuestionsButtonsAreChineseAndEscapeMeansLater) {
+    QStringList texts;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&texts] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (box == nullptr || !box->isVisible() || !texts.isEmpty()) {
+                continue;
+            }
+            for (auto button : {QMessageBox::Ok, QMessageBox::Ignore, QMessageBox::Cancel}) {
+                texts << box->button(button)->text();
+            }
+            QTest::keyClick(box, Qt::Key_Escape);
+        }
+    });
+    timer.start(10);
+    app::UiPrompt prompt;
+    EXPECT_EQ(prompt.AskUpdate(server::kAskUpdateText), server::UpdateAnswer::Later);
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("升级"), QStringLiteral("跳过此版本"),
+                                  QStringLiteral("以后再说")}));
 }
 
 }  // namespace

@@ -8,16 +8,21 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "DataServer.h"
 #include "ProgramFixture.h"
+#include "RawHttpServer.h"
 #include "app/BusyIndicator.h"
 #include "app/MainMenu.h"
 #include "app/MainWindow.h"
 #include "app/ServerLink.h"
 #include "catalog/IniFile.h"
+#include "ui/BusyBox.h"
 #include "ui/PngButton.h"
 
 namespace {
@@ -93,11 +98,26 @@ TEST_F(UpdateCheckTest, TheWindowWaitsWithoutFreezingWhileTheServerIsSlow) {
     EXPECT_FALSE(window.grab().isNull());
     EXPECT_FALSE(window.isEnabled());
 
-    // The server hangs up without an answer: nothing to tell, the window is back.
+    // The server hangs up without an answer: the user hears so, then the window is back.
+    Answerer answerer(QMessageBox::Ok);
     delete silent.nextPendingConnection();
     QTRY_VERIFY_WITH_TIMEOUT(window.isEnabled(), 30000);
     EXPECT_FALSE(window.Server().CheckingForUpdates());
-    EXPECT_EQ(Box(), nullptr);
+    EXPECT_EQ(answerer.texts, QStringList{QStringLiteral("无法连接服务器，请检查网络后重试")});
+}
+
+TEST_F(UpdateCheckTest, SaysSoWhenTheServerCannotBeReached) {
+    int closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    MainWindow& window = Open(closedPort);
+    Answerer answerer(QMessageBox::Ok);
+    ChooseCheckUpdate();
+    QTRY_VERIFY_WITH_TIMEOUT(!answerer.texts.isEmpty() && window.isEnabled(), 30000);
+    EXPECT_EQ(answerer.texts, QStringList{QStringLiteral("无法连接服务器，请检查网络后重试")});
 }
 
 TEST_F(UpdateCheckTest, SaysSoWhenTheVersionIsCurrent) {
@@ -114,6 +134,7 @@ struct NewerCase {
     const char* name;
     QMessageBox::StandardButton answer;
     bool ends;
+    const char* skipped;  // usercfg.dat [ravikver] skipsertime afterwards
 };
 
 void PrintTo(const NewerCase& c, std::ostream* out) {
@@ -152,13 +173,88 @@ TEST_P(NewerVersionTest, HandsOverToTheUpdaterOnlyWhenTheUserAgrees) {
         EXPECT_EQ(finished.count(), 0);
         EXPECT_FALSE(std::filesystem::exists(dir_ / "update.ini"));
     }
+    const catalog::IniFile settings = catalog::IniFile::Load(dir_ / "usercfg.dat");
+    EXPECT_EQ(settings.GetString("ravikver", "skipsertime", "", 119), c.skipped);
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, NewerVersionTest,
-                         testing::Values(NewerCase{"Ok", QMessageBox::Ok, true},
-                                         NewerCase{"Cancel", QMessageBox::Cancel, false}),
+                         testing::Values(NewerCase{"Update", QMessageBox::Ok, true, ""},
+                                         NewerCase{"Later", QMessageBox::Cancel, false, ""},
+                                         NewerCase{"Skip", QMessageBox::Ignore, false, "200"}),
                          [](const testing::TestParamInfo<NewerCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// The download of an accepted update is the long wait before the launcher hands over to the
+// updater: the busy box shows how far it has come, and the window takes no input meanwhile.
+TEST_F(UpdateCheckTest, TheBusyBoxShowsTheDownloadOfAnAcceptedUpdate) {
+    std::atomic<bool> release{false};
+    RawHttpServer archive([&release](RawHttpServer::Connection& c) {
+        c.SendHead(200, "OK", 1000);
+        c.Send(std::string(400, 'x'));
+        while (!release.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        c.Send(std::string(600, 'x'));
+    });
+    // Lets the download end however the test ends, before the server goes.
+    struct Release {
+        std::atomic<bool>& flag;
+        ~Release() { flag = true; }
+    } releaseAtEnd{release};
+    DataServer server(R"({"games": [], "version": {"version": "2.0", "sertime": "200",
+                          "clientadd": ")" +
+                      archive.Url("/client.zip") + R"("}})");
+    QTRY_VERIFY_WITH_TIMEOUT(server.Port() > 0, 30000);
+    dir_.Write("usercfg.dat", "[ravikver]\nversion=1.0\nsertime=100\n");
+    dir_.Write("Rv_Update", "#!/bin/sh\nexit 0\n");
+    std::filesystem::permissions(dir_ / "Rv_Update", std::filesystem::perms::owner_all);
+    MainWindow& window = Open(server.Port());
+    QSignalSpy finished(&window, &QDialog::finished);
+
+    Answerer answerer(QMessageBox::Ok);
+    ChooseCheckUpdate();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        window.Busy().Box() != nullptr &&
+            window.Busy().Box()->Text() == QStringLiteral("正在下载新版本 40%"),
+        30000);
+    EXPECT_TRUE(window.Busy().Box()->isVisible());
+    EXPECT_FALSE(window.isEnabled());
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "update.ini"));
+
+    release = true;
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+    // The archive waits for the updater beside update.ini.
+    EXPECT_EQ(dir_.Read("update.zip"), std::string(1000, 'x'));
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "update.ini"));
+}
+
+// The fetch of an update and a catalog update may overlap (a second start-up job): they share
+// the one busy box, which shows the download while it lasts, and the window stays blocked
+// until both are over.
+TEST_F(UpdateCheckTest, TheDownloadAndACatalogUpdateShareTheBusyBox) {
+    MainWindow& window = Open(1);
+    app::BusyIndicator& busy = window.Busy();
+    busy.ShowUpdateFetch(-1);
+    QCoreApplication::processEvents();
+    ASSERT_NE(busy.Box(), nullptr);
+    EXPECT_EQ(busy.Box()->Text(), QStringLiteral("正在下载新版本，请稍等"));
+    EXPECT_FALSE(window.isEnabled());
+
+    busy.ShowUpdateFetch(421);
+    busy.Begin(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::topLevelWidgets().count(busy.Box()), 1);
+    EXPECT_EQ(busy.Box()->Text(), QStringLiteral("正在下载新版本 42%"));
+
+    busy.EndUpdateFetch();
+    QCoreApplication::processEvents();
+    ASSERT_NE(busy.Box(), nullptr);
+    EXPECT_EQ(busy.Box()->Text(), QStringLiteral("正在更新数据，请稍等"));
+    EXPECT_FALSE(window.isEnabled());
+
+    busy.End();
+    QTRY_VERIFY_WITH_TIMEOUT(busy.Box() == nullptr && window.isEnabled(), 30000);
+}
 
 }  // namespace

@@ -176,9 +176,9 @@ TEST_F(SyncRoad, ACatalogLargerThanOneReplyArrivesOverSeveralSyncs) {
 
 class DecliningPrompt : public server::UserPrompt {
   public:
-    bool Confirm(const std::string& text) override {
+    server::UpdateAnswer AskUpdate(const std::string& text) override {
         asked = text;
-        return false;
+        return server::UpdateAnswer::Later;
     }
     void Tell(const std::string&) override {}
     std::string asked;

@@ -60,13 +60,19 @@ TEST_F(VersionRoad, UpToDateIsSaid) {
     EXPECT_NE(run.err.find("当前已经是最新版本!"), std::string::npos) << run.err;
 }
 
-TEST_F(VersionRoad, ApplyAsksAndANoChangesNothing) {
+// "n" (以后再说) changes nothing; "s" (跳过此版本) only remembers the release as skipped.
+TEST_F(VersionRoad, ApplyAsksAndANoOrSkipStartsNothing) {
     InstallUpdater();
-    ProgramRun run = Check({"--apply"}, "n\n");
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("发现服务器有新版本，是否升级"), std::string::npos) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(program / "update.ini"));
-    EXPECT_FALSE(std::filesystem::exists(program / "updater-ran"));
+    for (const auto& [answer, skipped] :
+         {std::pair<const char*, const char*>{"n\n", "<missing>"}, {"s\n", "200"}}) {
+        SCOPED_TRACE(answer);
+        ProgramRun run = Check({"--apply"}, answer);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.err.find("发现服务器有新版本，是否升级"), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(program / "update.ini"));
+        EXPECT_FALSE(std::filesystem::exists(program / "updater-ran"));
+        EXPECT_EQ(Read("usercfg.dat", "skipsertime"), skipped);
+    }
 }
 
 TEST_F(VersionRoad, ApplyWithAutoUpdateStartsTheUpdater) {

@@ -36,6 +36,7 @@ TEST(UpdateRules, OnlyTheLaunchersOwnFilesMayBeWritten) {
         {"update.ini", false},
         {"update.log", false},
         {"update.journal", false},
+        {"update.zip", false},
         {"UpdateWork/old/Ravik_desk", false},
         // Not plain relative paths, or names Windows reads as another file.
         {"", false},

@@ -47,7 +47,8 @@ class ProgramDirectory {
     }
     std::string Log() const { return dir.Read("update.log"); }
     bool LeftNothingBehind() const {
-        return !fs::exists(dir.path() / "UpdateWork") && !fs::exists(dir.path() / "update.journal");
+        return !fs::exists(dir.path() / "UpdateWork") &&
+               !fs::exists(dir.path() / "update.journal") && !fs::exists(dir.path() / "update.zip");
     }
 
     TempDir dir;
@@ -87,7 +88,9 @@ class DataServer {
 
 class AlwaysYes : public server::UserPrompt {
   public:
-    bool Confirm(const std::string&) override { return true; }
+    server::UpdateAnswer AskUpdate(const std::string&) override {
+        return server::UpdateAnswer::Update;
+    }
     void Tell(const std::string&) override {}
 };
 
@@ -120,6 +123,9 @@ TEST(UpdaterRoad, TheVersionCheckStartsTheUpdaterWhichInstallsAndRestartsTheLaun
     EXPECT_EQ(program.dir.Read("gamecfg.dat"), "[1]\r\nTITLE=game\r\n");
     EXPECT_EQ(program.dir.Read("GameIcon/1.png"), "icon");
     EXPECT_TRUE(program.LeftNothingBehind());
+    // The check fetched the archive while the launcher could still show it.
+    EXPECT_TRUE(Contains(program.Log(), "taking the archive the launcher fetched"))
+        << program.Log();
 
     // The next check finds the launcher up to date, so it does not update again.
     check = server::CheckVersion(client, program.dir.dir(), server::VersionCheckMode::Automatic,

@@ -175,6 +175,41 @@ TEST_F(UpdaterTest, AVersionAlreadyClaimedIsNotFetchedAgain) {
     EXPECT_EQ(installation.starts.size(), 1u);
 }
 
+// The launcher fetches the archive while it can still show the wait (update.zip); the
+// updater takes that file instead of downloading, and takes it only once.
+TEST_F(UpdaterTest, TheArchiveTheLauncherFetchedIsTakenInsteadOfADownload) {
+    struct Case {
+        const char* name;
+        const char* claimed;  // the version usercfg.dat claims
+        updater::UpdateOutcome::Status status;
+    } cases[] = {
+        {"update", "1.0", updater::UpdateOutcome::Updated},
+        {"already current", "2.0", updater::UpdateOutcome::AlreadyCurrent},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Nothing listens at the address: only the fetched archive can bring version 2.0.
+        Installation installation("http://127.0.0.1:9/client.zip");
+        installation.dir.Write("usercfg.dat",
+                               std::string("[ravikver]\r\nversion=") + c.claimed +
+                                   "\r\nsertime=" + (c.claimed[0] == '2' ? "200" : "100") + "\r\n");
+        Snapshot before = installation.Take();
+        installation.dir.Write("update.zip", NewClient());
+
+        updater::UpdateOutcome outcome = installation.Run(installation.Options());
+
+        EXPECT_EQ(outcome.status, c.status) << outcome.reason << installation.Log();
+        EXPECT_FALSE(fs::exists(installation.dir.PathOf("update.zip")));
+        EXPECT_FALSE(fs::exists(installation.dir.PathOf("UpdateWork")));
+        if (c.status == updater::UpdateOutcome::Updated) {
+            EXPECT_EQ(installation.dir.Read(kLauncher), "new launcher");
+            EXPECT_EQ(installation.Log().find("downloading"), std::string::npos);
+        } else {
+            EXPECT_EQ(installation.Take(), before);
+        }
+    }
+}
+
 TEST_F(UpdaterTest, AStopWhileWaitingChangesNothingAndStartsNothing) {
     Installation installation(http_.Url("/client.zip"));
     Snapshot before = installation.Take();

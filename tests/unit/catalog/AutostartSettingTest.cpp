@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "AutostartSandbox.h"
 #include "TempDir.h"
 #include "catalog/AutostartSetting.h"
@@ -27,11 +30,43 @@ class AutostartSettingTest : public testing::Test {
 
 TEST_F(AutostartSettingTest, TheEntryAndTheKeyFollowTheChoice) {
     ASSERT_TRUE(catalog::ApplyAutostart(settings_, true).ok());
-    EXPECT_EQ(platform::AutostartProgram(), program_.dir() + launcher_);
+    EXPECT_EQ(platform::AutostartCommand(), std::vector<std::string>{program_.dir() + launcher_});
     EXPECT_EQ(Stored(), "1");
     ASSERT_TRUE(catalog::ApplyAutostart(settings_, false).ok());
     EXPECT_EQ(platform::AutostartProgram(), "");
     EXPECT_EQ(Stored(), "0");
+}
+
+// A launcher started on a program directory it would not find by itself (--data-dir) makes an
+// entry that names that directory too, so the start at logon uses the same data; a portable
+// copy in its own program directory needs no argument.
+TEST_F(AutostartSettingTest, TheEntryKeepsAProgramDirectoryNamedOnTheCommandLine) {
+    struct Case {
+        const char* name;
+        const char* folder;  // the program directory below program_
+        bool portable;       // a launcher lies in it
+    } cases[] = {
+        {"portable copy", "copy", true},
+        {"named directory", "data", false},
+        {"named directory with spaces and Chinese", "游戏 桌面 $HOME 100%", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string programDir = program_.dir() + c.folder + platform::kSeparator;
+        program_.Write(std::string(c.folder) + "/usercfg.dat", "");
+        if (c.portable) {
+            program_.Write(std::string(c.folder) + "/" + launcher_, "portable launcher");
+        }
+        catalog::UserSettings settings(programDir);
+        ASSERT_TRUE(catalog::ApplyAutostart(settings, true).ok());
+        const std::vector<std::string> expected =
+            c.portable
+                ? std::vector<std::string>{programDir + launcher_}
+                : std::vector<std::string>{platform::ExecutablePath(), "--data-dir", programDir};
+        EXPECT_EQ(platform::AutostartCommand(), expected);
+        ASSERT_TRUE(catalog::ApplyAutostart(settings, false).ok());
+        EXPECT_TRUE(platform::AutostartCommand().empty());
+    }
 }
 
 #ifndef _WIN32

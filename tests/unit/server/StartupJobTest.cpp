@@ -20,10 +20,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Says 以后再说 to every question and keeps what it was told.
 class SilentPrompt : public server::UserPrompt {
   public:
-    bool Confirm(const std::string&) override { return false; }
-    void Tell(const std::string&) override {}
+    server::UpdateAnswer AskUpdate(const std::string&) override {
+        return server::UpdateAnswer::Later;
+    }
+    void Tell(const std::string& text) override { told.push_back(text); }
+    std::vector<std::string> told;
 };
 
 constexpr server::StartupPauses kNoPauses{0ms, 0ms};
@@ -127,6 +131,21 @@ TEST_F(StartupJobTest, StartedUpdaterEndsTheSequence) {
     // The updater marks the program directory it was given.
     EXPECT_TRUE(Eventually([&] { return dir.Read("started") == dir.dir() + "\n"; }))
         << dir.Read("started");
+}
+
+TEST_F(StartupJobTest, AnInstalledLauncherIsToldAboutTheUpdateAndSynchronisesOn) {
+    catalog::WriteProfileKey(dir / "usercfg.dat", "system", "autoupdate", "1");
+    std::filesystem::copy_file(markerprogram::Path(), dir.PathOf(server::kUpdaterName));
+    FakeDataServer fake(Answers(Reply({{}}), "1"));
+    RecordingStartupListener listener;
+    SilentPrompt prompt;
+    server::StartupJob job(fake.Config(), dir.dir(), prompt, kNoPauses);
+    job.SetUpdateRoute(server::UpdateRoute::PackageManager);
+    EXPECT_TRUE(job.Start(&listener).Ok());
+    EXPECT_EQ(prompt.told, std::vector<std::string>{server::PackageUpdateText("9.0")});
+    EXPECT_EQ(listener.Events(), (std::vector<std::string>{"reached", "answered", "unchanged"}));
+    EXPECT_EQ(Codes(fake), (std::vector<char>{'2', '1', '3', '9'}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "update.ini"));
 }
 
 TEST_F(StartupJobTest, CancelEndsAJobWaitingOnASilentServer) {
