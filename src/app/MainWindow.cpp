@@ -26,6 +26,7 @@
 #include "ui/UiFont.h"
 #include "ui/UpgradeReport.h"
 #include "ui/WebPages.h"
+#include "ui/WindowPlacement.h"
 
 namespace app {
 namespace {
@@ -93,7 +94,9 @@ MainWindow::MainWindow(DeskOptions options, QWidget* parent)
 
     setWindowTitle(QString::fromUtf8(kTitle));
     setWindowIcon(ui::AppIcon());
-    SizeAndCentre(kSize);
+    // Registered first, so that the main window itself opens in the middle of the screen.
+    ui::WindowPlacement::SetMainWindow(this);
+    ui::WindowPlacement::SizeAndPlace(this, kSize);
     CreateControls();
 
     if (options_.jobs == nullptr) {

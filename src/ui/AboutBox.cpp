@@ -10,6 +10,7 @@
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
+#include "ui/WindowPlacement.h"
 
 namespace ui {
 namespace {
@@ -32,7 +33,7 @@ AboutBox::AboutBox(const QString& version, const QString& siteUrl, QWidget* pare
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("关于Ravik游戏桌面"));
     setWindowIcon(AppIcon());
-    setGeometry(0, 0, 360, 200);
+    WindowPlacement::SizeAndPlace(this, QSize(360, 200));
 
     close_->SetImage(LoadPngResource(Png::CloseButton));
     close_->setGeometry(335, 8, 20, 20);

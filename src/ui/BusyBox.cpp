@@ -5,6 +5,7 @@
 
 #include "platform/Paths.h"
 #include "ui/UiFont.h"
+#include "ui/WindowPlacement.h"
 
 namespace ui {
 namespace {
@@ -30,7 +31,7 @@ BusyBox::BusyBox(const QString& programDirectory, QWidget* parent)
     setWindowFlag(Qt::WindowDoesNotAcceptFocus);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("正在更新数据"));
-    SizeAndCentre(QSize(230, 98));
+    WindowPlacement::SizeAndPlace(this, QSize(230, 98));
     timer_.start(kTickMs, this);
 }
 

@@ -12,6 +12,7 @@
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
+#include "ui/WindowPlacement.h"
 
 namespace ui {
 namespace {
@@ -53,7 +54,7 @@ DownloadDialog::DownloadDialog(QWidget* parent)
       cancel_(new PngButton(this)) {
     setWindowIcon(AppIcon());
     setWindowTitle(QStringLiteral("正在下载"));
-    SizeAndCentre(QSize(360, 200));
+    WindowPlacement::SizeAndPlace(this, QSize(360, 200));
 
     title_->hide();
     // The failure line shows its reason as a tool tip, so it takes the mouse itself.

@@ -10,8 +10,14 @@
 #include "server/ReportJob.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
+#include "ui/WindowPlacement.h"
 
 namespace ui {
+namespace {
+
+const QSize kSize(280, 150);
+
+}  // namespace
 
 FeedbackForm::FeedbackForm(QWidget* parent)
     : QDialog(parent),
@@ -37,7 +43,8 @@ FeedbackForm::FeedbackForm(QWidget* parent)
     layout->addLayout(reasons);
     layout->addStretch();
     layout->addLayout(row);
-    setFixedSize(280, 150);
+    setFixedSize(kSize);
+    WindowPlacement::SizeAndPlace(this, kSize);
 
     submit_->setDefault(true);
     connect(submit_, &QPushButton::clicked, this, &FeedbackForm::Submit);

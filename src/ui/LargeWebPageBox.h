@@ -4,8 +4,8 @@
 
 namespace ui {
 
-// The large web page box, 1017 x 730 at the screen's top-left corner, with a 1012 x 693
-// page. It shows catalog items of TYPE 190.
+// The large web page box, 1017 x 730 centred on the main window (WindowPlacement), with a
+// 1012 x 693 page. It shows catalog items of TYPE 190.
 class LargeWebPageBox : public WebPageBox {
     Q_OBJECT
   public:

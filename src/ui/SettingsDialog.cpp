@@ -3,15 +3,14 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QRadioButton>
-#include <QScreen>
 
 #include "catalog/AutostartSetting.h"
 #include "catalog/UserSettings.h"
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
+#include "ui/WindowPlacement.h"
 
 namespace ui {
 namespace {
@@ -62,9 +61,7 @@ SettingsDialog::SettingsDialog(catalog::UserSettings& settings, QWidget* parent)
     connect(ok_, &PngButton::clicked, this, &SettingsDialog::Save);
     connect(cancel_, &PngButton::clicked, this, &SettingsDialog::close);
 
-    QScreen* screen = QGuiApplication::primaryScreen();
-    setGeometry(QRect(screen != nullptr ? screen->availableGeometry().topLeft() : QPoint(0, 0),
-                      QSize(340, 330)));
+    WindowPlacement::SizeAndPlace(this, QSize(340, 330));
     Load();
 }
 

@@ -17,9 +17,9 @@ class PngButton;
 // the main window's close button does (hide to the tray or quit) and how updates are taken
 // (automatically or after asking). It shows the values of usercfg.dat [system] when it
 // opens; OK writes all four keys (and adds or removes the autostart entry) and closes, cancel
-// or Escape closes without writing anything. A modeless top-level window at the screen's
-// top-left corner that deletes itself when closed; any number may be open at once, and the
-// one saved last wins.
+// or Escape closes without writing anything. A modeless top-level window centred on the main
+// window (WindowPlacement) that deletes itself when closed; any number may be open at once,
+// and the one saved last wins.
 class SettingsDialog : public SkinnedWindow {
     Q_OBJECT
   public:

@@ -1,8 +1,6 @@
 #include "ui/SkinnedWindow.h"
 
-#include <QGuiApplication>
 #include <QPainter>
-#include <QScreen>
 
 #include "ui/CaptionBand.h"
 #include "ui/CutCorners.h"
@@ -20,19 +18,6 @@ SkinnedWindow::SkinnedWindow(QImage background, Options options, QWidget* parent
 void SkinnedWindow::SetBackground(QImage background) {
     background_ = std::move(background);
     update();
-}
-
-void SkinnedWindow::SizeAndCentre(QSize size) {
-    resize(size);
-    QRect area;
-    if (parentWidget() != nullptr) {
-        area = parentWidget()->window()->geometry();
-    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        area = screen->availableGeometry();
-    }
-    if (area.isValid()) {
-        move(area.center() - QPoint(size.width() / 2, size.height() / 2));
-    }
 }
 
 void SkinnedWindow::paintEvent(QPaintEvent*) {

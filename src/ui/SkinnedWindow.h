@@ -25,9 +25,6 @@ class SkinnedWindow : public QDialog {
     const QImage& Background() const { return background_; }
     void SetBackground(QImage background);
 
-    // Sizes the window and centres it over its parent, or on the screen without one.
-    void SizeAndCentre(QSize size);
-
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

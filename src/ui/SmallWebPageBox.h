@@ -4,8 +4,9 @@
 
 namespace ui {
 
-// The small web page box, 575 x 438 at the screen's top-left corner, with a 570 x 400 page.
-// It shows catalog items of TYPE 188 and the introduction pages of the tiles' "应用说明".
+// The small web page box, 575 x 438 centred on the main window (WindowPlacement), with a
+// 570 x 400 page. It shows catalog items of TYPE 188 and the introduction pages of the
+// tiles' "应用说明".
 class SmallWebPageBox : public WebPageBox {
     Q_OBJECT
   public:

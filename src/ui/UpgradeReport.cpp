@@ -5,6 +5,7 @@
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
+#include "ui/WindowPlacement.h"
 
 namespace ui {
 
@@ -15,7 +16,7 @@ UpgradeReport::UpgradeReport(const QString& message, QWidget* parent)
       ok_(new PngButton(this)) {
     setWindowTitle(QStringLiteral("Ravik升级报告"));
     setWindowIcon(AppIcon());
-    SizeAndCentre(QSize(360, 200));
+    WindowPlacement::SizeAndPlace(this, QSize(360, 200));
 
     close_->SetImage(LoadPngResource(Png::CloseButton));
     close_->setGeometry(335, 8, 20, 20);

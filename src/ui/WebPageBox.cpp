@@ -2,10 +2,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QScreen>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -14,6 +12,7 @@
 #include "platform/Shell.h"
 #include "ui/PngButton.h"
 #include "ui/UiFont.h"
+#include "ui/WindowPlacement.h"
 
 namespace ui {
 namespace {
@@ -28,11 +27,6 @@ class QuietPage : public QWebEnginePage {
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
                                   const QString&) override {}
 };
-
-QPoint ScreenTopLeft() {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return screen != nullptr ? screen->availableGeometry().topLeft() : QPoint(0, 0);
-}
 
 }  // namespace
 
@@ -50,7 +44,7 @@ WebPageBox::WebPageBox(const Layout& layout, const QString& title, const QString
       view_(new QWebEngineView(this)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(AppIcon());
-    setGeometry(QRect(ScreenTopLeft(), layout.size));
+    WindowPlacement::SizeAndPlace(this, layout.size);
     // Boxes belong to no window; they must still go before the web engine shuts down.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &QObject::deleteLater);
 

@@ -24,7 +24,7 @@ class PngButton;
 // and close buttons and an embedded web view. The page is always opened through the product web
 // server's loading page, which gets the target address as its query (LoadingPageAddress). Closing
 // the box by any way (close button, Escape, the window system) marks its item closed in the
-// register, emits webBoxClosed and deletes the box.
+// register, emits webBoxClosed and deletes the box. It opens centred on the main window.
 class WebPageBox : public SkinnedWindow {
     Q_OBJECT
   public:

@@ -97,6 +97,7 @@ TEST_F(RunWebBoxTest, AWebBoxItemOpensOneBoxAtATimeAndIsListedOnce) {
 
 TEST_F(RunWebBoxTest, ADescriptionOpensTheIntroductionPageEveryTime) {
     Open();
+    window_->move(window_->pos() + QPoint(60, 20));
     grid::ItemTile* tile = Tile(ViewKind::GeneralTools, 20001);
     tile->RunCommand(grid::TileCommand::Describe);
     tile->RunCommand(grid::TileCommand::Describe);
@@ -107,6 +108,9 @@ TEST_F(RunWebBoxTest, ADescriptionOpensTheIntroductionPageEveryTime) {
         EXPECT_EQ(box->Target(), QStringLiteral("http://127.0.0.1:9/dl/rv_intro.php?aid=20001"));
         EXPECT_TRUE(box->PageUrl().toString().startsWith(
             QStringLiteral("http://127.0.0.1:9/load/LoadingPage.htm?q=")));
+        // Over the main window, not where the window manager would put it.
+        const QPoint offCentre = box->geometry().center() - window_->geometry().center();
+        EXPECT_LE(offCentre.manhattanLength(), 2) << offCentre.x() << "," << offCentre.y();
     }
     // Introductions stay out of the register and off the My list.
     EXPECT_NE(WebBoxRegister::Process().State(20001), WebBoxRegister::BoxState::Open);

@@ -13,6 +13,7 @@
 #include "ui/LargeWebPageBox.h"
 #include "ui/PngButton.h"
 #include "ui/SmallWebPageBox.h"
+#include "ui/WindowPlacement.h"
 
 namespace {
 
@@ -195,6 +196,28 @@ TEST_F(WebBoxTest, OneBoxPerItemUntilItIsClosed) {
     QPointer<SmallWebPageBox> again = SmallWebPageBox::OpenForItem(item, "a", Product(), register_);
     ASSERT_FALSE(again.isNull());
     again->close();
+}
+
+TEST_F(WebBoxTest, BoxesOpenCentredOnTheMainWindowAndOnItsScreen) {
+    QWidget mainWindow;
+    mainWindow.setGeometry(300, 60, 310, 528);
+    ui::WindowPlacement::SetMainWindow(&mainWindow);
+    const QRect screen = mainWindow.screen()->availableGeometry();
+    ASSERT_GE(screen.height(), 600);
+    QPointer<SmallWebPageBox> small = SmallWebPageBox::OpenForItem(
+        Item(310, catalog::kTypeSmallWebBox), "a", Product(), register_);
+    QPointer<LargeWebPageBox> large = LargeWebPageBox::OpenForItem(
+        Item(311, catalog::kTypeLargeWebBox), "a", Product(), register_);
+    ui::WindowPlacement::SetMainWindow(nullptr);
+    ASSERT_FALSE(small.isNull());
+    ASSERT_FALSE(large.isNull());
+    EXPECT_LE(std::abs(small->geometry().center().x() - mainWindow.geometry().center().x()), 1);
+    EXPECT_LE(std::abs(small->geometry().center().y() - mainWindow.geometry().center().y()), 1);
+    EXPECT_TRUE(screen.contains(small->geometry()));
+    // Larger than the test's screen: its caption band stays on it.
+    EXPECT_EQ(large->pos(), screen.topLeft());
+    small->close();
+    large->close();
 }
 
 TEST_F(WebBoxTest, MinimiseButtonMinimises) {
