@@ -2,8 +2,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLabel>
+#include <QShortcut>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -68,6 +68,9 @@ WebPageBox::WebPageBox(const Layout& layout, const QString& title, const QString
     close_->setToolTip(QStringLiteral("关闭"));
     connect(minimise_, &PngButton::clicked, this, &WebPageBox::showMinimized);
     connect(close_, &PngButton::clicked, this, &WebPageBox::close);
+    // While the page has the keyboard, the web view takes every key and a page may keep
+    // Escape for itself; a shortcut of the box's window sees the key before either.
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &WebPageBox::close, Qt::WindowShortcut);
 
     auto* page = new QuietPage(view_);
     page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
@@ -82,14 +85,6 @@ WebPageBox::WebPageBox(const Layout& layout, const QString& title, const QString
     view_->setPage(page);
     view_->setGeometry(layout.page);
     view_->load(pageUrl_);
-}
-
-void WebPageBox::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    SkinnedWindow::keyPressEvent(event);
 }
 
 void WebPageBox::reject() {

@@ -23,8 +23,9 @@ class PngButton;
 // draggable, top-level window with the cut-corner outline, a title over its caption band, minimise
 // and close buttons and an embedded web view. The page is always opened through the product web
 // server's loading page, which gets the target address as its query (LoadingPageAddress). Closing
-// the box by any way (close button, Escape, the window system) marks its item closed in the
-// register, emits webBoxClosed and deletes the box. It opens centred on the main window.
+// the box by any way (close button, Escape, also while the page has the keyboard, the window
+// system) marks its item closed in the register, emits webBoxClosed and deletes the box. It
+// opens centred on the main window.
 class WebPageBox : public SkinnedWindow {
     Q_OBJECT
   public:
@@ -65,7 +66,6 @@ class WebPageBox : public SkinnedWindow {
     static Box* OpenRegistered(const catalog::ToolRecord& item, const QString& caption,
                                const QString& productUrl, WebBoxRegister& reg);
 
-    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 

@@ -198,6 +198,43 @@ TEST_F(WebBoxTest, OneBoxPerItemUntilItIsClosed) {
     again->close();
 }
 
+TEST_F(WebBoxTest, EscapeClosesTheBoxWhileThePageHasTheKeyboard) {
+    // A page that keeps every key for itself, as games' pages and players do, and says in its
+    // title which key it had last.
+    server_.Put("/keys.htm",
+                "<html><body><input autofocus><script>document.addEventListener('keydown', e => "
+                "{ e.preventDefault(); document.title = 'got ' + e.key; }, true);</script>"
+                "</body></html>");
+    catalog::ToolRecord item = Item(308, catalog::kTypeSmallWebBox);
+    item.url = server_.Url("/keys.htm");
+    const struct {
+        const char* name;
+        std::function<WebPageBox*()> open;
+    } boxes[] = {
+        {"small", [&] { return SmallWebPageBox::OpenForItem(item, "a", Product(), register_); }},
+        {"large", [&] { return LargeWebPageBox::OpenForItem(item, "a", Product(), register_); }},
+    };
+    for (const auto& kind : boxes) {
+        SCOPED_TRACE(kind.name);
+        QPointer<WebPageBox> box = kind.open();
+        ASSERT_FALSE(box.isNull());
+        box->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+        ASSERT_TRUE(WaitFor([&] { return box->View()->url().path() == "/keys.htm"; }));
+        ASSERT_TRUE(WaitFor([&] { return box->View()->focusProxy() != nullptr; }));
+        QWidget* page = box->View()->focusProxy();
+        page->setFocus();
+        // Keys reach the page only once it is ready for them.
+        ASSERT_TRUE(WaitFor([&] {
+            QTest::keyClick(page, Qt::Key_A);
+            return box->View()->title().startsWith(QStringLiteral("got "));
+        }));
+        QTest::keyClick(page, Qt::Key_Escape);
+        ASSERT_TRUE(WaitFor([&] { return box.isNull(); }));
+        EXPECT_EQ(register_.State(308), WebBoxRegister::BoxState::Closed);
+    }
+}
+
 TEST_F(WebBoxTest, BoxesOpenCentredOnTheMainWindowAndOnItsScreen) {
     QWidget mainWindow;
     mainWindow.setGeometry(300, 60, 310, 528);
