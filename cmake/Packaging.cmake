@@ -82,7 +82,10 @@ endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Used at run time without being linked, so the library scan does not see them: a font with
-# Chinese characters, and xdg-open, which opens web addresses in the browser.
+# Used at run time without being linked, so the library scan does not see them: Qt's own
+# Chinese texts (the standard buttons, the file dialog), which the launcher shows whatever
+# the user's locale; a font with Chinese characters, and xdg-open, which opens web addresses
+# in the browser.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei, xdg-utils")
 include(CPack)

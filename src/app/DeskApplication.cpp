@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "app/ChineseLocale.h"
 #include "app/JobRunner.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
@@ -94,6 +95,7 @@ DeskApplication::DeskApplication(int& argc, char** argv) : QApplication(argc, ar
 
 int DeskApplication::Run() {
     job::Log::SetSink(&LogThroughQt);
+    ChineseLocale::Install(*this);
     const Arguments arguments = ParseArguments(QApplication::arguments());
     if (!arguments.error.isEmpty()) {
         std::fprintf(stderr, "Ravik_desk: %s\n", arguments.error.toLocal8Bit().constData());

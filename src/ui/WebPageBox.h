@@ -25,7 +25,8 @@ class PngButton;
 // server's loading page, which gets the target address as its query (LoadingPageAddress). Closing
 // the box by any way (close button, Escape, also while the page has the keyboard, the window
 // system) marks its item closed in the register, emits webBoxClosed and deletes the box. It
-// opens centred on the main window.
+// opens centred on the main window. A page that cannot be loaded shows the web engine's own
+// page in the default locale's language, Chinese in the launcher (app::ChineseLocale).
 class WebPageBox : public SkinnedWindow {
     Q_OBJECT
   public:

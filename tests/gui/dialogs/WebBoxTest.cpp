@@ -9,6 +9,7 @@
 
 #include "DialogTestSupport.h"
 #include "UrlRecorder.h"
+#include "app/ChineseLocale.h"
 #include "platform/Shell.h"
 #include "ui/LargeWebPageBox.h"
 #include "ui/PngButton.h"
@@ -22,6 +23,13 @@ using ui::LargeWebPageBox;
 using ui::SmallWebPageBox;
 using ui::WebBoxRegister;
 using ui::WebPageBox;
+
+// The launcher's start-up, before the first web view of the run starts the web engine.
+class LauncherStartUp : public testing::Environment {
+  public:
+    void SetUp() override { app::ChineseLocale::Install(*qApp); }
+};
+const testing::Environment* const kStartUp = testing::AddGlobalTestEnvironment(new LauncherStartUp);
 
 // A small web server on the UI thread for the web views: one request per connection. It
 // takes request targets as browsers send them, also with a second '?' in the query (the
@@ -233,6 +241,24 @@ TEST_F(WebBoxTest, EscapeClosesTheBoxWhileThePageHasTheKeyboard) {
         ASSERT_TRUE(WaitFor([&] { return box.isNull(); }));
         EXPECT_EQ(register_.State(308), WebBoxRegister::BoxState::Closed);
     }
+}
+
+TEST_F(WebBoxTest, APageThatCannotBeLoadedIsExplainedInChinese) {
+    // A port nobody listens on any more: the connection is refused.
+    QTcpServer gone;
+    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost));
+    const QString product = QStringLiteral("http://127.0.0.1:%1").arg(gone.serverPort());
+    gone.close();
+    QPointer<SmallWebPageBox> box =
+        SmallWebPageBox::OpenForItem(Item(309, catalog::kTypeSmallWebBox), "a", product, register_);
+    ASSERT_FALSE(box.isNull());
+    // The page answers later, possibly only when it goes: the text outlives the test.
+    auto text = std::make_shared<QString>();
+    ASSERT_TRUE(WaitFor([&] {
+        box->View()->page()->toPlainText([text](const QString& shown) { *text = shown; });
+        return text->contains(QStringLiteral("无法访问此网站"));
+    })) << text->toStdString();
+    box->close();
 }
 
 TEST_F(WebBoxTest, BoxesOpenCentredOnTheMainWindowAndOnItsScreen) {
