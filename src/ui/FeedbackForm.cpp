@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -15,7 +16,7 @@
 namespace ui {
 namespace {
 
-const QSize kSize(280, 150);
+const QSize kSize(280, 172);
 
 }  // namespace
 
@@ -24,8 +25,9 @@ FeedbackForm::FeedbackForm(QWidget* parent)
       cannotRun_(new QCheckBox(QStringLiteral("工具无法运行"), this)),
       needsUpdate_(new QCheckBox(QStringLiteral("工具需要更新"), this)),
       virusAlarm_(new QCheckBox(QStringLiteral("杀毒软件报毒"), this)),
+      hint_(new QLabel(this)),
       submit_(new QPushButton(QStringLiteral("提交反馈"), this)) {
-    setWindowTitle(QStringLiteral("感谢您的反馈"));
+    setWindowTitle(QStringLiteral("意见反馈"));
     setWindowIcon(AppIcon());
     setFont(UiFont(12));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -35,12 +37,17 @@ FeedbackForm::FeedbackForm(QWidget* parent)
     reasons->addWidget(cannotRun_);
     reasons->addWidget(needsUpdate_);
     reasons->addWidget(virusAlarm_);
+    QPalette palette = hint_->palette();
+    palette.setColor(QPalette::WindowText, QColor(190, 30, 30));
+    hint_->setPalette(palette);
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(submit_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(36, 18, 18, 14);
     layout->addLayout(reasons);
+    layout->addSpacing(4);
+    layout->addWidget(hint_);
     layout->addStretch();
     layout->addLayout(row);
     setFixedSize(kSize);
@@ -73,9 +80,9 @@ QString FeedbackForm::ReasonText(bool cannotRun, bool needsUpdate, bool virusAla
 void FeedbackForm::Submit() {
     reason_ =
         ReasonText(cannotRun_->isChecked(), needsUpdate_->isChecked(), virusAlarm_->isChecked());
-    if (!reason_.isEmpty()) {
-        QMessageBox::information(this, QGuiApplication::applicationDisplayName(),
-                                 QStringLiteral("感谢您的反馈，我们将及时更新数据"));
+    if (reason_.isEmpty()) {
+        hint_->setText(QStringLiteral("请至少选择一项反馈内容"));
+        return;
     }
     accept();
 }
@@ -89,6 +96,8 @@ QString FeedbackForm::AskAndSend(const catalog::ToolRecord& tool,
     if (!reason.isEmpty()) {
         start(server::ReportJob::Feedback(config, tool.gameId, tool.id, reason.toStdString()),
               "the feedback report");
+        QMessageBox::information(parent, QGuiApplication::applicationDisplayName(),
+                                 QStringLiteral("感谢您的反馈，我们将及时更新数据"));
     }
     return reason;
 }

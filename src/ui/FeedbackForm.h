@@ -12,13 +12,15 @@
 #include "server/ClientConfig.h"
 
 class QCheckBox;
+class QLabel;
 class QPushButton;
 
 namespace ui {
 
-// The feedback form "感谢您的反馈": three reasons to tick and "提交反馈". Run modally with
-// exec(); submitting composes the reason text (thanking the user when it is not empty) and
-// closes the form. Closing it any other way leaves the reason empty.
+// The feedback form "意见反馈": three reasons to tick and "提交反馈". Run modally with
+// exec(); submitting with a reason ticked composes the reason text and closes the form;
+// submitting with none ticked keeps the form open and says what is missing. Closing it any
+// other way leaves the reason empty.
 class FeedbackForm : public QDialog {
     Q_OBJECT
   public:
@@ -36,8 +38,8 @@ class FeedbackForm : public QDialog {
 
     // Shows the form modally for `tool`; when the user submitted a reason, the feedback report
     // (the tool's GAMEID, 0 for a general tool, its id and the reason) is handed to `start`
-    // as a job, so the UI never waits for the network. Returns the reason; empty means
-    // nothing is sent.
+    // as a job, so the UI never waits for the network, and then the user is thanked. Returns
+    // the reason; empty means nothing is sent.
     static QString AskAndSend(const catalog::ToolRecord& tool, const server::ClientConfig& config,
                               const JobStarter& start, QWidget* parent = nullptr);
 
@@ -45,6 +47,8 @@ class FeedbackForm : public QDialog {
     QCheckBox* NeedsUpdateBox() const { return needsUpdate_; }
     QCheckBox* VirusAlarmBox() const { return virusAlarm_; }
     QPushButton* SubmitButton() const { return submit_; }
+    // Empty until the user submits with nothing ticked; then it asks for a reason.
+    QLabel* HintLabel() const { return hint_; }
 
   private:
     void Submit();
@@ -53,6 +57,7 @@ class FeedbackForm : public QDialog {
     QCheckBox* cannotRun_;
     QCheckBox* needsUpdate_;
     QCheckBox* virusAlarm_;
+    QLabel* hint_;
     QPushButton* submit_;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -39,7 +40,8 @@ TEST(FeedbackReasonTest, ReasonsInOrderWithFullWidthCommas) {
 }
 
 // Ticks the given boxes of the form that is about to run modally, then submits it or
-// closes it without submitting.
+// closes it without submitting. A form still open after submitting (nothing was ticked) is
+// then closed, as by a user who gives up.
 void FillInWhenShown(std::vector<bool> ticks, bool submit, bool screenshot = false) {
     QTimer::singleShot(0, [ticks, submit, screenshot] {
         auto* form = qobject_cast<FeedbackForm*>(QApplication::activeModalWidget());
@@ -53,41 +55,64 @@ void FillInWhenShown(std::vector<bool> ticks, bool submit, bool screenshot = fal
         }
         if (submit) {
             form->SubmitButton()->click();
-        } else {
+        }
+        if (form->isVisible()) {
             form->close();
         }
     });
 }
 
-TEST(FeedbackFormTest, SubmitThanksOnlyWhenSomethingWasTicked) {
+TEST(FeedbackFormTest, SubmitClosesOnlyWithAReasonAndOtherwiseSaysWhatIsMissing) {
     const struct {
         const char* name;
         std::vector<bool> ticks;
         bool submit;
+        bool staysOpen;
+        const char* hint;
         const char* reason;
     } cases[] = {
-        {"two reasons", {false, true, true}, true, "需要更新，杀软报毒"},
-        {"nothing ticked", {false, false, false}, true, ""},
-        {"closed without submitting", {true, true, true}, false, ""},
+        {"two reasons", {false, true, true}, true, false, "", "需要更新，杀软报毒"},
+        {"nothing ticked", {false, false, false}, true, true, "请至少选择一项反馈内容", ""},
+        {"closed without submitting", {true, true, true}, false, false, "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        // The form thanks nobody: nothing has been sent while it is open.
         MessageBoxAnswerer boxes(QMessageBox::Ok);
         FeedbackForm form;
-        EXPECT_EQ(form.windowTitle(), QStringLiteral("感谢您的反馈"));
-        FillInWhenShown(c.ticks, c.submit);
-        form.exec();
-        EXPECT_FALSE(form.isVisible());
-        EXPECT_EQ(form.Reason(), QString::fromUtf8(c.reason));
-        if (*c.reason != '\0') {
-            ASSERT_EQ(boxes.SeenBoxes().size(), 1u);
-            EXPECT_EQ(boxes.SeenBoxes()[0].text,
-                      QStringLiteral("感谢您的反馈，我们将及时更新数据"));
-            EXPECT_EQ(boxes.SeenBoxes()[0].buttons, QMessageBox::Ok);
-        } else {
-            EXPECT_TRUE(boxes.SeenBoxes().empty());
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("意见反馈"));
+        form.show();
+        QCheckBox* ticks[] = {form.CannotRunBox(), form.NeedsUpdateBox(), form.VirusAlarmBox()};
+        for (int i = 0; i < 3; ++i) {
+            ticks[i]->setChecked(c.ticks[i]);
         }
+        if (c.submit) {
+            QTest::mouseClick(form.SubmitButton(), Qt::LeftButton);
+        } else {
+            form.close();
+        }
+        EXPECT_EQ(form.isVisible(), c.staysOpen);
+        EXPECT_EQ(form.HintLabel()->text(), QString::fromUtf8(c.hint));
+        EXPECT_EQ(form.Reason(), QString::fromUtf8(c.reason));
+        EXPECT_TRUE(boxes.SeenBoxes().empty());
     }
+}
+
+TEST(FeedbackFormTest, TheUserIsThankedAfterTheReportWasHandedOver) {
+    MessageBoxAnswerer boxes(QMessageBox::Ok);
+    std::vector<std::size_t> boxesBeforeSending;
+    const FeedbackForm::JobStarter start = [&](std::unique_ptr<job::Job>, std::string) {
+        boxesBeforeSending.push_back(boxes.SeenBoxes().size());
+    };
+    catalog::ToolRecord tool;
+    tool.id = 77;
+    FillInWhenShown({true, false, false}, true);
+    EXPECT_EQ(FeedbackForm::AskAndSend(tool, server::ClientConfig(), start),
+              QStringLiteral("无法运行"));
+    EXPECT_EQ(boxesBeforeSending, std::vector<std::size_t>{0});
+    ASSERT_EQ(boxes.SeenBoxes().size(), 1u);
+    EXPECT_EQ(boxes.SeenBoxes()[0].text, QStringLiteral("感谢您的反馈，我们将及时更新数据"));
+    EXPECT_EQ(boxes.SeenBoxes()[0].buttons, QMessageBox::Ok);
 }
 
 // A stand-in for the data server on the UI thread: it collects what each connection sends
