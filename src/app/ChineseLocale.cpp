@@ -6,8 +6,6 @@
 #include <QTranslator>
 #include <memory>
 
-#include "job/Log.h"
-
 namespace app {
 namespace {
 
@@ -23,10 +21,11 @@ const Catalog kCatalogs[] = {{"qtbase_zh_CN", true}, {"qtwebengine_zh_CN", false
 
 }  // namespace
 
-void ChineseLocale::Install(QCoreApplication& app) {
+QStringList ChineseLocale::Install(QCoreApplication& app) {
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     const QString folders[] = {QCoreApplication::applicationDirPath(),
                                QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+    QStringList missing;
     for (const Catalog& catalog : kCatalogs) {
         auto translator = std::make_unique<QTranslator>();
         const QString name = QString::fromLatin1(catalog.name);
@@ -37,11 +36,11 @@ void ChineseLocale::Install(QCoreApplication& app) {
         if (loaded) {
             translator->setParent(&app);
             app.installTranslator(translator.release());
-        } else {
-            job::Log::Write(catalog.needed ? job::Log::Level::Warning : job::Log::Level::Debug,
-                            "Qt's catalog " + name.toStdString() + ".qm was not found");
+        } else if (catalog.needed) {
+            missing.append(name + QStringLiteral(".qm"));
         }
     }
+    return missing;
 }
 
 }  // namespace app

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 class QCoreApplication;
 
 namespace app {
@@ -12,9 +14,10 @@ class ChineseLocale {
     // Makes Chinese (China) the default locale, which the web engine takes for its own pages
     // when it starts, and installs Qt's Chinese catalogs into `app`, each from the program's
     // directory when it is there (a portable copy and the Windows build carry them beside the
-    // program), else from Qt's translation directory. Call before the first window; a
-    // catalog found nowhere is logged and its texts stay English.
-    static void Install(QCoreApplication& app);
+    // program), else from Qt's translation directory. Call before the first window. Returns
+    // the file names of the catalogs every build needs that were found nowhere: their texts
+    // stay English.
+    static QStringList Install(QCoreApplication& app);
 };
 
 }  // namespace app

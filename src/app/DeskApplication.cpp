@@ -95,7 +95,8 @@ DeskApplication::DeskApplication(int& argc, char** argv) : QApplication(argc, ar
 
 int DeskApplication::Run() {
     job::Log::SetSink(&LogThroughQt);
-    ChineseLocale::Install(*this);
+    // Before any window, also the message boxes below.
+    const QStringList missingCatalogs = ChineseLocale::Install(*this);
     const Arguments arguments = ParseArguments(QApplication::arguments());
     if (!arguments.error.isEmpty()) {
         std::fprintf(stderr, "Ravik_desk: %s\n", arguments.error.toLocal8Bit().constData());
@@ -135,6 +136,10 @@ int DeskApplication::Run() {
     } fileLogEnd;
     job::Log::Write(job::Log::Level::Info,
                     std::string("Ravik_desk ") + platform::kProductVersion + " started");
+    for (const QString& catalog : missingCatalogs) {
+        job::Log::Write(job::Log::Level::Warning,
+                        "Qt's catalog " + catalog.toStdString() + " was not found");
+    }
     // Declared before the window, so it ends after it: its end cancels what still runs and
     // waits for it only a bounded time.
     JobRunner jobs;

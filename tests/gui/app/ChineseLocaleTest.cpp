@@ -18,7 +18,7 @@ class ChineseLocaleTest : public testing::Test {
   protected:
     static void SetUpTestSuite() {
         ASSERT_EQ(QLocale::system().language(), QLocale::English);
-        app::ChineseLocale::Install(*qApp);
+        EXPECT_EQ(app::ChineseLocale::Install(*qApp).join(u' ').toStdString(), "");
     }
 };
 
