@@ -10,6 +10,27 @@ FileWriter::~FileWriter() {
     Close();
 }
 
+void FileWriter::Reset(const std::string& path) {
+    path_ = path;
+    error_.clear();
+    errorCode_.clear();
+    written_ = 0;
+    buffered_ = 0;
+}
+
+bool FileWriter::Refuse(const std::string& why, std::errc error) {
+    error_ = why + path_;
+    errorCode_ = std::make_error_code(error);
+    return false;
+}
+
+void FileWriter::Opened(std::intptr_t file) {
+    file_ = file;
+    if (bufferSize_ > 0 && !buffer_) {
+        buffer_ = std::make_unique<char[]>(bufferSize_);
+    }
+}
+
 bool FileWriter::IsOpen() const {
     return file_ != kClosed;
 }
@@ -26,6 +47,7 @@ bool FileWriter::Flush() {
 bool FileWriter::Write(const void* data, std::size_t size) {
     if (!IsOpen()) {
         error_ = "file not open";
+        errorCode_ = std::make_error_code(std::errc::bad_file_descriptor);
         return false;
     }
     written_ += size;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <system_error>
 
 namespace platform {
 
@@ -22,6 +23,10 @@ class FileWriter {
     // refuses it, even for an administrator) or a symbolic link (refused, so a link left in
     // place can never redirect the data elsewhere).
     bool Create(const std::string& path, bool executable = false);
+    // Opens `path` to write on at its end, creating it when missing, so that an interrupted
+    // download can be taken up again; Written() starts at the size it already has. Refused
+    // for a read-only file or a symbolic link, as Create refuses them.
+    bool Append(const std::string& path);
     bool Write(const void* data, std::size_t size);
     // Drops everything written so far; the next Write starts at the beginning of the file.
     bool Truncate();
@@ -33,10 +38,12 @@ class FileWriter {
     bool Close();
 
     bool IsOpen() const;
-    // Bytes handed to Write since Create or Truncate.
+    // Bytes in the file: those handed to Write since Create or Truncate, after Append also
+    // those it found.
     std::uint64_t Written() const { return written_; }
-    // Why the last failing call failed.
+    // Why the last failing call failed: a line for the log, and the system's error.
     const std::string& Error() const { return error_; }
+    const std::error_code& ErrorCode() const { return errorCode_; }
 
   private:
     bool Flush();
@@ -44,6 +51,12 @@ class FileWriter {
     bool WriteAll(const char* data, std::size_t size);
     bool CloseFile();
     bool Fail(const std::string& what);
+    bool Refuse(const std::string& why, std::errc error);
+    // What Create and Append share before they open `path`: the writer starts afresh, and a
+    // link or a read-only file is refused. `exists` tells whether a plain file is there.
+    bool Prepare(const std::string& path, bool& exists);
+    void Reset(const std::string& path);
+    void Opened(std::intptr_t file);
 
     // The open file: a descriptor, or a Windows handle; kClosed when there is none.
     static constexpr std::intptr_t kClosed = -1;
@@ -54,6 +67,7 @@ class FileWriter {
     std::size_t buffered_ = 0;
     std::uint64_t written_ = 0;
     std::string error_;
+    std::error_code errorCode_;
 };
 
 }  // namespace platform

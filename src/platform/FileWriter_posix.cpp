@@ -6,37 +6,46 @@
 #include <cstring>
 
 #include "platform/FileWriter.h"
+#include "platform/Files.h"
 
 namespace platform {
 
 bool FileWriter::Fail(const std::string& what) {
+    errorCode_ = LastSystemError();
     error_ = what + " " + path_ + ": " + std::strerror(errno);
     return false;
 }
 
-bool FileWriter::Create(const std::string& path, bool executable) {
+bool FileWriter::Prepare(const std::string& path, bool& exists) {
     Close();
-    path_ = path;
-    error_.clear();
-    written_ = 0;
-    buffered_ = 0;
+    Reset(path);
+    exists = false;
     struct stat st {};
     if (lstat(path.c_str(), &st) == 0) {
         if (S_ISLNK(st.st_mode)) {
-            error_ = "refusing to replace the symbolic link " + path;
-            return false;
+            return Refuse("refusing to write through the symbolic link ",
+                          std::errc::operation_not_permitted);
         }
         if (S_ISREG(st.st_mode)) {
             if ((st.st_mode & S_IWUSR) == 0) {
-                error_ = "refusing to replace the read-only file " + path;
-                return false;
+                return Refuse("refusing to replace the read-only file ",
+                              std::errc::permission_denied);
             }
-            // A new file rather than a truncated one: a running copy of the program keeps
-            // its old image, and the new file gets its own permissions.
-            if (unlink(path.c_str()) != 0) {
-                return Fail("cannot replace");
-            }
+            exists = true;
         }
+    }
+    return true;
+}
+
+bool FileWriter::Create(const std::string& path, bool executable) {
+    bool exists = false;
+    if (!Prepare(path, exists)) {
+        return false;
+    }
+    // A new file rather than a truncated one: a running copy of the program keeps its old
+    // image, and the new file gets its own permissions.
+    if (exists && unlink(path.c_str()) != 0) {
+        return Fail("cannot replace");
     }
     int fd;
     do {
@@ -46,10 +55,30 @@ bool FileWriter::Create(const std::string& path, bool executable) {
     if (fd < 0) {
         return Fail("cannot create");
     }
-    file_ = fd;
-    if (bufferSize_ > 0 && !buffer_) {
-        buffer_ = std::make_unique<char[]>(bufferSize_);
+    Opened(fd);
+    return true;
+}
+
+bool FileWriter::Append(const std::string& path) {
+    bool exists = false;
+    if (!Prepare(path, exists)) {
+        return false;
     }
+    int fd;
+    do {
+        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return Fail("cannot open");
+    }
+    const off_t end = lseek(fd, 0, SEEK_END);
+    if (end < 0) {
+        Fail("cannot find the end of");
+        ::close(fd);
+        return false;
+    }
+    Opened(fd);
+    written_ = static_cast<std::uint64_t>(end);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/FileWriter.h"
+#include "platform/Files.h"
 #include "platform/WinText.h"
 
 namespace platform {
@@ -15,37 +16,63 @@ HANDLE AsHandle(std::intptr_t file) {
 }  // namespace
 
 bool FileWriter::Fail(const std::string& what) {
-    error_ = what + " " + path_ + " (error " + std::to_string(GetLastError()) + ")";
+    const DWORD error = GetLastError();
+    errorCode_ = LastSystemError();
+    error_ = what + " " + path_ + " (error " + std::to_string(error) + ")";
     return false;
 }
 
-bool FileWriter::Create(const std::string& path, bool /*executable*/) {
+bool FileWriter::Prepare(const std::string& path, bool& exists) {
     Close();
-    path_ = path;
-    error_.clear();
-    written_ = 0;
-    buffered_ = 0;
-    std::wstring wide = Utf8ToWide(path);
-    DWORD attributes = GetFileAttributesW(wide.c_str());
+    Reset(path);
+    exists = false;
+    DWORD attributes = GetFileAttributesW(Utf8ToWide(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-            error_ = "refusing to replace the link " + path;
-            return false;
+            return Refuse("refusing to write through the link ",
+                          std::errc::operation_not_permitted);
         }
         if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            error_ = "refusing to replace the read-only file " + path;
-            return false;
+            return Refuse("refusing to replace the read-only file ", std::errc::permission_denied);
         }
+        exists = (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     }
-    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    return true;
+}
+
+bool FileWriter::Create(const std::string& path, bool /*executable*/) {
+    bool exists = false;
+    if (!Prepare(path, exists)) {
+        return false;
+    }
+    HANDLE h = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return Fail("cannot create");
     }
-    file_ = reinterpret_cast<std::intptr_t>(h);
-    if (bufferSize_ > 0 && !buffer_) {
-        buffer_ = std::make_unique<char[]>(bufferSize_);
+    Opened(reinterpret_cast<std::intptr_t>(h));
+    return true;
+}
+
+bool FileWriter::Append(const std::string& path) {
+    bool exists = false;
+    if (!Prepare(path, exists)) {
+        return false;
     }
+    HANDLE h = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return Fail("cannot open");
+    }
+    LARGE_INTEGER zero{};
+    LARGE_INTEGER end{};
+    if (!SetFilePointerEx(h, zero, &end, FILE_END)) {
+        Fail("cannot find the end of");
+        CloseHandle(h);
+        return false;
+    }
+    Opened(reinterpret_cast<std::intptr_t>(h));
+    written_ = static_cast<std::uint64_t>(end.QuadPart);
     return true;
 }
 

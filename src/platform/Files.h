@@ -51,4 +51,9 @@ FileStatus StatusOf(std::FILE* file);
 // holds the target (a virus scanner looking at a new file does so for a moment).
 std::error_code RenameOver(const std::string& from, const std::string& to);
 
+// The error of the system call that failed last on this thread. The common Windows errors come
+// as the portable conditions they stand for, so that a test such as
+// `error == std::errc::permission_denied` holds for "access denied" on every system.
+std::error_code LastSystemError();
+
 }  // namespace platform

@@ -45,4 +45,8 @@ std::error_code RenameOver(const std::string& from, const std::string& to) {
     return {};
 }
 
+std::error_code LastSystemError() {
+    return std::error_code(errno, std::generic_category());
+}
+
 }  // namespace platform

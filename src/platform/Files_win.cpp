@@ -58,6 +58,34 @@ FileStatus StatusOfHandle(HANDLE h) {
     return status;
 }
 
+// A Windows error as the portable condition it stands for, where there is one; else as it is.
+std::error_code ErrorOf(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_PRIVILEGE_NOT_HELD:
+            return std::make_error_code(std::errc::permission_denied);
+        case ERROR_WRITE_PROTECT:
+            return std::make_error_code(std::errc::read_only_file_system);
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return std::make_error_code(std::errc::no_space_on_device);
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return std::make_error_code(std::errc::no_such_file_or_directory);
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return std::make_error_code(std::errc::file_exists);
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return std::make_error_code(std::errc::device_or_resource_busy);
+        case ERROR_FILENAME_EXCED_RANGE:
+            return std::make_error_code(std::errc::filename_too_long);
+        default:
+            return std::error_code(static_cast<int>(error), std::system_category());
+    }
+}
+
 bool WorthAnotherTry(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
            error == ERROR_LOCK_VIOLATION;
@@ -153,10 +181,14 @@ std::error_code RenameOver(const std::string& from, const std::string& to) {
         }
         const DWORD error = GetLastError();
         if (!WorthAnotherTry(error) || std::chrono::steady_clock::now() >= deadline) {
-            return std::error_code(static_cast<int>(error), std::system_category());
+            return ErrorOf(error);
         }
         std::this_thread::sleep_for(kRenamePause);
     }
+}
+
+std::error_code LastSystemError() {
+    return ErrorOf(GetLastError());
 }
 
 }  // namespace platform

@@ -50,9 +50,37 @@ TEST(FileWriter, ReplacesAFileUnlessItIsReadOnly) {
     EXPECT_EQ(dir.Read("tool.exe"), "new");
     EXPECT_EQ(platform::StatusOf(dir / "tool.exe").version.modified, kUnixNanoseconds);
 
-    EXPECT_FALSE(out.Create(dir / "tool.exe"));
-    EXPECT_NE(out.Error().find("read-only"), std::string::npos) << out.Error();
+    for (bool append : {false, true}) {
+        EXPECT_FALSE(append ? out.Append(dir / "tool.exe") : out.Create(dir / "tool.exe"));
+        EXPECT_NE(out.Error().find("read-only"), std::string::npos) << out.Error();
+        EXPECT_EQ(out.ErrorCode(), std::errc::permission_denied);
+    }
     EXPECT_EQ(dir.Read("tool.exe"), "new");
+}
+
+TEST(FileWriter, AppendGoesOnAtTheEndAndCountsWhatWasThere) {
+    TempDir dir;
+    dir.Write("tool.zip.part", "abc");
+    for (const char* name : {"tool.zip.part", "new.zip.part"}) {
+        platform::FileWriter out(1024);
+        ASSERT_TRUE(out.Append(dir / name)) << out.Error();
+        const std::uint64_t found = out.Written();
+        ASSERT_TRUE(out.Write("de", 2));
+        EXPECT_EQ(out.Written(), found + 2);
+        ASSERT_TRUE(out.Close());
+    }
+    EXPECT_EQ(dir.Read("tool.zip.part"), "abcde");
+    EXPECT_EQ(dir.Read("new.zip.part"), "de");
+}
+
+TEST(FileWriter, AFileThatCannotBeMadeGivesTheSystemsError) {
+    TempDir dir;
+    dir.Write("file", "a plain file");
+    platform::FileWriter out;
+    // A file cannot stand where a folder is needed, whoever runs the test.
+    EXPECT_FALSE(out.Create(dir / "file/sub.bin"));
+    EXPECT_TRUE(out.ErrorCode()) << out.Error();
+    EXPECT_NE(out.Error().find("sub.bin"), std::string::npos) << out.Error();
 }
 
 }  // namespace
