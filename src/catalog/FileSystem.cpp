@@ -22,6 +22,11 @@ std::string ErrnoText() {
     return std::strerror(errno);
 }
 
+// The C library reports through errno on every system.
+std::error_code ErrnoError() {
+    return std::error_code(errno, std::generic_category());
+}
+
 void EmptyNativeDirectory(const fs::path& directory) {
     std::error_code ec;
     for (auto it = fs::directory_iterator(directory, ec); !ec && it != fs::directory_iterator();
@@ -101,41 +106,49 @@ Outcome WriteFileAtomically(const std::string& path, std::string_view bytes) {
     auto status = fs::status(target, ec);
     if (fs::exists(status)) {
         if (!fs::is_regular_file(status)) {
-            return Outcome::Failed(path + " is not a file");
+            return Outcome::CannotWrite(path + " is not a file", path,
+                                        std::make_error_code(std::errc::is_a_directory));
         }
         if ((status.permissions() & fs::perms::owner_write) == fs::perms::none) {
-            return Outcome::Failed(path + " is read-only");
+            return Outcome::CannotWrite(path + " is read-only", path,
+                                        std::make_error_code(std::errc::permission_denied));
         }
     } else if (target.has_parent_path()) {
         fs::create_directories(target.parent_path(), ec);
     }
 
+    // The user is told about the file they know, not about the temporary one beside it.
+    auto failure = [&path](const std::string& what, std::error_code error) {
+        return Outcome::CannotWrite(what + ": " + error.message(), path, error);
+    };
     std::string temporary = TemporaryName(path);
     platform::FileHandle f = platform::OpenFile(temporary, "wb");
     if (!f) {
-        return Outcome::Failed("cannot create " + temporary + ": " + ErrnoText());
+        return failure("cannot create " + temporary, ErrnoError());
     }
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size() &&
-                   platform::FlushToDisk(f.get());
-    std::string reason = written ? std::string() : "cannot write " + temporary + ": " + ErrnoText();
-    if (std::fclose(f.release()) != 0 && written) {
-        written = false;
-        reason = "cannot write " + temporary + ": " + ErrnoText();
+    std::error_code writeError;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size() ||
+        !platform::FlushToDisk(f.get())) {
+        writeError = ErrnoError();
     }
-    if (written) {
+    if (std::fclose(f.release()) != 0 && !writeError) {
+        writeError = ErrnoError();
+    }
+    Outcome outcome = Outcome::Ok();
+    if (writeError) {
+        outcome = failure("cannot write " + temporary, writeError);
+    } else {
         if (fs::exists(status)) {
             fs::permissions(NativePath(temporary), status.permissions(), ec);
         }
         if (std::error_code renamed = platform::RenameOver(temporary, path); renamed) {
-            written = false;
-            reason = "cannot replace " + path + ": " + renamed.message();
+            outcome = failure("cannot replace " + path, renamed);
         }
     }
-    if (!written) {
+    if (!outcome.ok()) {
         fs::remove(NativePath(temporary), ec);
-        return Outcome::Failed(reason);
     }
-    return Outcome::Ok();
+    return outcome;
 }
 
 void EmptyDirectory(const std::string& directory) {

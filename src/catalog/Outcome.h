@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "job/Result.h"
@@ -15,10 +16,19 @@ struct Outcome {
 
     Code code = Done;
     std::string reason;  // why, for NotFound and WriteFailed
+    // For WriteFailed, where known: the file that kept its old contents and the system's error.
+    std::string path;
+    std::error_code error;
 
     static Outcome Ok() { return {}; }
-    static Outcome Missing(std::string why) { return {NotFound, std::move(why)}; }
-    static Outcome Failed(std::string why) { return {WriteFailed, std::move(why)}; }
+    static Outcome Missing(std::string why) { return With(NotFound, std::move(why)); }
+    static Outcome Failed(std::string why) { return With(WriteFailed, std::move(why)); }
+    static Outcome CannotWrite(std::string why, std::string path, std::error_code error) {
+        Outcome failed = Failed(std::move(why));
+        failed.path = std::move(path);
+        failed.error = error;
+        return failed;
+    }
 
     bool ok() const { return code == Done; }
     // The numeric result the catalog operations are known by: 0 for "no such item", else 1.
@@ -33,7 +43,18 @@ struct Outcome {
             case WriteFailed:
                 break;
         }
-        return job::Result::Failed(job::Code::WriteFailed, reason);
+        job::Result failed = job::Result::Failed(job::Code::WriteFailed, reason);
+        failed.path = path;
+        failed.error = error;
+        return failed;
+    }
+
+  private:
+    static Outcome With(Code code, std::string why) {
+        Outcome outcome;
+        outcome.code = code;
+        outcome.reason = std::move(why);
+        return outcome;
     }
 };
 

@@ -14,12 +14,25 @@ const char* CodeName(Code code) {
             return "network";
         case Code::BadData:
             return "bad data";
+        case Code::Refused:
+            return "refused";
         case Code::Cancelled:
             return "cancelled";
         case Code::StartFailed:
             return "start failed";
     }
     return "unknown";
+}
+
+Result Result::CannotWrite(const std::string& what, std::string path, std::error_code error) {
+    std::string reason = what + " " + path;
+    if (error) {
+        reason += ": " + error.message();
+    }
+    Result failed = Failed(Code::WriteFailed, std::move(reason));
+    failed.path = std::move(path);
+    failed.error = error;
+    return failed;
 }
 
 std::string Result::Describe() const {

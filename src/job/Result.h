@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 #include <utility>
 
 namespace job {
@@ -12,6 +13,8 @@ enum class Code {
     WriteFailed,  // a file could not be written; what was on disk before is still there
     Network,      // the server could not be reached, did not answer, or the transfer failed
     BadData,      // what arrived or was given cannot be used (not an archive, a bad address)
+    Refused,      // what arrived is intact but is not taken (an archive entry that would
+                  // leave its folder, an encrypted entry)
     Cancelled,    // stopped on request
     StartFailed,  // a program could not be started
 };
@@ -24,9 +27,20 @@ const char* CodeName(Code code);
 struct [[nodiscard]] Result {
     Code code = Code::Ok;
     std::string reason;
+    // For a failure that concerns one file or folder: its path and the system's error, so
+    // that a front end can name both in its own words. Empty where there is none.
+    std::string path;
+    std::error_code error;
 
     static Result Done() { return {}; }
-    static Result Failed(Code code, std::string reason) { return {code, std::move(reason)}; }
+    static Result Failed(Code code, std::string reason) {
+        Result failed;
+        failed.code = code;
+        failed.reason = std::move(reason);
+        return failed;
+    }
+    // WriteFailed for `path`; the reason is `what`, the path and the system's message.
+    static Result CannotWrite(const std::string& what, std::string path, std::error_code error);
 
     bool Ok() const { return code == Code::Ok; }
     bool Is(Code c) const { return code == c; }

@@ -254,6 +254,9 @@ TEST_F(IniFileSaveFailure, ReadOnlyFile) {
     catalog::Outcome outcome = file.Save();
     EXPECT_EQ(outcome.code, catalog::Outcome::WriteFailed);
     EXPECT_NE(outcome.reason.find("read-only"), std::string::npos);
+    // The file and the cause are named for the user, not only in the reason.
+    EXPECT_EQ(outcome.path, dir / "x.ini");
+    EXPECT_EQ(outcome.error, std::errc::permission_denied);
     ExpectPreviousFileIntact();
 }
 
@@ -323,7 +326,10 @@ TEST(IniFileBadInput, ParentThatIsAFileFailsTheSave) {
     dir.Write("GameTool", "not a directory");
     IniFile file = IniFile::Load(dir / "GameTool/1.dat");
     file.Set("TOOL", "SIZE", "1");
-    EXPECT_EQ(file.Save().code, catalog::Outcome::WriteFailed);
+    const catalog::Outcome outcome = file.Save();
+    EXPECT_EQ(outcome.code, catalog::Outcome::WriteFailed);
+    EXPECT_EQ(outcome.path, dir / "GameTool/1.dat");
+    EXPECT_TRUE(outcome.error) << outcome.reason;
     EXPECT_EQ(dir.Read("GameTool"), "not a directory");
 }
 
