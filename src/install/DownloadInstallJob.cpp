@@ -36,12 +36,10 @@ void DownloadInstallJob::EnterPhase(Phase phase) {
     Progress(counters_);
 }
 
-job::Result DownloadInstallJob::Run() {
+DownloadResult DownloadInstallJob::Download() {
     EnterPhase(Phase::Downloading);
-    const std::string archive = ArchivePath();
-    CreateDirectoryPath(programDir_ + "ToolDownload");
-
-    HttpDownload download(tool_.url, archive);
+    HttpDownload download(tool_.url, ArchivePath());
+    download.SetResumable(true);
     download.SetCancelFlag(CancelFlag());
     download.SetStallTimeout(stall_);
     download.SetRetries(retries_);
@@ -56,32 +54,64 @@ job::Result DownloadInstallJob::Run() {
         auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
                            std::chrono::steady_clock::now() - start)
                            .count();
-        counters_.speedKBps = elapsed <= 0 ? 0 : Clamp32((p.received >> 10) / elapsed);
+        // The speed counts only what this download fetched, not what an earlier one left.
+        const std::uint64_t fetched = p.received - std::min(p.received, p.resumedFrom);
+        counters_.speedKBps = elapsed <= 0 ? 0 : Clamp32((fetched >> 10) / elapsed);
         counters_.retries = p.attempt;
         Progress(counters_);
     });
     DownloadResult fetched = download.Run();
     counters_.retries = fetched.retriesUsed;
-    if (Cancelled()) {
-        return CancelledResult();
+    counters_.speedKBps = 0;
+    if (fetched.Ok()) {
+        // A server that sent no length leaves the total unknown until the end.
+        counters_.totalKB = Clamp32(fetched.bytes >> 10);
+        counters_.receivedKB = counters_.totalKB;
+        counters_.perMille = 1000;
     }
-    if (!fetched.Ok()) {
-        Progress(counters_);
-        return fetched.result;
-    }
-    // A server that sent no length leaves the total unknown until the end.
-    counters_.totalKB = Clamp32(fetched.bytes >> 10);
-    counters_.receivedKB = counters_.totalKB;
-    counters_.perMille = 1000;
+    return fetched;
+}
 
-    EnterPhase(Phase::Installing);
-    job::Result installed = InstallArchive(archive, InstallDirectory(), CancelFlag());
-    if (Cancelled()) {
-        return CancelledResult();
+job::Result DownloadInstallJob::Run() {
+    std::error_code ec;
+    const std::string downloads = programDir_ + "ToolDownload";
+    if (!CreateDirectoryPath(downloads, &ec)) {
+        EnterPhase(Phase::Downloading);
+        return job::Result::CannotWrite("cannot create the directory", downloads, ec);
     }
-    if (!installed.Ok()) {
-        return installed;
+    const std::string archive = ArchivePath();
+    for (bool mayFetchAgain = true;; mayFetchAgain = false) {
+        DownloadResult fetched = Download();
+        if (Cancelled()) {
+            return CancelledResult();
+        }
+        if (!fetched.Ok()) {
+            Progress(counters_);
+            return fetched.result;
+        }
+
+        EnterPhase(Phase::Installing);
+        job::Result installed = InstallArchive(archive, InstallDirectory(), CancelFlag());
+        if (Cancelled()) {
+            return CancelledResult();
+        }
+        if (installed.Is(job::Code::BadData)) {
+            // A damaged archive is of no use to a later try either. One that was pieced
+            // together with what an earlier download left may mix two versions of the file
+            // on the server: that one is fetched whole once more.
+            RemoveToolArchive(programDir_, tool_.id);
+            if (mayFetchAgain && fetched.resumedFrom > 0) {
+                counters_ = DownloadCounters{};
+                continue;
+            }
+        }
+        if (!installed.Ok()) {
+            return installed;
+        }
+        break;
     }
+    // The tool is in place; its archive would only take up room.
+    RemoveToolArchive(programDir_, tool_.id);
     Emit(ToolInstalled{tool_});
     if (startProgram_) {
         EnterPhase(Phase::Starting);

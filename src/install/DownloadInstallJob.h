@@ -5,6 +5,7 @@
 #include <string>
 
 #include "catalog/ToolRecord.h"
+#include "install/HttpDownload.h"
 #include "job/Job.h"
 
 namespace install {
@@ -16,8 +17,10 @@ struct DownloadCounters {
     std::uint32_t perMille = 0;    // received x 1000 / total, at most 1000; 0 while unknown
     std::uint32_t totalKB = 0;     // total bytes / 1024; 0 while unknown
     std::uint32_t receivedKB = 0;  // received bytes / 1024
-    std::uint32_t speedKBps = 0;   // received KB / whole seconds elapsed; 0 in the first second
-    int retries = 0;               // broken transfers taken up again so far
+    // KB fetched by this download / whole seconds elapsed; 0 in the first second and once the
+    // transfer has stopped
+    std::uint32_t speedKBps = 0;
+    int retries = 0;  // broken transfers taken up again so far
     Phase phase = Phase::Waiting;
 };
 
@@ -32,14 +35,22 @@ struct ProgramStart {  // false: the front end says "程序无法运行，请检
 };
 
 // Downloads a tool's archive to ToolDownload/<id>.zip below the program directory, extracts
-// it into LocalGameTool/<id>, reports the tool as installed and starts its program.
+// it into LocalGameTool/<id>, removes the archive, reports the tool as installed and starts
+// its program.
+//
+// The download is resumable: while it arrives the archive is ToolDownload/<id>.zip.part,
+// which a failed or cancelled job leaves behind and the next job for the tool takes up with a
+// range request. An archive that turns out damaged is removed; when it was pieced together
+// with such a leftover, it is downloaded whole once more before the job gives up.
 //
 // Progress is a DownloadCounters value at every received chunk and at every change of phase;
 // the last one before the end names the phase a failure happened in (Downloading or
 // Installing), or Done. The result is ok when the tool was installed, whether or not its
-// program then started; otherwise it is the download's or the install's failure, or
-// Cancelled. A cancel stops the work between received chunks or between archive entries;
-// what was written so far stays on disk.
+// program then started; otherwise it is the failure: Network (the download failed), BadData
+// (a bad address while downloading; a damaged archive while installing), Refused (an archive
+// entry that may not be installed), WriteFailed (a folder or file below the program directory
+// could not be written; the result names it), or Cancelled. A cancel stops the work between
+// received chunks or between archive entries; what was written so far stays on disk.
 class DownloadInstallJob : public job::Job {
   public:
     // `programDir` ends with a separator.
@@ -59,6 +70,7 @@ class DownloadInstallJob : public job::Job {
 
   private:
     job::Result Run() override;
+    DownloadResult Download();
     void EnterPhase(DownloadCounters::Phase phase);
 
     const std::string programDir_;

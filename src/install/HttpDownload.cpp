@@ -60,10 +60,11 @@ struct Attempt {
     const HttpDownload::ProgressFn* progress = nullptr;
     std::function<bool()> cancelled;
     int number = 0;
-    std::uint64_t resumeFrom = 0;  // bytes already in the file when the attempt began
-    std::uint64_t total = 0;       // expected size of the whole file; 0 while unknown
-    bool started = false;          // the final answer has been judged (BeginBody ran)
-    bool rangeRefused = false;     // the server cannot give the part asked for
+    std::uint64_t resumeFrom = 0;          // bytes already in the file when the attempt began
+    std::uint64_t* resumedFrom = nullptr;  // the part of the file an earlier Run left
+    std::uint64_t total = 0;               // expected size of the whole file; 0 while unknown
+    bool started = false;                  // the final answer has been judged (BeginBody ran)
+    bool rangeRefused = false;             // the server cannot give the part asked for
     long status = 0;
     bool httpFailed = false;
     bool writeFailed = false;
@@ -78,7 +79,7 @@ struct Attempt {
 
     void Report() const {
         if (*progress) {
-            (*progress)(DownloadProgress{out->Written(), total, number});
+            (*progress)(DownloadProgress{out->Written(), total, number, *resumedFrom});
         }
     }
 
@@ -112,6 +113,7 @@ struct Attempt {
             return false;
         }
         resumeFrom = 0;
+        *resumedFrom = 0;
         total = length >= 0 ? static_cast<std::uint64_t>(length) : 0;
         return true;
     }
@@ -200,6 +202,12 @@ void HttpDownload::SetRetryPause(std::chrono::milliseconds pause) {
 void HttpDownload::SetReplaceWhenComplete(bool replace) {
     replaceWhenComplete_ = replace;
 }
+void HttpDownload::SetResumable(bool resumable) {
+    resumable_ = resumable;
+}
+std::string HttpDownload::PartialPath(const std::string& path) {
+    return path + ".part";
+}
 void HttpDownload::SetCancelFlag(const std::atomic<bool>* flag) {
     externalCancel_ = flag;
 }
@@ -225,11 +233,20 @@ DownloadResult HttpDownload::Run() {
         return fail(job::Code::Network, "cannot start a transfer");
     }
 
-    const std::string target = replaceWhenComplete_ ? TemporaryPathBeside(path_) : path_;
+    const std::string target = resumable_             ? PartialPath(path_)
+                               : replaceWhenComplete_ ? TemporaryPathBeside(path_)
+                                                      : path_;
+    auto writeFailed = [&result, &target](const platform::FileWriter& writer) {
+        result.result = job::Result::CannotWrite("cannot write", target, writer.ErrorCode());
+        return result;
+    };
     platform::FileWriter out(kWriteBuffer);
-    if (!out.Create(target)) {
-        return fail(job::Code::WriteFailed, out.Error());
+    if (!(resumable_ ? out.Append(target) : out.Create(target))) {
+        return writeFailed(out);
     }
+    // A resumable download may find what an earlier Run left; the first attempt asks only for
+    // the rest.
+    std::uint64_t resumedFrom = out.Written();
     // In replace mode nothing of a failed download may stay behind.
     struct TemporaryCleanup {
         const std::string* path;
@@ -271,6 +288,7 @@ DownloadResult HttpDownload::Run() {
         a.cancelled = cancelled;
         a.number = result.retriesUsed;
         a.resumeFrom = out.Written();
+        a.resumedFrom = &resumedFrom;
         a.total = total;
         a.stall = stall_;
         errorText[0] = '\0';
@@ -298,15 +316,16 @@ DownloadResult HttpDownload::Run() {
         }
         if (a.writeFailed) {
             out.Close();
-            return fail(job::Code::WriteFailed, out.Error());
+            return writeFailed(out);
         }
         if (a.rangeRefused) {
             // The server cannot resume this file: fetch it whole, without spending a retry.
             if (!out.Truncate()) {
                 out.Close();
-                return fail(job::Code::WriteFailed, out.Error());
+                return writeFailed(out);
             }
             total = 0;
+            resumedFrom = 0;
             continue;
         }
         if (a.httpFailed) {
@@ -316,16 +335,18 @@ DownloadResult HttpDownload::Run() {
         }
         if (code == CURLE_OK && (total == 0 || out.Written() == total)) {
             if (!out.Close()) {
-                return fail(job::Code::WriteFailed, out.Error());
+                return writeFailed(out);
             }
             result.bytes = out.Written();
-            if (replaceWhenComplete_) {
+            if (target != path_) {
                 if (std::error_code ec = platform::RenameOver(target, path_); ec) {
-                    return fail(job::Code::WriteFailed,
-                                "cannot move the download to " + path_ + ": " + ec.message());
+                    result.result =
+                        job::Result::CannotWrite("cannot move the download to", path_, ec);
+                    return result;
                 }
                 cleanup.keep = true;
             }
+            result.resumedFrom = resumedFrom;
             result.result = job::Result::Done();
             return result;
         }

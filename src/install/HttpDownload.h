@@ -15,21 +15,25 @@ namespace install {
 // answered with a status other than 2xx, whose body is not kept; or the connection failed,
 // broke off, or made no progress for the stall time, and the retries did not help),
 // Cancelled (Cancel() or the shared cancel flag), WriteFailed (the destination could not be
-// created or written).
+// created or written; the result names the file and the system's error).
 struct DownloadResult {
     job::Result result = job::Result::Failed(job::Code::Network, "not run");
     long httpStatus = 0;      // last HTTP status seen, 0 when none arrived
     std::uint64_t bytes = 0;  // bytes in the destination file (after a failure: what is kept)
     int retriesUsed = 0;      // how many times a broken transfer was taken up again
+    // Resumable downloads: the bytes an earlier, broken-off Run had left that this one
+    // continued; 0 when it started from nothing or the server sent the whole file again.
+    std::uint64_t resumedFrom = 0;
 
     bool Ok() const { return result.Ok(); }
 };
 
 // Progress of the running download, reported from the downloading thread.
 struct DownloadProgress {
-    std::uint64_t received = 0;  // bytes in the destination so far, resumed part included
-    std::uint64_t total = 0;     // expected size; 0 while unknown
-    int attempt = 0;             // 0 for the first try, 1.. for the retries
+    std::uint64_t received = 0;     // bytes in the destination so far, resumed part included
+    std::uint64_t total = 0;        // expected size; 0 while unknown
+    int attempt = 0;                // 0 for the first try, 1.. for the retries
+    std::uint64_t resumedFrom = 0;  // the part of `received` an earlier Run had left
 };
 
 // Downloads one http(s) URL into a file. The transfer is blocking and runs on the calling
@@ -43,7 +47,10 @@ struct DownloadProgress {
 // By default the data goes straight into `path` and a failed or cancelled download leaves
 // what has arrived. With SetReplaceWhenComplete(true) the data goes to a temporary file
 // beside `path` that is renamed over it only when complete, so an existing file is kept
-// whole when the download fails.
+// whole when the download fails. With SetResumable(true) the data goes to PartialPath(path),
+// which stays when the download fails or is cancelled; the next Run takes it up with a range
+// request (the whole file again when the server answers with all of it or cannot give the
+// part asked for), and it is renamed over `path` when complete.
 class HttpDownload {
   public:
     using ProgressFn = std::function<void(const DownloadProgress&)>;
@@ -63,6 +70,7 @@ class HttpDownload {
     // pass; a cancel request also ends the pause.
     void SetRetryPause(std::chrono::milliseconds pause);
     void SetReplaceWhenComplete(bool replace);
+    void SetResumable(bool resumable);
     // A flag owned by the caller (for example a task that runs several downloads); setting it
     // cancels like Cancel(). Must outlive Run().
     void SetCancelFlag(const std::atomic<bool>* flag);
@@ -70,6 +78,9 @@ class HttpDownload {
     DownloadResult Run();
     // Safe from any thread, also before Run().
     void Cancel();
+
+    // Where a resumable download of `path` keeps what has arrived: `path` + ".part".
+    static std::string PartialPath(const std::string& path);
 
   private:
     std::string url_;
@@ -80,6 +91,7 @@ class HttpDownload {
     int retries_ = 2;
     std::chrono::milliseconds retryPause_{1000};
     bool replaceWhenComplete_ = false;
+    bool resumable_ = false;
     const std::atomic<bool>* externalCancel_ = nullptr;
     std::atomic<bool> cancel_{false};
 };

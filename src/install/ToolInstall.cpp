@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "install/HttpDownload.h"
 #include "install/ZipArchive.h"
 #include "platform/Paths.h"
 #include "platform/Shell.h"
@@ -23,7 +24,10 @@ bool IsSeparator(char c) {
 // code's text (with its hex number) in the reason.
 job::Result ZipFailure(const std::string& where, ZipResult result) {
     const job::Code code =
-        result == ZipResult::WriteFailed ? job::Code::WriteFailed : job::Code::BadData;
+        result == ZipResult::WriteFailed ? job::Code::WriteFailed
+        : result == ZipResult::UnsafeEntry || result == ZipResult::PasswordMismatch
+            ? job::Code::Refused
+            : job::Code::BadData;
     return job::Result::Failed(code, where + ": " + DescribeZipResult(result));
 }
 
@@ -32,6 +36,13 @@ job::Result ZipFailure(const std::string& where, ZipResult result) {
 std::string ToolArchivePath(const std::string& programDir, std::uint32_t toolId) {
     return platform::WithTrailingSeparator(programDir) + "ToolDownload" + platform::kSeparator +
            std::to_string(toolId) + ".zip";
+}
+
+void RemoveToolArchive(const std::string& programDir, std::uint32_t toolId) {
+    const std::string archive = ToolArchivePath(programDir, toolId);
+    std::error_code ec;
+    std::filesystem::remove(FsPath(archive), ec);
+    std::filesystem::remove(FsPath(HttpDownload::PartialPath(archive)), ec);
 }
 
 std::string ToolInstallDirectory(const std::string& programDir, std::uint32_t toolId) {
@@ -56,16 +67,29 @@ bool IsDirectory(const std::string& path) {
     return !path.empty() && std::filesystem::is_directory(FsPath(path), ec);
 }
 
-bool CreateDirectoryPath(const std::string& path) {
+bool CreateDirectoryPath(const std::string& path, std::error_code* error) {
     std::error_code ec;
+    std::error_code last;
     // Each level from the top down; a level that cannot be made is left for the final check.
+    auto make = [&](const std::string& level) {
+        std::filesystem::create_directory(FsPath(level), ec);
+        if (ec) {
+            last = ec;
+        }
+    };
     for (std::size_t i = 1; i < path.size(); ++i) {
         if (IsSeparator(path[i]) && !IsSeparator(path[i - 1])) {
-            std::filesystem::create_directory(FsPath(path.substr(0, i)), ec);
+            make(path.substr(0, i));
         }
     }
-    std::filesystem::create_directory(FsPath(path), ec);
-    return IsDirectory(path);
+    make(path);
+    if (IsDirectory(path)) {
+        return true;
+    }
+    if (error != nullptr) {
+        *error = last ? last : std::make_error_code(std::errc::not_a_directory);
+    }
+    return false;
 }
 
 job::Result InstallArchive(const std::string& archivePath, const std::string& installDir,
@@ -85,9 +109,8 @@ job::Result InstallArchive(const std::string& archivePath, const std::string& in
         // The install directory itself is made by the extraction; its parent must exist.
         auto cut = dir.find_last_of("/\\");
         std::string parent = cut == std::string::npos ? std::string() : dir.substr(0, cut);
-        if (!parent.empty() && !CreateDirectoryPath(parent)) {
-            return job::Result::Failed(job::Code::WriteFailed,
-                                       "cannot create the directory " + parent);
+        if (!parent.empty() && !CreateDirectoryPath(parent, &ec)) {
+            return job::Result::CannotWrite("cannot create the directory", parent, ec);
         }
     }
     ZipArchive archive;
@@ -115,6 +138,10 @@ job::Result InstallArchive(const std::string& archivePath, const std::string& in
             continue;
         }
         if (ZipResult r = archive.ExtractEntry(i, name); r != ZipResult::Ok) {
+            if (!archive.FailedOutput().empty()) {
+                return job::Result::CannotWrite("cannot write", archive.FailedOutput(),
+                                                archive.FailedOutputError());
+            }
             return ZipFailure(entry.name, r);
         }
     }

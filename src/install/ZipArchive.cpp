@@ -347,6 +347,8 @@ ZipResult ZipArchive::GetEntry(std::int64_t index, ZipEntry& entry) {
 }
 
 ZipResult ZipArchive::ExtractEntry(std::int64_t index, const std::string& name) {
+    failedOutput_.clear();
+    failedOutputError_.clear();
     if (!IsOpen() || index < 0 || index >= count_) {
         return ZipResult::BadArgument;
     }
@@ -381,17 +383,21 @@ ZipResult ZipArchive::ExtractEntry(std::int64_t index, const std::string& name) 
         return ZipResult::PasswordMismatch;
     }
     // Refuse at once what cannot fit, rather than filling the disk first.
+    const std::string path = base_ + target;
     std::error_code ec;
     auto space = std::filesystem::space(FsPath(base_), ec);
     if (!ec && entry.uncompressedSize > space.available) {
+        failedOutput_ = path;
+        failedOutputError_ = std::make_error_code(std::errc::no_space_on_device);
         return ZipResult::WriteFailed;
     }
 
     // A file whose data turned out wrong is removed again: nothing half-written or damaged
     // is left looking like an installed file.
-    const std::string path = base_ + target;
     platform::FileWriter out;
     if (!out.Create(path, entry.IsExecutable())) {
+        failedOutput_ = path;
+        failedOutputError_ = out.ErrorCode();
         return ZipResult::CannotOpen;
     }
     ZipResult result = CopyEntryData(entry, out);
@@ -401,6 +407,10 @@ ZipResult ZipArchive::ExtractEntry(std::int64_t index, const std::string& name) 
             ok = out.MakeReadOnly() && ok;
         }
         result = out.Close() && ok ? ZipResult::Ok : ZipResult::WriteFailed;
+    }
+    if (result == ZipResult::WriteFailed) {
+        failedOutput_ = path;
+        failedOutputError_ = out.ErrorCode();
     }
     if (result != ZipResult::Ok) {
         out.Close();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <unordered_set>
 
 namespace platform {
@@ -85,6 +86,11 @@ class ZipArchive {
 
     bool IsOpen() const;
     const std::string& BaseDirectory() const { return base_; }
+    // When the last ExtractEntry failed because its output file could not be created or
+    // written (or would not fit on the disk): that file's path and the system's error, so the
+    // caller can tell a full or read-only disk from a damaged archive. Empty otherwise.
+    const std::string& FailedOutput() const { return failedOutput_; }
+    const std::error_code& FailedOutputError() const { return failedOutputError_; }
 
     // Creates `directory` below `base` (or as given when `base` is empty) with every missing
     // parent; an absent base is created too. Failures are left for the file creation to report.
@@ -111,6 +117,8 @@ class ZipArchive {
     std::string base_;
     std::unordered_set<std::string> ensured_;  // folders made sure of, not checked again
     std::unique_ptr<char[]> buffer_;
+    std::string failedOutput_;
+    std::error_code failedOutputError_;
 };
 
 // Text of a result code for messages ("0x00000700 local header disagrees ...").

@@ -132,7 +132,9 @@ TEST(DownloadInstallJob, InstallsStartsAndReportsInOrder) {
               (std::vector<std::string>{"phase 1", "phase 2", "installed 42", "phase 3", "started",
                                         "phase 4", "finished"}));
     EXPECT_TRUE(log.Result().Ok());
-    EXPECT_EQ(program.Read("ToolDownload/42.zip"), archive);
+    // The archive has served its purpose once the tool is in place.
+    EXPECT_FALSE(fs::exists(program.PathOf("ToolDownload/42.zip")));
+    EXPECT_FALSE(fs::exists(program.PathOf("ToolDownload/42.zip.part")));
     EXPECT_TRUE(AppearsSoon(program.PathOf("LocalGameTool/42/started")));
     EXPECT_EQ(program.Read("LocalGameTool/42/started"), program / "LocalGameTool/42" + "\n");
 
@@ -166,7 +168,7 @@ TEST(DownloadInstallJob, FailuresEndWithoutInstalling) {
          DownloadCounters::Phase::Installing},
         {"damaged entry", server.Url("/damaged.zip"), job::Code::BadData,
          DownloadCounters::Phase::Installing},
-        {"hostile entry", server.Url("/hostile.zip"), job::Code::BadData,
+        {"hostile entry", server.Url("/hostile.zip"), job::Code::Refused,
          DownloadCounters::Phase::Installing},
     };
     for (const auto& c : cases) {
@@ -228,8 +230,128 @@ TEST(DownloadInstallJob, CancelMidwayKeepsThePartialArchiveAndInstallsNothing) {
     worker.join();
     EXPECT_EQ(log.Result().code, job::Code::Cancelled);
     EXPECT_EQ(log.Events(), std::vector<std::string>{"finished"});
-    EXPECT_EQ(program.Read("ToolDownload/9.zip"), archive.substr(0, archive.size() / 2));
+    EXPECT_EQ(program.Read("ToolDownload/9.zip.part"), archive.substr(0, archive.size() / 2));
+    EXPECT_FALSE(fs::exists(program.PathOf("ToolDownload/9.zip")));
     EXPECT_FALSE(fs::exists(program.path() / "LocalGameTool/9"));
+}
+
+// The data of one version of a tool: every version has the same size.
+std::string VersionData(std::size_t seed) {
+    std::string data(300000, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<char>(((i + seed) * 2654435761u) >> 11);
+    }
+    return data;
+}
+
+// An archive of that data, stored as it is, so that two versions differ only in their bytes.
+std::string VersionArchive(const std::string& data) {
+    return ziptest::Build({ziptest::Dir("Tool/"), ziptest::File("Tool/data.bin", data, 0)});
+}
+
+TEST(DownloadInstallJob, TheNextJobTakesUpWhatACancelledOneLeft) {
+    const std::string firstData = VersionData(1);
+    const std::string secondData = VersionData(2);
+    const std::string first = VersionArchive(firstData);
+    const std::string second = VersionArchive(secondData);
+    ASSERT_EQ(first.size(), second.size());
+    const std::size_t half = first.size() / 2;
+    enum class Answer { Rest, Whole, NotSatisfiable, RestOfANewerFile };
+    struct Case {
+        const char* what;
+        Answer answer;  // to the range request of the second job
+        std::vector<long long> ranges;
+        const std::string& installed;
+    } cases[] = {
+        {"the server sends the rest", Answer::Rest, {-1, (long long)half}, firstData},
+        {"the server ignores the range", Answer::Whole, {-1, (long long)half}, firstData},
+        {"the server cannot give the part",
+         Answer::NotSatisfiable,
+         {-1, (long long)half, -1},
+         firstData},
+        // The file changed on the server in between: the pieced-together archive is damaged,
+        // so the job fetches it whole once more.
+        {"the file changed meanwhile",
+         Answer::RestOfANewerFile,
+         {-1, (long long)half, -1},
+         secondData},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RawHttpServer server([&](RawHttpServer::Connection& conn) {
+            const long long from = conn.RangeStart();
+            const std::string& now =
+                c.answer == Answer::RestOfANewerFile && conn.Number() > 0 ? second : first;
+            if (conn.Number() == 0) {
+                conn.SendHead(200, "OK", static_cast<long long>(now.size()));
+                conn.Send(now.substr(0, half));
+                conn.Stall();
+            } else if (from > 0 && c.answer == Answer::NotSatisfiable) {
+                conn.SendHead(416, "Range Not Satisfiable", 0);
+            } else if (from > 0 && c.answer != Answer::Whole) {
+                conn.SendHead(206, "Partial Content", static_cast<long long>(now.size()) - from,
+                              "Content-Range: bytes " + std::to_string(from) + "-" +
+                                  std::to_string(now.size() - 1) + "/" +
+                                  std::to_string(now.size()) + "\r\n");
+                conn.Send(now.substr(static_cast<std::size_t>(from)));
+            } else {
+                conn.SendHead(200, "OK", static_cast<long long>(now.size()));
+                conn.Send(now);
+            }
+        });
+        TempDir program;
+        {
+            EventLog log;
+            DownloadInstallJob cancelled(program.dir(), Tool(11, server.Url()));
+            std::thread worker([&] { static_cast<void>(cancelled.Start(&log)); });
+            log.WaitForCounters([&](const DownloadCounters& counters) {
+                return counters.receivedKB >= half >> 10;
+            });
+            cancelled.Cancel();
+            worker.join();
+        }
+        EventLog log;
+        DownloadInstallJob job(program.dir(), Tool(11, server.Url()));
+        job.SetStartProgram(false);
+        ASSERT_TRUE(job.Start(&log).Ok()) << log.Result().Describe();
+        EXPECT_EQ(server.Ranges(), c.ranges);
+        EXPECT_EQ(program.Read("LocalGameTool/11/data.bin"), c.installed);
+        EXPECT_FALSE(fs::exists(program.PathOf("ToolDownload/11.zip")));
+        EXPECT_FALSE(fs::exists(program.PathOf("ToolDownload/11.zip.part")));
+    }
+}
+
+TEST(DownloadInstallJob, WhatCannotBeWrittenIsNamed) {
+    FileHttpServer server;
+    server.Put("/a.zip", ToolArchive());
+    struct Case {
+        const char* what;
+        const char* blockingFile;  // a plain file where the job needs a folder
+        const char* programBelow;  // the program directory, below the temporary one
+        std::string failedPath;    // what the result names, below the temporary one
+        DownloadCounters::Phase failedIn;
+    } cases[] = {
+        {"program directory below a file", "file", "file/program", "file/program/ToolDownload",
+         DownloadCounters::Phase::Downloading},
+        {"download folder is a file", "ToolDownload", "", "ToolDownload",
+         DownloadCounters::Phase::Downloading},
+        {"tool folder is a file", "LocalGameTool/12", "",
+         "LocalGameTool/12/" + markerprogram::FileName("run"), DownloadCounters::Phase::Installing},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir temp;
+        temp.Write(c.blockingFile, "in the way");
+        EventLog log;
+        DownloadInstallJob job(temp / c.programBelow, Tool(12, server.Url("/a.zip")));
+        job.SetStartProgram(false);
+        const job::Result result = job.Start(&log);
+        EXPECT_EQ(result.code, job::Code::WriteFailed) << result.Describe();
+        EXPECT_EQ(result.path, temp / c.failedPath);
+        EXPECT_TRUE(result.error) << result.Describe();
+        EXPECT_EQ(log.Counters().phase, c.failedIn);
+        EXPECT_EQ(log.Events(), std::vector<std::string>{"finished"});
+    }
 }
 
 TEST(DownloadInstallJob, BrokenDownloadsRetryInTheSameJob) {
@@ -245,7 +367,7 @@ TEST(DownloadInstallJob, BrokenDownloadsRetryInTheSameJob) {
     job.SetRetryPause(std::chrono::milliseconds(0));
     EXPECT_TRUE(job.Start(&log).Ok());
     EXPECT_EQ(log.Counters().retries, 1);
-    EXPECT_EQ(program.Read("ToolDownload/10.zip"), archive);
+    EXPECT_TRUE(fs::exists(program.PathOf("LocalGameTool/10/data.bin")));
 }
 
 }  // namespace
