@@ -1,6 +1,8 @@
 #include "ui/DownloadDialog.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,6 +11,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "ui/FailureText.h"
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
@@ -50,7 +53,9 @@ DownloadDialog::DownloadDialog(QWidget* parent)
       title_(MakeLine(this, QRect(28, 8, 300, 20), Qt::white, false)),
       speed_(MakeLine(this, QRect(28, 120, 260, 20), QColor(10, 10, 10), true)),
       size_(MakeLine(this, QRect(28, 142, 260, 20), QColor(10, 10, 10), true)),
-      status_(MakeLine(this, QRect(28, 97, 305, 20), QColor(190, 30, 30), false)),
+      // Two lines: a failure may name a long path. The speed line below is empty by then.
+      status_(MakeLine(this, QRect(28, 97, 305, 40), QColor(190, 30, 30), false)),
+      close_(new PngButton(this)),
       cancel_(new PngButton(this)) {
     setWindowIcon(AppIcon());
     setWindowTitle(QStringLiteral("正在下载"));
@@ -59,13 +64,19 @@ DownloadDialog::DownloadDialog(QWidget* parent)
     title_->hide();
     // The failure line shows its reason as a tool tip, so it takes the mouse itself.
     status_->setAttribute(Qt::WA_TransparentForMouseEvents, false);
-    speed_->setText(SpeedLine(0, 0));
+    status_->setWordWrap(true);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     size_->setText(SizeLine(0, 0));
 
-    cancel_->SetImage(LoadPngResource(Png::CloseButton));
-    cancel_->setGeometry(335, 8, 20, 20);
+    close_->SetImage(LoadPngResource(Png::CloseButton));
+    close_->setGeometry(335, 8, 20, 20);
+    close_->setToolTip(QStringLiteral("取消下载"));
+    cancel_->SetImage(LoadPngResource(Png::CancelButton));
+    cancel_->move(285, 174);
     cancel_->setToolTip(QStringLiteral("取消下载"));
-    connect(cancel_, &PngButton::clicked, this, &DownloadDialog::CancelDownload);
+    for (PngButton* button : {close_, cancel_}) {
+        connect(button, &PngButton::clicked, this, &DownloadDialog::CancelDownload);
+    }
 }
 
 void DownloadDialog::Begin(const QString& titleLine) {
@@ -107,6 +118,18 @@ void DownloadDialog::CancelDownload() {
 }
 
 void DownloadDialog::ShowCounters(const install::DownloadCounters& counters) {
+    if (!begun_ || finished_ || leaving_) {
+        return;
+    }
+    if (counters.phase != phase_) {
+        phase_ = counters.phase;
+        // A transfer (again, after a damaged archive) is followed from its start; once it has
+        // stopped there is no speed to show.
+        refreshing_ = phase_ == install::DownloadCounters::Phase::Downloading;
+        if (!refreshing_) {
+            speed_->clear();
+        }
+    }
     if (!refreshing_) {
         return;
     }
@@ -136,19 +159,60 @@ void DownloadDialog::ShowProgramStart(bool started) {
     box->show();
 }
 
+QString DownloadDialog::FailureText(const job::Result& result,
+                                    install::DownloadCounters::Phase phase) {
+    const bool installing = phase == install::DownloadCounters::Phase::Installing;
+    switch (result.code) {
+        case job::Code::WriteFailed:
+            return WriteFailureText(QStringLiteral("无法写入程序目录"), result);
+        case job::Code::Network:
+            return QStringLiteral("下载失败：网络不通或服务器没有这个文件，请稍后重试");
+        case job::Code::BadData:
+            return installing ? QStringLiteral("安装包已损坏，请稍后重新下载")
+                              : QStringLiteral("下载失败：下载地址无效");
+        case job::Code::Refused:
+            return QStringLiteral("无法解压：安装包中有不安全或加密的文件");
+        case job::Code::NotFound:
+            return QStringLiteral("安装失败：找不到下载的安装包");
+        default:
+            break;
+    }
+    return installing ? QStringLiteral("安装失败，请取消后重试")
+                      : QStringLiteral("下载失败，请取消后重试");
+}
+
 void DownloadDialog::Finish(const job::Result& result) {
     finished_ = true;
     refreshing_ = false;
+    speed_->clear();
     if (leaving_ || result.Ok() || result.Is(job::Code::Cancelled)) {
         Leave();
         return;
     }
     // A failed download or install stays on screen with its last figures until the user
-    // cancels, and says what went wrong; the job's last figures name the step that failed.
-    const bool download = shown_.phase != install::DownloadCounters::Phase::Installing;
-    status_->setText(download ? QStringLiteral("下载失败，请取消后重试")
-                              : QStringLiteral("安装失败，请取消后重试"));
-    status_->setToolTip(QString::fromStdString(result.reason));
+    // cancels, and says what went wrong; the job's last phase names the step that failed.
+    const QString text = FailureText(result, phase_);
+    status_->setText(Fitted(text, QDir::toNativeSeparators(QString::fromStdString(result.path))));
+    status_->setToolTip(text);
+}
+
+QString DownloadDialog::Fitted(const QString& text, const QString& path) const {
+    // A long path is cut in its middle until the text fits the status line's two lines; the
+    // ends of a path tell the most. The tool tip keeps the whole text.
+    const QFontMetrics metrics(status_->font());
+    const QRect room(0, 0, status_->width(), status_->height());
+    auto fits = [&](const QString& candidate) {
+        return metrics.boundingRect(room, Qt::TextWordWrap, candidate).height() <= room.height();
+    };
+    if (fits(text) || path.isEmpty() || !text.contains(path)) {
+        return text;
+    }
+    QString fitted = text;
+    for (int width = 2 * room.width(); width > 0 && !fits(fitted);
+         width -= metrics.averageCharWidth()) {
+        fitted = QString(text).replace(path, metrics.elidedText(path, Qt::ElideMiddle, width));
+    }
+    return fitted;
 }
 
 void DownloadDialog::Leave() {

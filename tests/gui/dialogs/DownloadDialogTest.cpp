@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "DialogTestSupport.h"
@@ -135,7 +136,10 @@ TEST_F(DownloadDialogTest, TwoDownloadsAtOnceInstallStartAndClose) {
     EXPECT_EQ(first->TitleLabel()->text(), QStringLiteral("正在下载：   测试工具501"));
     EXPECT_TRUE(first->TitleLabel()->isVisible());
     EXPECT_EQ(first->size(), QSize(360, 200));
-    EXPECT_EQ(first->CancelButton()->geometry(), QRect(335, 8, 20, 20));
+    EXPECT_EQ(first->CloseButton()->geometry(), QRect(335, 8, 20, 20));
+    // "取消" in the lower right corner, one frame of its strip.
+    EXPECT_EQ(first->CancelButton()->geometry(), QRect(285, 174, 60, 20));
+    EXPECT_TRUE(first->CancelButton()->isVisible());
     QSignalSpy installedFirst(first.data(), &DownloadDialog::toolInstalled);
     QSignalSpy installedSecond(second.data(), &DownloadDialog::toolInstalled);
 
@@ -148,7 +152,8 @@ TEST_F(DownloadDialogTest, TwoDownloadsAtOnceInstallStartAndClose) {
     for (std::uint32_t id : {501u, 502u}) {
         EXPECT_TRUE(std::filesystem::exists(InstallDir(id) / "run.sh")) << id;
         EXPECT_TRUE(std::filesystem::exists(InstallDir(id) / "readme.txt")) << id;
-        EXPECT_TRUE(std::filesystem::exists(Archive(id))) << id;
+        // Installed: the archive is not needed any more.
+        EXPECT_FALSE(std::filesystem::exists(Archive(id))) << id;
     }
     // The program ran in its own directory.
     EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(InstallDir(501) / "started.txt"); }));
@@ -159,18 +164,21 @@ TEST_F(DownloadDialogTest, TwoDownloadsAtOnceInstallStartAndClose) {
     EXPECT_EQ(boxes.SeenBoxes()[0].buttons, QMessageBox::Ok);
 }
 
-TEST_F(DownloadDialogTest, CancelMidwayStopsAndClosesWithoutInstalling) {
-    const std::string bytes = Noise(1024 * 1024);
+TEST_F(DownloadDialogTest, CancelKeepsWhatArrivedAndTheNextTryTakesItUp) {
+    // A tool archive well beyond the part a slow download sends at once.
+    ziptest::Item payload = ziptest::File("Tool/data.bin", Noise(1024 * 1024), 0);
+    const std::string bytes = ziptest::Build({ziptest::Dir("Tool/"), payload});
     server_.Put("/big.zip", bytes, LoopbackWebServer::Mode::Slow);
-    QPointer<DownloadDialog> dialog = Start(Tool(503, "/big.zip", "run.sh"));
+    const catalog::ToolRecord tool = Tool(503, "/big.zip", "run.sh");
+    QPointer<DownloadDialog> dialog = Start(tool);
     QSignalSpy installed(dialog.data(), &DownloadDialog::toolInstalled);
 
     // The first part has arrived and is on screen; the rest is held back by the server.
     ASSERT_TRUE(WaitFor([&] { return dialog->Shown().receivedKB >= 64; }));
-    EXPECT_EQ(dialog->Shown().totalKB, 1024u);
+    EXPECT_EQ(dialog->Shown().totalKB, bytes.size() >> 10);
     EXPECT_TRUE(dialog->IsRefreshing());
     EXPECT_EQ(dialog->SizeLabel()->text(),
-              DownloadDialog::SizeLine(1024, dialog->Shown().receivedKB));
+              DownloadDialog::SizeLine(bytes.size() >> 10, dialog->Shown().receivedKB));
     EXPECT_EQ(dialog->SpeedLabel()->text(),
               DownloadDialog::SpeedLine(dialog->Shown().speedKBps, dialog->Shown().perMille));
     dialogtest::SaveScreenshot(dialog, QStringLiteral("download"));
@@ -183,23 +191,42 @@ TEST_F(DownloadDialogTest, CancelMidwayStopsAndClosesWithoutInstalling) {
 
     EXPECT_EQ(installed.count(), 0);
     EXPECT_FALSE(std::filesystem::exists(InstallDir(503)));
-    // What had arrived stays in the download directory.
-    ASSERT_TRUE(std::filesystem::exists(Archive(503)));
-    EXPECT_LT(std::filesystem::file_size(Archive(503)), bytes.size());
+    // What had arrived stays in the download directory for the next try.
+    const std::filesystem::path partial = Archive(503).string() + ".part";
+    ASSERT_TRUE(std::filesystem::exists(partial));
+    const auto kept = std::filesystem::file_size(partial);
+    EXPECT_LT(kept, bytes.size());
+
+    dialog = Start(tool);
+    QSignalSpy installedNow(dialog.data(), &DownloadDialog::toolInstalled);
+    ASSERT_TRUE(WaitFor([&] { return dialog.isNull(); }));
+    EXPECT_EQ(installedNow.count(), 1);
+    EXPECT_EQ(server_.RangeHeaders(),
+              (std::vector<std::string>{"", "bytes=" + std::to_string(kept) + "-"}));
+    std::ifstream data(InstallDir(503) / "data.bin", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(data), {}), payload.data);
+    EXPECT_FALSE(std::filesystem::exists(partial));
+    EXPECT_FALSE(std::filesystem::exists(Archive(503)));
 }
 
 TEST_F(DownloadDialogTest, FailureStaysOnScreenUntilCancelled) {
     const std::string archive = ToolArchive();
     server_.Put("/broken.zip", Noise(256 * 1024), LoopbackWebServer::Mode::Broken);
     server_.Put("/page.zip", "<html>sorry</html>", LoopbackWebServer::Mode::Whole, "text/html");
+    // A page that is not an archive, but long enough to fill the figures completely.
+    server_.Put("/long-page.zip", Noise(8 * 1024), LoopbackWebServer::Mode::Whole, "text/html");
+    const char* network = "下载失败：网络不通或服务器没有这个文件，请稍后重试";
+    const char* damaged = "安装包已损坏，请稍后重新下载";
     const struct {
         const char* name;
         std::string path;
         const char* status;
+        bool byCross;  // cancelled with the caption's ×, else with "取消"
     } cases[] = {
-        {"not found", "/missing.zip", "下载失败，请取消后重试"},
-        {"connection breaks off", "/broken.zip", "下载失败，请取消后重试"},
-        {"not an archive", "/page.zip", "安装失败，请取消后重试"},
+        {"not found", "/missing.zip", network, false},
+        {"connection breaks off", "/broken.zip", network, true},
+        {"not an archive", "/page.zip", damaged, false},
+        {"not an archive, all of it shown", "/long-page.zip", damaged, false},
     };
     std::uint32_t id = 510;
     for (const auto& c : cases) {
@@ -208,8 +235,10 @@ TEST_F(DownloadDialogTest, FailureStaysOnScreenUntilCancelled) {
         QSignalSpy installed(dialog.data(), &DownloadDialog::toolInstalled);
         ASSERT_TRUE(WaitFor([&] { return !dialog->StatusLabel()->text().isEmpty(); }));
         EXPECT_EQ(dialog->StatusLabel()->text(), QString::fromUtf8(c.status));
-        EXPECT_FALSE(dialog->StatusLabel()->toolTip().isEmpty());
+        EXPECT_EQ(dialog->StatusLabel()->toolTip(), QString::fromUtf8(c.status));
         EXPECT_FALSE(dialog->IsRefreshing());
+        // Nothing is being transferred any more, so no speed is shown.
+        EXPECT_EQ(dialog->SpeedLabel()->text(), QString());
 
         // Enter, Escape and the window system's close leave it where it is, and do not have
         // it deleted later either.
@@ -220,10 +249,93 @@ TEST_F(DownloadDialogTest, FailureStaysOnScreenUntilCancelled) {
         ASSERT_FALSE(dialog.isNull());
         EXPECT_TRUE(dialog->isVisible());
 
-        QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton, {}, QPoint(9, 9));
+        QTest::mouseClick(c.byCross ? dialog->CloseButton() : dialog->CancelButton(),
+                          Qt::LeftButton, {}, QPoint(9, 9));
         ASSERT_TRUE(WaitFor([&] { return dialog.isNull(); }));
         EXPECT_EQ(installed.count(), 0);
         EXPECT_FALSE(std::filesystem::exists(InstallDir(id) / "run.sh"));
+    }
+}
+
+TEST(DownloadDialogTextTest, EachKindOfFailureIsToldInItsOwnWords) {
+    using Phase = install::DownloadCounters::Phase;
+    auto cannotWrite = [](std::string path, std::errc error) {
+        return job::Result::CannotWrite("cannot write", std::move(path),
+                                        std::make_error_code(error));
+    };
+    const struct {
+        const char* what;
+        job::Result result;
+        Phase phase;
+        const char* text;
+    } cases[] = {
+        {"no permission", cannotWrite("/opt/ravik/ToolDownload", std::errc::permission_denied),
+         Phase::Downloading, "无法写入程序目录：/opt/ravik/ToolDownload（权限不足）"},
+        {"read-only disk",
+         cannotWrite("/media/ravik/ToolDownload/7.zip.part", std::errc::read_only_file_system),
+         Phase::Downloading, "无法写入程序目录：/media/ravik/ToolDownload/7.zip.part（磁盘只读）"},
+        {"disk full while extracting",
+         cannotWrite("/p/LocalGameTool/7/data.bin", std::errc::no_space_on_device),
+         Phase::Installing, "无法写入程序目录：/p/LocalGameTool/7/data.bin（磁盘空间不足）"},
+        {"a file in the way", cannotWrite("/p/file/ToolDownload", std::errc::not_a_directory),
+         Phase::Downloading, "无法写入程序目录：/p/file/ToolDownload（路径中有同名的文件）"},
+        {"no path known", job::Result::Failed(job::Code::WriteFailed, "cannot write"),
+         Phase::Downloading, "无法写入程序目录"},
+        {"network", job::Result::Failed(job::Code::Network, "the server answered HTTP 404"),
+         Phase::Downloading, "下载失败：网络不通或服务器没有这个文件，请稍后重试"},
+        {"bad address", job::Result::Failed(job::Code::BadData, "not an http or https address"),
+         Phase::Downloading, "下载失败：下载地址无效"},
+        {"damaged archive", job::Result::Failed(job::Code::BadData, "entry data damaged"),
+         Phase::Installing, "安装包已损坏，请稍后重新下载"},
+        {"unsafe entry", job::Result::Failed(job::Code::Refused, "entry would leave"),
+         Phase::Installing, "无法解压：安装包中有不安全或加密的文件"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DownloadDialog::FailureText(c.result, c.phase), QString::fromUtf8(c.text))
+            << c.what;
+    }
+}
+
+TEST_F(DownloadDialogTest, AProgramDirectoryThatCannotBeWrittenIsNamed) {
+    server_.Put("/tool.zip", ToolArchive());
+    dir_.Write("file", "a plain file where a folder would be needed");
+    std::filesystem::create_directory(dir_.path() / "locked");
+    std::filesystem::permissions(dir_.path() / "locked", std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::owner_exec);
+    // Root writes into a read-only folder all the same; a file in the way stops everybody.
+    const bool lockedHolds = !std::ofstream(dir_.path() / "locked" / "probe");
+    const struct {
+        const char* what;
+        std::string programDir;
+        const char* reason;
+        bool applies;
+    } cases[] = {
+        {"below a file", dir_ / "file/program/", "路径中有同名的文件", true},
+        {"read-only folder", dir_ / "locked/", "权限不足", lockedHolds},
+    };
+    std::uint32_t id = 530;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.applies) {
+            continue;
+        }
+        QPointer<DownloadDialog> dialog =
+            app::DownloadTool(jobs_, c.programDir, Tool(++id, "/tool.zip", "run.sh"), &mainWindow_);
+        ASSERT_TRUE(WaitFor([&] { return !dialog->StatusLabel()->text().isEmpty(); }));
+        const QString reason =
+            QStringLiteral("（") + QString::fromUtf8(c.reason) + QStringLiteral("）");
+        EXPECT_EQ(dialog->StatusLabel()->toolTip(),
+                  QStringLiteral("无法写入程序目录：") +
+                      QString::fromStdString(c.programDir + "ToolDownload") + reason);
+        // On the window itself a long path is cut in its middle, so that all of it shows.
+        const QString shown = dialog->StatusLabel()->text();
+        EXPECT_TRUE(shown.startsWith(QStringLiteral("无法写入程序目录：/"))) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(QStringLiteral("ToolDownload") + reason)) << shown.toStdString();
+        EXPECT_LE(dialog->StatusLabel()->heightForWidth(dialog->StatusLabel()->width()),
+                  dialog->StatusLabel()->height())
+            << shown.toStdString();
+        dialog->CancelDownload();
+        ASSERT_TRUE(WaitFor([&] { return dialog.isNull(); }));
     }
 }
 

@@ -12,9 +12,10 @@
 
 namespace dialogtest {
 
-// A loopback web server: serves byte strings by path, records every request target (path and
-// query), and can serve a file slowly (the first part at once, the rest when released) or
-// break off halfway through. Unknown paths get 404.
+// A loopback web server: serves byte strings by path (a range request gets its part), records
+// every request target (path and query) and Range header, and can serve a file slowly (the
+// first part at once, the rest when released) or break off halfway through. Unknown paths get
+// 404.
 class LoopbackWebServer {
   public:
     LoopbackWebServer() {
@@ -58,6 +59,11 @@ class LoopbackWebServer {
         std::lock_guard lock(mutex_);
         return requests_;
     }
+    // The Range header of each request, in order; empty where there was none.
+    std::vector<std::string> RangeHeaders() const {
+        std::lock_guard lock(mutex_);
+        return ranges_;
+    }
     std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
     std::string Url(const std::string& path) const { return Base() + path; }
     int Port() const { return port_; }
@@ -77,6 +83,7 @@ class LoopbackWebServer {
         {
             std::lock_guard lock(mutex_);
             requests_.push_back(req.target);
+            ranges_.push_back(req.get_header_value("Range"));
             auto found = files_.find(req.path);
             if (found == files_.end()) {
                 res.status = 404;
@@ -125,6 +132,7 @@ class LoopbackWebServer {
     bool stopping_ = false;
     std::map<std::string, File> files_;
     std::vector<std::string> requests_;
+    std::vector<std::string> ranges_;
 };
 
 }  // namespace dialogtest
