@@ -3,10 +3,14 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QMessageBox>
 #include <QRadioButton>
+#include <algorithm>
+#include <iterator>
 
 #include "catalog/AutostartSetting.h"
 #include "catalog/UserSettings.h"
+#include "ui/FailureText.h"
 #include "ui/PngButton.h"
 #include "ui/SkinImages.h"
 #include "ui/UiFont.h"
@@ -72,14 +76,29 @@ void SettingsDialog::Load() {
     (settings_.AutoUpdate() ? autoUpdate_ : promptUpdate_)->setChecked(true);
 }
 
-void SettingsDialog::Save() {
+bool SettingsDialog::Save() {
     // Every key is written, changed or not; a failure of one does not keep the others from
-    // being written.
-    catalog::ApplyAutostart(settings_, autostart_->isChecked());
-    settings_.SetAutoMin(autoMin_->isChecked());
-    settings_.SetCloseToTray(tray_->isChecked());
-    settings_.SetAutoUpdate(autoUpdate_->isChecked());
+    // being written. usercfg.dat is the UI thread's to write, and these are four small saves.
+    const catalog::Outcome autostart = catalog::ApplyAutostart(settings_, autostart_->isChecked());
+    const catalog::Outcome saved[] = {settings_.SetAutoMin(autoMin_->isChecked()),
+                                      settings_.SetCloseToTray(tray_->isChecked()),
+                                      settings_.SetAutoUpdate(autoUpdate_->isChecked())};
+    const auto failed = std::find_if(std::begin(saved), std::end(saved),
+                                     [](const catalog::Outcome& outcome) { return !outcome.ok(); });
+    // Whatever was not saved is said, and the window stays with the choices, so that nothing
+    // looks saved that is not.
+    QString problem;
+    if (failed != std::end(saved)) {
+        problem = WriteFailureText(QStringLiteral("无法保存设置"), failed->ToResult());
+    } else if (!autostart.ok()) {
+        problem = QStringLiteral("无法设置开机自动运行");
+    }
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, windowTitle(), problem, QMessageBox::Ok);
+        return false;
+    }
     close();
+    return true;
 }
 
 void SettingsDialog::reject() {

@@ -17,9 +17,10 @@ class PngButton;
 // the main window's close button does (hide to the tray or quit) and how updates are taken
 // (automatically or after asking). It shows the values of usercfg.dat [system] when it
 // opens; OK writes all four keys (and adds or removes the autostart entry) and closes, cancel
-// or Escape closes without writing anything. A modeless top-level window centred on the main
-// window (WindowPlacement) that deletes itself when closed; any number may be open at once,
-// and the one saved last wins.
+// or Escape closes without writing anything. When OK cannot save, a box says why and the
+// window stays open. A modeless top-level window centred on the main window (WindowPlacement)
+// that deletes itself when closed; any number may be open at once, and the one saved last
+// wins.
 class SettingsDialog : public SkinnedWindow {
     Q_OBJECT
   public:
@@ -37,8 +38,9 @@ class SettingsDialog : public SkinnedWindow {
     PngButton* CancelButton() const { return cancel_; }
 
   public slots:
-    // What OK does: write the settings, then close.
-    void Save();
+    // What OK does: write the settings, then close; false (and the window stays) when
+    // something could not be saved.
+    bool Save();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

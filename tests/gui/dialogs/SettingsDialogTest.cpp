@@ -170,4 +170,42 @@ TEST_F(SettingsDialogTest, TwoWindowsAtOnceTheLastSavedWins) {
     EXPECT_EQ(platform::AutostartProgram(), "");
 }
 
+TEST_F(SettingsDialogTest, ASaveThatFailsIsToldAndTheWindowStays) {
+    dir_.Write("file", "a plain file where a folder would be needed");
+    dir_.Write("readonly/usercfg.dat", "[system]\nautomin=0\n");
+    std::filesystem::permissions(dir_.PathOf("readonly/usercfg.dat"),
+                                 std::filesystem::perms::owner_read);
+    const struct {
+        const char* what;
+        std::string programDir;
+        const char* reason;
+    } cases[] = {
+        {"program directory below a file", dir_ / "file/program/", "路径中有同名的文件"},
+        {"read-only settings file", dir_ / "readonly/", "权限不足"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        catalog::UserSettings settings(c.programDir);
+        QPointer<SettingsDialog> dialog = new SettingsDialog(settings);
+        dialog->show();
+        dialog->AutoMinBox()->click();
+        dialogtest::MessageBoxAnswerer boxes(QMessageBox::Ok);
+        Click(dialog->OkButton());
+        ASSERT_TRUE(dialogtest::WaitFor([&] { return !boxes.SeenBoxes().empty(); }));
+        ASSERT_EQ(boxes.SeenBoxes().size(), 1u);
+        EXPECT_EQ(boxes.SeenBoxes()[0].text,
+                  QStringLiteral("无法保存设置：") +
+                      QString::fromStdString(c.programDir + "usercfg.dat") + QStringLiteral("（") +
+                      QString::fromUtf8(c.reason) + QStringLiteral("）"));
+        // Nothing claims to be saved: the window stays with the user's choices.
+        ASSERT_TRUE(dialogtest::PendingDeletesDone());
+        ASSERT_FALSE(dialog.isNull());
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_TRUE(dialog->AutoMinBox()->isChecked());
+        EXPECT_FALSE(settings.AutoMin());
+        dialog->close();
+        ASSERT_TRUE(dialogtest::WaitFor([&] { return dialog.isNull(); }));
+    }
+}
+
 }  // namespace
