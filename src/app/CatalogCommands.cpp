@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "grid/GridView.h"
+#include "install/ToolInstall.h"
 #include "job/Log.h"
 
 namespace app {
@@ -14,6 +15,20 @@ void LogWriteFailure(const catalog::ItemChange& change) {
     if (change.outcome.code == catalog::Outcome::WriteFailed) {
         job::Log::Failure("saving a catalog change", change.outcome.ToResult());
     }
+}
+
+// The entry the delete command of a view other than My would uninstall, or nullptr.
+const catalog::ToolRecord* EntryToUninstall(catalog::Catalog& catalog, catalog::ViewKind kind,
+                                            uint32_t itemId, uint32_t currentGame) {
+    const catalog::ToolList* list = &catalog.GeneralTools();
+    if (kind == catalog::ViewKind::OnlineGames) {
+        const catalog::GameRecord* game = catalog::FindGame(catalog.Games(), currentGame);
+        list = game != nullptr ? game->display.get() : nullptr;
+    }
+    if (list == nullptr) {
+        return nullptr;
+    }
+    return catalog::FindTool(*list, itemId).record;
 }
 
 }  // namespace
@@ -34,6 +49,21 @@ void CatalogCommands::ShowChange(const catalog::ItemChange& change, catalog::Vie
     }
 }
 
+std::string CatalogCommands::UninstallQuestion(const std::string& title) {
+    return "确定要删除“" + title + "”吗？删除后需要重新下载。";
+}
+
+void CatalogCommands::AfterYes(const std::string& question, std::function<void()> action) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, question, action = std::move(action)] {
+            if (prompt_.ConfirmRemoval(question)) {
+                action();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 void CatalogCommands::DeleteItem(uint32_t itemId, grid::GridView* view) {
     if (view == nullptr) {
         return;
@@ -41,11 +71,27 @@ void CatalogCommands::DeleteItem(uint32_t itemId, grid::GridView* view) {
     const catalog::ViewKind kind = view->Kind();
     const grid::GridView* online = window_.View(catalog::ViewKind::OnlineGames);
     const uint32_t currentGame = online != nullptr ? online->EnteredGameId() : 0;
+    const catalog::ToolRecord* tool = kind == catalog::ViewKind::My
+                                          ? nullptr
+                                          : EntryToUninstall(catalog_, kind, itemId, currentGame);
+    if (tool == nullptr || tool->installed == 0) {
+        Delete(kind, itemId, currentGame);
+        return;
+    }
+    AfterYes(UninstallQuestion(tool->title),
+             [this, kind, itemId, currentGame] { Delete(kind, itemId, currentGame); });
+}
+
+void CatalogCommands::Delete(catalog::ViewKind kind, uint32_t itemId, uint32_t currentGame) {
     const catalog::ItemChange change = catalog_.DeleteItem(kind, itemId, currentGame);
     if (change.usedReloaded) {
         LogWriteFailure(change);
         window_.RebuildMyView();
         return;
+    }
+    if (change.outcome.code != catalog::Outcome::NotFound) {
+        // A later download of the tool starts from nothing, not from a leftover.
+        install::RemoveToolArchive(catalog_.ProgramDir(), itemId);
     }
     ShowChange(change, kind);
 }
@@ -60,6 +106,14 @@ void CatalogCommands::GameDirectorySet(uint32_t itemId, grid::GridView* view) {
 }
 
 void CatalogCommands::DeleteAllUsed() {
+    if (catalog_.Used().empty()) {
+        ClearUsed();
+        return;
+    }
+    AfterYes(kDeleteAllQuestion, [this] { ClearUsed(); });
+}
+
+void CatalogCommands::ClearUsed() {
     job::Log::Failure("clearing the used list", catalog_.ClearUsed().ToResult());
     window_.RebuildMyView();
 }

@@ -28,6 +28,12 @@ server::UpdateAnswer UiPrompt::AskUpdate(const std::string& text) {
     }
 }
 
+bool UiPrompt::ConfirmRemoval(const std::string& text) {
+    return QMessageBox::question(nullptr, kCaption, QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 void UiPrompt::Tell(const std::string& text) {
     QMessageBox::information(nullptr, kCaption, QString::fromStdString(text), QMessageBox::Ok);
 }

@@ -15,6 +15,10 @@ class UiPrompt : public server::UserPrompt {
     // (以后再说), so Escape and closing the box mean 以后再说.
     server::UpdateAnswer AskUpdate(const std::string& text) override;
     void Tell(const std::string& text) override;
+
+    // The question before something is removed for good: Yes and No, with No the default so
+    // that a hasty Enter keeps everything; true only for Yes.
+    bool ConfirmRemoval(const std::string& text);
 };
 
 }  // namespace app

@@ -9,9 +9,11 @@
 #include <QTimer>
 #include <memory>
 
+#include "DialogTestSupport.h"
 #include "ProgramFixture.h"
 #include "UrlRecorder.h"
 #include "app/BusyIndicator.h"
+#include "app/CatalogCommands.h"
 #include "app/MainMenu.h"
 #include "app/MainWindow.h"
 #include "app/PageBar.h"
@@ -610,10 +612,10 @@ TEST_F(MainWindowTest, DeletingFromTheMyTabRewritesTheUsedList) {
     EXPECT_TRUE(my->VisibleTiles().front()->DeleteMark());
     EXPECT_EQ(my->VisibleTiles().back()->Title(), QStringLiteral("工具3"));
 
+    dialogtest::MessageBoxAnswerer yes(QMessageBox::Yes);
     Click(MainWindow::DeleteAllButton);
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(dialogtest::WaitFor([&] { return my->VisibleTiles().empty(); }));
     EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "SIZE"), "0");
-    EXPECT_TRUE(my->VisibleTiles().empty());
     EXPECT_EQ(Setting("Normalcfg.dat", "NormalTool", "SIZE"), "3");
 }
 
@@ -623,14 +625,150 @@ TEST_F(MainWindowTest, UninstallingAGeneralToolShowsItsDefaultIcon) {
     MainWindow& window = Open();
     grid::GridView* tools = window.View(ViewKind::GeneralTools);
     Click(MainWindow::ToolsTabButton);
+    dialogtest::MessageBoxAnswerer yes(QMessageBox::Yes);
     tools->VisibleTiles().at(1)->RunCommand(grid::TileCommand::Delete);
+    ASSERT_TRUE(
+        dialogtest::WaitFor([&] { return Setting("Normalcfg.dat", "INSTALLED", "2") == "0"; }));
 
-    EXPECT_EQ(Setting("Normalcfg.dat", "INSTALLED", "2"), "0");
     EXPECT_EQ(Setting("Normalcfg.dat", "INSTALLED", "1"), "1");
     EXPECT_EQ(tools->VisibleTiles().at(1)->IconFile().toStdString(),
               dir_ / "ToolIcon/defaultD.png");
     EXPECT_FALSE(std::filesystem::exists(dir_ / "LocalGameTool/20002/tool.exe"));
 }
+
+// What removing something from the window does: which question it asks, and what it removes.
+enum class Removal {
+    DeleteInToolsTab,  // "删除" on a tile of the general tools
+    DeleteInGame,      // "删除" on a tool among a game's entries
+    MarkInMyTab,       // the delete mark of a tile in the My tab's manage mode
+    DeleteAll,         // "一键删除"
+};
+
+struct RemovalCase {
+    const char* name;
+    Removal action;
+    uint32_t item;
+    QMessageBox::StandardButton answer;
+    const char* question;  // nullptr: nothing is asked
+    bool filesRemoved;     // the tool's folder and downloads (or, for DeleteAll, the My list)
+};
+
+class RemovalTest : public MainWindowTest, public testing::WithParamInterface<RemovalCase> {};
+
+// Installed: the general tool 20001 and the game tool 30001; not installed: 20002; a web
+// page: 20003. The My list holds 20001 and 20003. Each has a folder, an archive and a partial
+// download on disk, so that what stays behind shows.
+TEST_P(RemovalTest, AsksBeforeFilesGoAndRemovesOnlyOnYes) {
+    const RemovalCase& c = GetParam();
+    dir_.WriteGames(1);
+    dir_.WriteGameTools(1001, {{30001, 187, "游戏助手", 1001, 1}});
+    dir_.WriteGeneralTools(
+        {{20001, 187, "工具1", 0, 1}, {20002, 187, "工具2"}, {20003, 189, "网页1"}});
+    dir_.WriteUsed({{20001, 187, "工具1", 0, 1}, {20003, 189, "网页1"}});
+    for (uint32_t id : {20001u, 20002u, 20003u, 30001u}) {
+        const std::string tool = std::to_string(id);
+        dir_.Write("LocalGameTool/" + tool + "/tool.exe", "program");
+        dir_.Write("ToolDownload/" + tool + ".zip", "archive");
+        dir_.Write("ToolDownload/" + tool + ".zip.part", "part of a newer archive");
+    }
+    MainWindow& window = Open();
+    dialogtest::MessageBoxAnswerer boxes(c.answer);
+    auto tileOf = [](grid::GridView* view, uint32_t id) -> grid::ItemTile* {
+        for (grid::ItemTile* tile : view->VisibleTiles()) {
+            if (tile->ItemId() == id) {
+                return tile;
+            }
+        }
+        return nullptr;
+    };
+    grid::ItemTile* tile = nullptr;
+    switch (c.action) {
+        case Removal::DeleteInToolsTab:
+            Click(MainWindow::ToolsTabButton);
+            tile = tileOf(window.View(ViewKind::GeneralTools), c.item);
+            ASSERT_NE(tile, nullptr);
+            tile->RunCommand(grid::TileCommand::Delete);
+            break;
+        case Removal::DeleteInGame:
+            Click(MainWindow::OnlineTabButton);
+            window.View(ViewKind::OnlineGames)->EnterGame(1001);
+            tile = tileOf(window.View(ViewKind::OnlineGames), c.item);
+            ASSERT_NE(tile, nullptr);
+            tile->RunCommand(grid::TileCommand::Delete);
+            break;
+        case Removal::MarkInMyTab:
+            Click(MainWindow::MyTabButton);
+            Click(MainWindow::ManageOrBackButton);
+            tile = tileOf(window.View(ViewKind::My), c.item);
+            ASSERT_NE(tile, nullptr);
+            QTest::mouseClick(tile->DeleteMarkButton(), Qt::LeftButton, {}, QPoint(10, 10));
+            break;
+        case Removal::DeleteAll:
+            Click(MainWindow::MyTabButton);
+            Click(MainWindow::ManageOrBackButton);
+            Click(MainWindow::DeleteAllButton);
+            break;
+    }
+    if (c.question != nullptr) {
+        ASSERT_TRUE(dialogtest::WaitFor([&] { return !boxes.SeenBoxes().empty(); }));
+    }
+    // The question, when there is one, comes once the command's own event is over; whatever
+    // follows the answer is done by the time the queue is empty.
+    ASSERT_TRUE(dialogtest::PendingDeletesDone());
+    QCoreApplication::processEvents();
+
+    std::vector<QString> asked;
+    for (const auto& box : boxes.SeenBoxes()) {
+        asked.push_back(box.text);
+        EXPECT_EQ(box.buttons, QMessageBox::Yes | QMessageBox::No);
+    }
+    const std::vector<QString> expected = c.question != nullptr
+                                              ? std::vector<QString>{QString::fromUtf8(c.question)}
+                                              : std::vector<QString>{};
+    EXPECT_EQ(asked, expected);
+
+    const std::string tool = std::to_string(c.item);
+    if (c.action == Removal::MarkInMyTab) {
+        EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "SIZE"), "1");
+    }
+    if (c.action == Removal::DeleteAll) {
+        EXPECT_EQ(Setting("Usedcfg.dat", "TOOL", "SIZE"), c.filesRemoved ? "0" : "2");
+        // The tools themselves stay installed.
+        EXPECT_TRUE(std::filesystem::exists(dir_ / "LocalGameTool/20001/tool.exe"));
+        return;
+    }
+    for (const std::string& file :
+         {"LocalGameTool/" + tool + "/tool.exe", "ToolDownload/" + tool + ".zip",
+          "ToolDownload/" + tool + ".zip.part"}) {
+        EXPECT_EQ(std::filesystem::exists(dir_ / file), !c.filesRemoved) << file;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RemovalTest,
+    testing::Values(RemovalCase{"UninstallYes", Removal::DeleteInToolsTab, 20001, QMessageBox::Yes,
+                                "确定要删除“工具1”吗？删除后需要重新下载。", true},
+                    RemovalCase{"UninstallNo", Removal::DeleteInToolsTab, 20001, QMessageBox::No,
+                                "确定要删除“工具1”吗？删除后需要重新下载。", false},
+                    RemovalCase{"UninstallGameToolYes", Removal::DeleteInGame, 30001,
+                                QMessageBox::Yes, "确定要删除“游戏助手”吗？删除后需要重新下载。",
+                                true},
+                    RemovalCase{"UninstallGameToolNo", Removal::DeleteInGame, 30001,
+                                QMessageBox::No, "确定要删除“游戏助手”吗？删除后需要重新下载。",
+                                false},
+                    // Nothing installed to lose: what a download left goes without a question.
+                    RemovalCase{"NotInstalled", Removal::DeleteInToolsTab, 20002, QMessageBox::No,
+                                nullptr, true},
+                    // Leaving the My list removes no files.
+                    RemovalCase{"WebPageOffMyList", Removal::MarkInMyTab, 20003, QMessageBox::No,
+                                nullptr, false},
+                    RemovalCase{"InstalledToolOffMyList", Removal::MarkInMyTab, 20001,
+                                QMessageBox::No, nullptr, false},
+                    RemovalCase{"DeleteAllYes", Removal::DeleteAll, 0, QMessageBox::Yes,
+                                app::CatalogCommands::kDeleteAllQuestion, true},
+                    RemovalCase{"DeleteAllNo", Removal::DeleteAll, 0, QMessageBox::No,
+                                app::CatalogCommands::kDeleteAllQuestion, false}),
+    [](const testing::TestParamInfo<RemovalCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, TheTimerStartsAnotherWorkerWhileTheServerHasNotAnswered) {
     // Port 9 on loopback: nothing listens, so every start report goes unanswered.

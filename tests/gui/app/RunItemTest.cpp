@@ -403,8 +403,10 @@ TEST_F(RunItemTest, UninstallingMarksEveryListAndEmptiesTheToolsFolder) {
         dir_.Write(folder + "/readme.txt", "text");
         Open();
 
+        MessageBoxAnswerer yes(QMessageBox::Yes);
         Tile(c.tab, c.itemId, c.gameId)->RunCommand(grid::TileCommand::Delete);
-        QCoreApplication::processEvents();
+        ASSERT_TRUE(dialogtest::WaitFor(
+            [&] { return Setting(c.catalogFile, "INSTALLED", c.installedKey) == "0"; }));
 
         EXPECT_EQ(Setting(c.catalogFile, "INSTALLED", c.installedKey), "0");
         EXPECT_EQ(Setting(c.catalogFile, "INSTALLED", "1"), "1");

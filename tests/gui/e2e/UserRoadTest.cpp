@@ -14,6 +14,7 @@
 #include <QWebEngineView>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "Programs.h"
 #include "StoredReports.h"
 #include "app/BusyIndicator.h"
+#include "app/CatalogCommands.h"
 #include "app/JobRunner.h"
 #include "app/MainWindow.h"
 #include "catalog/IniFile.h"
@@ -141,7 +143,7 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
                                     "/bbs\ndownload=" + web + "\n");
 
     // ---- The first start: the start report, the newer version declined, the catalog.
-    dialogtest::MessageBoxAnswerer boxes(QMessageBox::Cancel);
+    std::optional<dialogtest::MessageBoxAnswerer> boxes(std::in_place, QMessageBox::Cancel);
     window_ = std::make_unique<MainWindow>(app::DeskOptions::For(prog_.dir()));
     MainWindow& window = *window_;
     window.Start();
@@ -158,8 +160,8 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
     EXPECT_EQ(window.SelectedTab(), MainWindow::OnlineTabButton);
     EXPECT_EQ(window.View(ViewKind::GeneralTools)->ItemCount(), 25u);
     EXPECT_EQ(Setting("usercfg.dat", "system", "firststart"), "1");
-    ASSERT_EQ(boxes.SeenBoxes().size(), 1u);
-    EXPECT_EQ(boxes.SeenBoxes()[0].text, QString::fromUtf8(server::kAskUpdateText));
+    ASSERT_EQ(boxes->SeenBoxes().size(), 1u);
+    EXPECT_EQ(boxes->SeenBoxes()[0].text, QString::fromUtf8(server::kAskUpdateText));
     // Every game's icon came from the server's web service, byte for byte.
     for (uint32_t game : kGames) {
         SCOPED_TRACE(game);
@@ -228,7 +230,10 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
     EXPECT_EQ(Setting("Usedcfg.dat", "INSTALLED", "2"), "1");
     EXPECT_EQ(Tile(ViewKind::My, kTool)->IconFile().toStdString(), ownIcon);
 
-    // ---- Uninstalled with "删除" from its context menu on the general-tools tab.
+    // ---- Uninstalled with "删除" from its context menu on the general-tools tab, after a yes
+    // to the question. No other box came up on the way.
+    EXPECT_EQ(boxes->SeenBoxes().size(), 1u);
+    boxes.emplace(QMessageBox::Yes);
     Click(MainWindow::ToolsTabButton);
     toolTile = Tile(ViewKind::GeneralTools, kTool);
     ASSERT_NE(toolTile, nullptr);
@@ -282,7 +287,9 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
         const auto& row = rows[i + 1];
         EXPECT_EQ((std::vector<std::string>{row[0], row[5], row[6], row[7]}), runs[i]);
     }
-    EXPECT_EQ(boxes.SeenBoxes().size(), 1u);
+    ASSERT_EQ(boxes->SeenBoxes().size(), 1u);
+    EXPECT_EQ(boxes->SeenBoxes()[0].text,
+              QString::fromStdString(app::CatalogCommands::UninstallQuestion("截图助手")));
 }
 
 }  // namespace
