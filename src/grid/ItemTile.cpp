@@ -3,9 +3,11 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QImageReader>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextLayout>
@@ -272,6 +274,16 @@ void ItemTile::RunCommand(TileCommand command) {
 
 void ItemTile::OpenDirectory() const {
     if (!tool_.dir.empty()) {
+        if (tool_.installed == 0) {
+            // The folder is made by the install; opening it before would only fail. The box
+            // does not wait: the tile may be rebuilt away while it is open.
+            auto* box =
+                new QMessageBox(QMessageBox::Information, QGuiApplication::applicationDisplayName(),
+                                QStringLiteral("该工具尚未安装"), QMessageBox::Ok, window());
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->show();
+            return;
+        }
         platform::OpenUrl(tool_.dir);
         return;
     }

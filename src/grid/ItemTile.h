@@ -87,6 +87,8 @@ class ItemTile : public QWidget {
 
   private:
     ItemTile(const GridContext& context, QWidget* parent);
+    // "打开目录": the tool's folder, or the folder of a game's program; a tool that is not
+    // installed yet says so instead.
     void OpenDirectory() const;
     const QImage& Icon();
 

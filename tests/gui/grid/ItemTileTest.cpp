@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
@@ -206,16 +207,44 @@ TEST_F(ItemTileTest, CancellingTheDialogWritesAndSendsNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "gamecfg.dat"));
 }
 
-TEST_F(ItemTileTest, OpenDirectoryOpensTheToolFolderOrNothingForAnUnsetGame) {
-    catalog::ToolRecord program = Tool(20001, 187);
-    program.dir = dir_ / "LocalGameTool/20001/";
-    catalog::ToolRecord start = Tool(1020111, 191);
-    start.gameId = 10201;
-    UrlRecorder recorder;
-    Choose(Tile(program), QStringLiteral("打开目录"));
-    Choose(Tile(start), QStringLiteral("打开目录"));
-    const std::vector<std::string> expected = {program.dir};
-    EXPECT_EQ(recorder.urls, expected);
+// The texts of the message boxes on screen, which are closed.
+QStringList TakeMessageBoxes() {
+    QStringList texts;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box != nullptr && box->isVisible()) {
+            texts << box->text();
+            box->close();
+        }
+    }
+    return texts;
+}
+
+TEST_F(ItemTileTest, OpenDirectoryOpensTheToolFolderOrSaysWhyNot) {
+    catalog::ToolRecord installed = Tool(20001, 187);
+    installed.dir = dir_ / "LocalGameTool/20001/";
+    installed.installed = 1;
+    catalog::ToolRecord notInstalled = installed;
+    notInstalled.installed = 0;
+    catalog::ToolRecord unsetStart = Tool(1020111, 191);
+    unsetStart.gameId = 10201;
+    const struct {
+        const char* what;
+        const catalog::ToolRecord& tool;
+        std::vector<std::string> opened;
+        QStringList boxes;
+    } cases[] = {
+        {"installed tool", installed, {installed.dir}, {}},
+        {"tool not installed", notInstalled, {}, {QStringLiteral("该工具尚未安装")}},
+        {"game whose program was never chosen", unsetStart, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        UrlRecorder recorder;
+        Choose(Tile(c.tool), QStringLiteral("打开目录"));
+        EXPECT_EQ(recorder.urls, c.opened);
+        EXPECT_EQ(TakeMessageBoxes(), c.boxes);
+    }
 }
 
 TEST_F(ItemTileTest, DescribeAsksForTheIntroductionPageOfTheItem) {
