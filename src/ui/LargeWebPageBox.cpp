@@ -10,13 +10,7 @@ const WebPageBox::Layout kBigBox{Png::BigWebBoxBackground, QSize(1017, 730),
 }  // namespace
 
 LargeWebPageBox::LargeWebPageBox(const QString& title, const QString& target, std::uint32_t itemId,
-                                 const QString& productUrl, WebBoxRegister* reg, QWidget* parent)
-    : WebPageBox(kBigBox, title, target, productUrl, itemId, reg, parent) {}
-
-LargeWebPageBox* LargeWebPageBox::OpenForItem(const catalog::ToolRecord& item,
-                                              const QString& caption, const QString& productUrl,
-                                              WebBoxRegister& reg) {
-    return OpenRegistered<LargeWebPageBox>(item, caption, productUrl, reg);
-}
+                                 const QString& productUrl, QWidget* parent)
+    : WebPageBox(kBigBox, title, target, productUrl, itemId, parent) {}
 
 }  // namespace ui

@@ -11,12 +11,7 @@ class LargeWebPageBox : public WebPageBox {
   public:
     // A box showing `target` through the loading page of `productUrl`; see SmallWebPageBox.
     LargeWebPageBox(const QString& title, const QString& target, std::uint32_t itemId,
-                    const QString& productUrl, WebBoxRegister* reg, QWidget* parent = nullptr);
-
-    // As SmallWebPageBox::OpenForItem, with the large box.
-    static LargeWebPageBox* OpenForItem(const catalog::ToolRecord& item, const QString& caption,
-                                        const QString& productUrl,
-                                        WebBoxRegister& reg = WebBoxRegister::Process());
+                    const QString& productUrl, QWidget* parent = nullptr);
 };
 
 }  // namespace ui

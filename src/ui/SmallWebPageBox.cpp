@@ -13,22 +13,7 @@ const WebPageBox::Layout kSmallBox{Png::SmallWebBoxBackground,
 }  // namespace
 
 SmallWebPageBox::SmallWebPageBox(const QString& title, const QString& target, std::uint32_t itemId,
-                                 const QString& productUrl, WebBoxRegister* reg, QWidget* parent)
-    : WebPageBox(kSmallBox, title, target, productUrl, itemId, reg, parent) {}
-
-SmallWebPageBox* SmallWebPageBox::OpenForItem(const catalog::ToolRecord& item,
-                                              const QString& caption, const QString& productUrl,
-                                              WebBoxRegister& reg) {
-    return OpenRegistered<SmallWebPageBox>(item, caption, productUrl, reg);
-}
-
-SmallWebPageBox* SmallWebPageBox::OpenIntroduction(const QString& title, std::uint32_t itemId,
-                                                   const QString& productUrl,
-                                                   const QString& downloadUrl) {
-    auto* box = new SmallWebPageBox(title, IntroductionAddress(downloadUrl, itemId), itemId,
-                                    productUrl, nullptr);
-    box->show();
-    return box;
-}
+                                 const QString& productUrl, QWidget* parent)
+    : WebPageBox(kSmallBox, title, target, productUrl, itemId, parent) {}
 
 }  // namespace ui

@@ -10,22 +10,10 @@ namespace ui {
 class SmallWebPageBox : public WebPageBox {
     Q_OBJECT
   public:
-    // A box showing `target` through the loading page of `productUrl`. `reg` null: the box
-    // is not a catalog item's and stays out of the register.
+    // A box showing `target` through the loading page of `productUrl`. It deletes itself
+    // when closed.
     SmallWebPageBox(const QString& title, const QString& target, std::uint32_t itemId,
-                    const QString& productUrl, WebBoxRegister* reg, QWidget* parent = nullptr);
-
-    // Opens and shows the box of a catalog item (its URL) with `caption`, and marks the item
-    // open in `reg`. Null, and nothing shown, while the item's box is open or when its URL
-    // is not a web address. The box deletes itself when closed.
-    static SmallWebPageBox* OpenForItem(const catalog::ToolRecord& item, const QString& caption,
-                                        const QString& productUrl,
-                                        WebBoxRegister& reg = WebBoxRegister::Process());
-
-    // Opens and shows the introduction page of item `itemId` (IntroductionAddress) titled
-    // `title`; any number of these may be open, and they stay out of the register.
-    static SmallWebPageBox* OpenIntroduction(const QString& title, std::uint32_t itemId,
-                                             const QString& productUrl, const QString& downloadUrl);
+                    const QString& productUrl, QWidget* parent = nullptr);
 };
 
 }  // namespace ui

@@ -1,6 +1,7 @@
 #include "ui/WebAddress.h"
 
 #include <QRegularExpression>
+#include <QUrl>
 
 namespace ui {
 namespace {
@@ -41,6 +42,11 @@ QString LoadingPageAddress(const QString& productUrl, const QString& target) {
     QString query = target;
     query.remove(QStringLiteral("http://"), Qt::CaseSensitive);
     return WithoutTrailingSlashes(productUrl) + QStringLiteral("/load/LoadingPage.htm?q=") + query;
+}
+
+QString LoadingPageBrowserAddress(const QString& productUrl, const QString& target) {
+    const QUrl page(LoadingPageAddress(productUrl, target), QUrl::TolerantMode);
+    return CatalogWebAddress(page.toString(QUrl::FullyEncoded));
 }
 
 QString IntroductionAddress(const QString& downloadUrl, std::uint32_t itemId) {

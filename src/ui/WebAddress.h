@@ -22,6 +22,11 @@ QString CatalogWebAddress(const QString& address);
 // from it; nothing else is encoded.
 QString LoadingPageAddress(const QString& productUrl, const QString& target);
 
+// The loading-page address for `target` as a browser gets it: fully encoded, as a web box
+// would have requested it, and empty unless it is a web address itself (a product server
+// configured without http or https must not reach the shell either).
+QString LoadingPageBrowserAddress(const QString& productUrl, const QString& target);
+
 // The introduction page of item `itemId`: "/rv_intro.php?aid=<id>" on the download web
 // server `downloadUrl`.
 QString IntroductionAddress(const QString& downloadUrl, std::uint32_t itemId);

@@ -12,6 +12,7 @@
 #include "platform/Shell.h"
 #include "ui/PngButton.h"
 #include "ui/UiFont.h"
+#include "ui/WebAddress.h"
 #include "ui/WindowPlacement.h"
 
 namespace ui {
@@ -31,13 +32,11 @@ class QuietPage : public QWebEnginePage {
 }  // namespace
 
 WebPageBox::WebPageBox(const Layout& layout, const QString& title, const QString& target,
-                       const QString& productUrl, std::uint32_t itemId, WebBoxRegister* reg,
-                       QWidget* parent)
+                       const QString& productUrl, std::uint32_t itemId, QWidget* parent)
     : SkinnedWindow(LoadPngResource(layout.background), Draggable | CutCorners, parent),
       target_(target),
       pageUrl_(LoadingPageAddress(productUrl, target), QUrl::TolerantMode),
       itemId_(itemId),
-      register_(reg),
       title_(new QLabel(this)),
       minimise_(new PngButton(this)),
       close_(new PngButton(this)),
@@ -97,9 +96,6 @@ void WebPageBox::closeEvent(QCloseEvent* event) {
         return;
     }
     closed_ = true;
-    if (register_ != nullptr) {
-        register_->MarkClosed(itemId_);
-    }
     emit webBoxClosed(itemId_);
 }
 

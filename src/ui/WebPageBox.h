@@ -6,11 +6,8 @@
 #include <QUrl>
 #include <cstdint>
 
-#include "catalog/ToolRecord.h"
 #include "ui/SkinImages.h"
 #include "ui/SkinnedWindow.h"
-#include "ui/WebAddress.h"
-#include "ui/WebBoxRegister.h"
 
 class QLabel;
 class QWebEngineView;
@@ -24,8 +21,9 @@ class PngButton;
 // and close buttons and an embedded web view. The page is always opened through the product web
 // server's loading page, which gets the target address as its query (LoadingPageAddress). Closing
 // the box by any way (close button, Escape, also while the page has the keyboard, the window
-// system) marks its item closed in the register, emits webBoxClosed and deletes the box. It
-// opens centred on the main window. A page that cannot be loaded shows the web engine's own
+// system) emits webBoxClosed once and deletes the box. It opens centred on the main window.
+// The boxes live in the web box helper program (ravik-webbox), which tells the launcher when
+// one has closed (WebPageBoxHost). A page that cannot be loaded shows the web engine's own
 // page in the default locale's language, Chinese in the launcher (app::ChineseLocale).
 class WebPageBox : public SkinnedWindow {
     Q_OBJECT
@@ -51,21 +49,12 @@ class WebPageBox : public SkinnedWindow {
     };
 
   signals:
-    // The box is closing. For a catalog item's box the register already reads kClosed.
+    // The box is closing.
     void webBoxClosed(std::uint32_t itemId);
 
   protected:
-    // `reg` is the register the box reports its closing to; null for boxes that are not
-    // a catalog item's (introduction pages).
     WebPageBox(const Layout& layout, const QString& title, const QString& target,
-               const QString& productUrl, std::uint32_t itemId, WebBoxRegister* reg,
-               QWidget* parent);
-
-    // Opens a catalog item's box of type Box unless the register says its box is open or
-    // `url` is not a web address (CatalogWebAddress); null then.
-    template <typename Box>
-    static Box* OpenRegistered(const catalog::ToolRecord& item, const QString& caption,
-                               const QString& productUrl, WebBoxRegister& reg);
+               const QString& productUrl, std::uint32_t itemId, QWidget* parent);
 
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
@@ -74,28 +63,11 @@ class WebPageBox : public SkinnedWindow {
     QString target_;
     QUrl pageUrl_;
     std::uint32_t itemId_;
-    WebBoxRegister* register_;
     bool closed_ = false;
     QLabel* title_;
     PngButton* minimise_;
     PngButton* close_;
     QWebEngineView* view_;
 };
-
-template <typename Box>
-Box* WebPageBox::OpenRegistered(const catalog::ToolRecord& item, const QString& caption,
-                                const QString& productUrl, WebBoxRegister& reg) {
-    if (reg.IsOpen(item.id)) {
-        return nullptr;
-    }
-    const QString target = CatalogWebAddress(QString::fromStdString(item.url));
-    if (target.isEmpty()) {
-        return nullptr;
-    }
-    auto* box = new Box(caption, target, item.id, productUrl, &reg);
-    box->show();
-    reg.MarkOpen(item.id);
-    return box;
-}
 
 }  // namespace ui

@@ -1,5 +1,3 @@
-#include <QUrl>
-
 #include "platform/Shell.h"
 #include "ui/WebAddress.h"
 #include "ui/WebPages.h"
@@ -7,12 +5,9 @@
 namespace ui {
 namespace {
 
-// Opens the loading page that shows `target` in the default browser, in the encoded form in
-// which a web box would have requested it. The finished address passes the web-address rule
-// too: a product server configured without http or https must not reach the shell either.
+// Opens the loading page that shows `target` in the default browser.
 void OpenLoadingPage(const QString& productUrl, const QString& target) {
-    const QUrl page(LoadingPageAddress(productUrl, target), QUrl::TolerantMode);
-    const QString address = CatalogWebAddress(page.toString(QUrl::FullyEncoded));
+    const QString address = LoadingPageBrowserAddress(productUrl, target);
     if (!address.isEmpty()) {
         platform::OpenUrl(address.toStdString());
     }

@@ -48,28 +48,31 @@ void WindowPlacement::SetMainWindow(QWidget* window) {
     MainWindow() = window;
 }
 
+QRect WindowPlacement::MainWindowFrame() {
+    const QWidget* main = MainWindow();
+    return main != nullptr ? main->frameGeometry() : QRect();
+}
+
 void WindowPlacement::SizeAndPlace(QWidget* window, QSize size) {
-    window->resize(size);
     const QWidget* anchor = AnchorOf(window);
+    SizeAndPlaceOver(window, size, anchor != nullptr ? anchor->frameGeometry() : QRect());
+}
+
+void WindowPlacement::SizeAndPlaceOver(QWidget* window, QSize size, const QRect& anchorFrame) {
+    window->resize(size);
     QScreen* screen = nullptr;
-    QRect anchorFrame;
-    if (anchor != nullptr) {
-        anchorFrame = anchor->frameGeometry();
+    if (!anchorFrame.isNull()) {
         screen = QGuiApplication::screenAt(anchorFrame.center());
-        if (screen == nullptr) {
-            screen = anchor->screen();
-        }
-    } else {
+    }
+    if (screen == nullptr) {
         screen = QGuiApplication::primaryScreen();
     }
     if (screen == nullptr) {
         return;
     }
     const QRect available = screen->availableGeometry();
-    if (anchor == nullptr) {
-        anchorFrame = available;
-    }
-    window->move(CentredInside(size, anchorFrame, available).topLeft());
+    window->move(
+        CentredInside(size, anchorFrame.isNull() ? available : anchorFrame, available).topLeft());
 }
 
 }  // namespace ui

@@ -20,11 +20,16 @@ class WindowPlacement {
     // The window that windows without a parent open over: the launcher's main window. It may
     // go away; then they open in the middle of the primary screen.
     static void SetMainWindow(QWidget* window);
+    // The main window's frame; null while there is none.
+    static QRect MainWindowFrame();
 
     // Gives `window` `size` and moves it to the middle of its parent's window, else of the
     // main window, else of the primary screen, inside the available area of the screen
     // under that middle.
     static void SizeAndPlace(QWidget* window, QSize size);
+    // Gives `window` `size` and moves it to the middle of `anchorFrame` (a window of another
+    // process; null: the primary screen), inside the available area of the screen under it.
+    static void SizeAndPlaceOver(QWidget* window, QSize size, const QRect& anchorFrame);
 };
 
 }  // namespace ui

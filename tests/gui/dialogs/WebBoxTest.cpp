@@ -10,6 +10,7 @@
 #include "DialogTestSupport.h"
 #include "UrlRecorder.h"
 #include "app/ChineseLocale.h"
+#include "catalog/ToolRecord.h"
 #include "platform/Shell.h"
 #include "ui/LargeWebPageBox.h"
 #include "ui/PngButton.h"
@@ -21,7 +22,6 @@ namespace {
 using dialogtest::WaitFor;
 using ui::LargeWebPageBox;
 using ui::SmallWebPageBox;
-using ui::WebBoxRegister;
 using ui::WebPageBox;
 
 // The launcher's start-up, before the first web view of the run starts the web engine.
@@ -111,6 +111,15 @@ class WebBoxTest : public testing::Test {
     }
     QString Product() const { return QString::fromStdString(server_.Base()); }
 
+    // Shows item `item`'s page in a box of type Box titled `caption`, as the web box helper
+    // does.
+    template <typename Box>
+    QPointer<Box> Show(const catalog::ToolRecord& item, const QString& caption) const {
+        auto* box = new Box(caption, QString::fromStdString(item.url), item.id, Product());
+        box->show();
+        return box;
+    }
+
     // Waits until the box shows the target page, behind the loading page.
     static bool ShowsTarget(WebPageBox* box) {
         return WaitFor([box] { return box->View()->url().path() == QStringLiteral("/guide.htm"); });
@@ -128,13 +137,11 @@ class WebBoxTest : public testing::Test {
     }
 
     PageServer server_;
-    WebBoxRegister register_;
 };
 
 TEST_F(WebBoxTest, SmallBoxOpensThePageThroughTheLoadingPage) {
-    QPointer<SmallWebPageBox> box =
-        SmallWebPageBox::OpenForItem(Item(301, catalog::kTypeSmallWebBox),
-                                     QStringLiteral("仙境传说： 新手攻略"), Product(), register_);
+    QPointer<SmallWebPageBox> box = Show<SmallWebPageBox>(Item(301, catalog::kTypeSmallWebBox),
+                                                          QStringLiteral("仙境传说： 新手攻略"));
     ASSERT_FALSE(box.isNull());
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(box->size(), QSize(575, 438));
@@ -142,7 +149,6 @@ TEST_F(WebBoxTest, SmallBoxOpensThePageThroughTheLoadingPage) {
     EXPECT_EQ(box->TitleLabel()->text(), QStringLiteral("仙境传说： 新手攻略"));
     EXPECT_EQ(box->windowTitle(), QStringLiteral("仙境传说： 新手攻略"));
     EXPECT_FALSE(box->mask().isEmpty());
-    EXPECT_TRUE(register_.IsOpen(301));
 
     const std::string query =
         "/load/LoadingPage.htm?q=127.0.0.1:" + std::to_string(server_.Port()) + "/guide.htm";
@@ -159,8 +165,8 @@ TEST_F(WebBoxTest, SmallBoxOpensThePageThroughTheLoadingPage) {
 }
 
 TEST_F(WebBoxTest, BigBoxLayout) {
-    QPointer<LargeWebPageBox> box = LargeWebPageBox::OpenForItem(
-        Item(302, catalog::kTypeLargeWebBox), QStringLiteral("新手攻略"), Product(), register_);
+    QPointer<LargeWebPageBox> box =
+        Show<LargeWebPageBox>(Item(302, catalog::kTypeLargeWebBox), QStringLiteral("新手攻略"));
     ASSERT_FALSE(box.isNull());
     EXPECT_EQ(box->size(), QSize(1017, 730));
     EXPECT_EQ(box->View()->geometry(), QRect(2, 30, 1012, 693));
@@ -171,7 +177,7 @@ TEST_F(WebBoxTest, BigBoxLayout) {
     box->close();
 }
 
-TEST_F(WebBoxTest, OneBoxPerItemUntilItIsClosed) {
+TEST_F(WebBoxTest, EveryWayOfClosingTellsOnceAndDeletesTheBox) {
     const struct {
         const char* name;
         std::function<void(WebPageBox*)> close;
@@ -186,24 +192,13 @@ TEST_F(WebBoxTest, OneBoxPerItemUntilItIsClosed) {
     const catalog::ToolRecord item = Item(303, catalog::kTypeSmallWebBox);
     for (const auto& way : ways) {
         SCOPED_TRACE(way.name);
-        QPointer<SmallWebPageBox> box =
-            SmallWebPageBox::OpenForItem(item, "a", Product(), register_);
-        ASSERT_FALSE(box.isNull());
-        // While it is open, running the item again opens nothing, also as a big box.
-        EXPECT_EQ(SmallWebPageBox::OpenForItem(item, "a", Product(), register_), nullptr);
-        EXPECT_EQ(LargeWebPageBox::OpenForItem(item, "a", Product(), register_), nullptr);
-
+        QPointer<SmallWebPageBox> box = Show<SmallWebPageBox>(item, "a");
         QSignalSpy closed(box.data(), &WebPageBox::webBoxClosed);
         way.close(box);
         ASSERT_TRUE(WaitFor([&] { return box.isNull(); }));
         ASSERT_EQ(closed.count(), 1);
         EXPECT_EQ(closed[0][0].toUInt(), 303u);
-        EXPECT_EQ(register_.State(303), WebBoxRegister::BoxState::Closed);
     }
-    // After closing, the item opens a new box.
-    QPointer<SmallWebPageBox> again = SmallWebPageBox::OpenForItem(item, "a", Product(), register_);
-    ASSERT_FALSE(again.isNull());
-    again->close();
 }
 
 TEST_F(WebBoxTest, EscapeClosesTheBoxWhileThePageHasTheKeyboard) {
@@ -219,8 +214,8 @@ TEST_F(WebBoxTest, EscapeClosesTheBoxWhileThePageHasTheKeyboard) {
         const char* name;
         std::function<WebPageBox*()> open;
     } boxes[] = {
-        {"small", [&] { return SmallWebPageBox::OpenForItem(item, "a", Product(), register_); }},
-        {"large", [&] { return LargeWebPageBox::OpenForItem(item, "a", Product(), register_); }},
+        {"small", [&] { return Show<SmallWebPageBox>(item, "a").data(); }},
+        {"large", [&] { return Show<LargeWebPageBox>(item, "a").data(); }},
     };
     for (const auto& kind : boxes) {
         SCOPED_TRACE(kind.name);
@@ -239,7 +234,6 @@ TEST_F(WebBoxTest, EscapeClosesTheBoxWhileThePageHasTheKeyboard) {
         }));
         QTest::keyClick(page, Qt::Key_Escape);
         ASSERT_TRUE(WaitFor([&] { return box.isNull(); }));
-        EXPECT_EQ(register_.State(308), WebBoxRegister::BoxState::Closed);
     }
 }
 
@@ -249,9 +243,9 @@ TEST_F(WebBoxTest, APageThatCannotBeLoadedIsExplainedInChinese) {
     ASSERT_TRUE(gone.listen(QHostAddress::LocalHost));
     const QString product = QStringLiteral("http://127.0.0.1:%1").arg(gone.serverPort());
     gone.close();
-    QPointer<SmallWebPageBox> box =
-        SmallWebPageBox::OpenForItem(Item(309, catalog::kTypeSmallWebBox), "a", product, register_);
-    ASSERT_FALSE(box.isNull());
+    auto* box =
+        new SmallWebPageBox("a", QString::fromStdString(server_.Url("/guide.htm")), 309, product);
+    box->show();
     // The page answers later, possibly only when it goes: the text outlives the test.
     auto text = std::make_shared<QString>();
     ASSERT_TRUE(WaitFor([&] {
@@ -267,10 +261,10 @@ TEST_F(WebBoxTest, BoxesOpenCentredOnTheMainWindowAndOnItsScreen) {
     ui::WindowPlacement::SetMainWindow(&mainWindow);
     const QRect screen = mainWindow.screen()->availableGeometry();
     ASSERT_GE(screen.height(), 600);
-    QPointer<SmallWebPageBox> small = SmallWebPageBox::OpenForItem(
-        Item(310, catalog::kTypeSmallWebBox), "a", Product(), register_);
-    QPointer<LargeWebPageBox> large = LargeWebPageBox::OpenForItem(
-        Item(311, catalog::kTypeLargeWebBox), "a", Product(), register_);
+    QPointer<SmallWebPageBox> small =
+        Show<SmallWebPageBox>(Item(310, catalog::kTypeSmallWebBox), "a");
+    QPointer<LargeWebPageBox> large =
+        Show<LargeWebPageBox>(Item(311, catalog::kTypeLargeWebBox), "a");
     ui::WindowPlacement::SetMainWindow(nullptr);
     ASSERT_FALSE(small.isNull());
     ASSERT_FALSE(large.isNull());
@@ -284,41 +278,13 @@ TEST_F(WebBoxTest, BoxesOpenCentredOnTheMainWindowAndOnItsScreen) {
 }
 
 TEST_F(WebBoxTest, MinimiseButtonMinimises) {
-    QPointer<SmallWebPageBox> box = SmallWebPageBox::OpenForItem(
-        Item(304, catalog::kTypeSmallWebBox), "a", Product(), register_);
-    ASSERT_FALSE(box.isNull());
+    QPointer<SmallWebPageBox> box =
+        Show<SmallWebPageBox>(Item(304, catalog::kTypeSmallWebBox), "a");
+    QSignalSpy closed(box.data(), &WebPageBox::webBoxClosed);
     QTest::mouseClick(box->MinimiseButton(), Qt::LeftButton, {}, QPoint(9, 9));
     EXPECT_TRUE(box->isMinimized());
-    EXPECT_TRUE(register_.IsOpen(304));
+    EXPECT_EQ(closed.count(), 0);
     box->close();
-}
-
-TEST_F(WebBoxTest, AddressThatIsNotAWebAddressOpensNothing) {
-    catalog::ToolRecord item = Item(305, catalog::kTypeSmallWebBox);
-    for (const char* url : {"file:///etc/passwd", "javascript:alert(1)", ""}) {
-        item.url = url;
-        EXPECT_EQ(SmallWebPageBox::OpenForItem(item, "a", Product(), register_), nullptr) << url;
-        EXPECT_EQ(LargeWebPageBox::OpenForItem(item, "a", Product(), register_), nullptr) << url;
-        EXPECT_FALSE(register_.IsOpen(305)) << url;
-    }
-}
-
-TEST_F(WebBoxTest, IntroductionPagesStayOutOfTheRegister) {
-    QPointer<SmallWebPageBox> first =
-        SmallWebPageBox::OpenIntroduction(QStringLiteral("新手攻略"), 306, Product(), Product());
-    QPointer<SmallWebPageBox> second =
-        SmallWebPageBox::OpenIntroduction(QStringLiteral("新手攻略"), 306, Product(), Product());
-    ASSERT_FALSE(first.isNull());
-    ASSERT_FALSE(second.isNull());
-    EXPECT_NE(first.data(), second.data());
-    EXPECT_EQ(first->Target(), QString::fromStdString(server_.Url("/rv_intro.php?aid=306")));
-    ASSERT_TRUE(
-        WaitFor([&] { return first->View()->url().path() == QStringLiteral("/rv_intro.php"); }));
-    first->close();
-    second->close();
-    ASSERT_TRUE(WaitFor([&] { return first.isNull() && second.isNull(); }));
-    EXPECT_FALSE(WebBoxRegister::Process().IsOpen(306));
-    EXPECT_NE(WebBoxRegister::Process().State(306), WebBoxRegister::BoxState::Closed);
 }
 
 TEST_F(WebBoxTest, LinksThatWantANewWindowGoToTheDefaultBrowser) {
@@ -328,8 +294,7 @@ TEST_F(WebBoxTest, LinksThatWantANewWindowGoToTheDefaultBrowser) {
                 "style='display:block;width:300px;height:200px'>x</a></body></html>");
     catalog::ToolRecord item = Item(307, catalog::kTypeSmallWebBox);
     item.url = server_.Url("/links.htm");
-    QPointer<SmallWebPageBox> box = SmallWebPageBox::OpenForItem(item, "a", Product(), register_);
-    ASSERT_FALSE(box.isNull());
+    QPointer<SmallWebPageBox> box = Show<SmallWebPageBox>(item, "a");
     // The user clicks the link once its page is there.
     bool linksShown = false;
     QObject::connect(box->View(), &QWebEngineView::loadFinished, [&linksShown, &box](bool ok) {
