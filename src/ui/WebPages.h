@@ -9,9 +9,10 @@
 namespace ui {
 
 // How the launcher shows the web pages of catalog items and the tiles' introduction pages.
-// Built with Qt WebEngine (WebPages_engine.cpp) they open in the launcher's own web page
-// boxes; without it (WebPages_browser.cpp, as on Windows) the default browser opens the
-// address the box would have loaded. CMake compiles one of the two files (RAVIK_WEB_BOXES).
+// Built with Qt WebEngine (WebPages_helper.cpp) they open in the launcher's own web page
+// boxes, shown by its helper program ravik-webbox (WebPageBoxHost); without it
+// (WebPages_browser.cpp, as on Windows) the default browser opens the address the box would
+// have loaded. CMake compiles one of the two files (RAVIK_WEB_BOXES).
 // Either way nothing but a web address is opened (CatalogWebAddress).
 
 enum class WebPageSize { Small, Large };
