@@ -11,7 +11,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
-#include <QWebEngineView>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -32,8 +31,8 @@
 #include "server/VersionCheck.h"
 #include "ui/DownloadDialog.h"
 #include "ui/PngButton.h"
-#include "ui/SmallWebPageBox.h"
 #include "ui/WebBoxRegister.h"
+#include "ui/WebPageBoxHost.h"
 
 namespace {
 
@@ -56,6 +55,7 @@ constexpr uint32_t kTool = 20001;
 class UserRoadTest : public testing::Test {
   protected:
     void SetUp() override {
+        ui::WebPageBoxHost::Process().SetProgram(QStringLiteral(WEBBOX_PATH));
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config_.path().string()));
         // The demo tool only notes where it was started and ends: there is no one to look
         // at its window.
@@ -109,16 +109,6 @@ class UserRoadTest : public testing::Test {
             ids.push_back(tile->ItemId());
         }
         return ids;
-    }
-
-    template <typename Box>
-    static Box* OpenBox() {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* box = qobject_cast<Box*>(widget); box != nullptr && box->isVisible()) {
-                return box;
-            }
-        }
-        return nullptr;
     }
 
     TempDir config_;
@@ -183,18 +173,19 @@ TEST_F(UserRoadTest, FromAnEmptyProgramDirectoryToAToolInstalledAndUninstalled) 
     grid::ItemTile* webTile = Tile(ViewKind::OnlineGames, kWebEntry);
     ASSERT_NE(webTile, nullptr);
     QTest::mouseDClick(webTile, Qt::LeftButton);
-    QPointer<ui::SmallWebPageBox> box = OpenBox<ui::SmallWebPageBox>();
-    ASSERT_FALSE(box.isNull());
-    EXPECT_EQ(box->ItemId(), kWebEntry);
-    EXPECT_EQ(box->TitleLabel()->text(), QStringLiteral("神域传说： 新手指南"));
-    const QString page = QString::fromStdString(web + "/pages/30013.html");
-    EXPECT_EQ(box->PageUrl(), QUrl(QString::fromStdString(web + "/load/LoadingPage.htm?q=" +
-                                                          webHost + "/pages/30013.html")));
+    // The box opens in the web box helper; the launcher hears when it is on screen.
+    ui::WebPageBoxHost& webBoxes = ui::WebPageBoxHost::Process();
+    ASSERT_EQ(webBoxes.Boxes().size(), 1u);
+    ASSERT_TRUE(WaitFor([&] { return !webBoxes.Boxes()[0].frame.isNull(); }, kStepLimitMs));
+    const ui::WebPageBoxHost::Box box = webBoxes.Boxes()[0];
+    EXPECT_EQ(box.itemId, kWebEntry);
+    EXPECT_EQ(box.title, QStringLiteral("神域传说： 新手指南"));
+    EXPECT_EQ(box.size, ui::WebPageSize::Small);
+    EXPECT_EQ(box.page, QUrl(QString::fromStdString(web + "/load/LoadingPage.htm?q=" + webHost +
+                                                    "/pages/30013.html")));
     EXPECT_TRUE(ui::WebBoxRegister::Process().IsOpen(kWebEntry));
-    EXPECT_TRUE(WaitFor([&] { return box->View()->url() == QUrl(page); }, kStepLimitMs))
-        << box->View()->url().toString().toStdString();
-    QTest::mouseClick(box->CloseButton(), Qt::LeftButton, {}, QPoint(5, 5));
-    ASSERT_TRUE(WaitFor([&] { return box.isNull(); }));
+    webBoxes.Close(box.key);
+    ASSERT_TRUE(WaitFor([&] { return webBoxes.Boxes().empty(); }));
     EXPECT_EQ(ui::WebBoxRegister::Process().State(kWebEntry), ui::WebBoxRegister::BoxState::Closed);
 
     // ---- A general tool that is not installed: downloaded, installed, started.
