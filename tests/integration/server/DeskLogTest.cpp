@@ -22,6 +22,10 @@ TEST(DeskLog, TheFirstStartIsLoggedInTheProgramDirectory) {
     TempDir config;
     const ScopedEnv platform("QT_QPA_PLATFORM", "offscreen");
     const ScopedEnv autostart("XDG_CONFIG_HOME", config.dir().c_str());
+    // A copy of its own: the one-copy lock lives in the runtime folder, and other tests (or
+    // a launcher of the user's) may run one meanwhile.
+    TempDir runtime;
+    const ScopedEnv oneCopy("XDG_RUNTIME_DIR", runtime.dir().c_str());
     TempDir work;
     work.Write("in", "");
     const pid_t desk = Spawn({DESK_PATH, "--data-dir", program.dir(), "--server", server.Address()},
