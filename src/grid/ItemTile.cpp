@@ -117,10 +117,21 @@ void ItemTile::TakeTexts(const std::string& title, const std::string& info) {
     title_ = FromUtf8(title);
     tip_ = FromUtf8(info);
     // The whole name must be readable somewhere when the tile shows only its start.
-    if (ShownTitle() != title_) {
-        tip_ = tip_.isEmpty() ? title_ : title_ + QLatin1Char('\n') + tip_;
+    QString name;
+    if (!gameName_.isEmpty()) {
+        name = gameName_ + QStringLiteral(" · ") + title_;
+    } else if (ShownTitle() != title_) {
+        name = title_;
+    }
+    if (!name.isEmpty()) {
+        tip_ = tip_.isEmpty() ? name : name + QLatin1Char('\n') + tip_;
     }
     setToolTip(tip_);
+}
+
+void ItemTile::SetGameName(const QString& game) {
+    gameName_ = game;
+    TakeTexts(isTool_ ? tool_.title : game_.title, isTool_ ? tool_.info : game_.info);
 }
 
 QString ItemTile::ShownTitle() const {
