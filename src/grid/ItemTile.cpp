@@ -60,19 +60,23 @@ catalog::DefaultIcon FallbackIcon(bool isTool, uint32_t type) {
                                                 : catalog::DefaultIcon::Program;
 }
 
-// The tooltip breaks its text into lines at most kTipWidth pixels wide.
+// The tooltip breaks its text into lines at most kTipWidth pixels wide. Each line of the
+// text (a whole title, then the description) is broken on its own: laid out together, a
+// line break would count as a character and cut the next line short.
 QString WrapToWidth(const QString& text, const QFont& font, int width) {
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
     QStringList lines;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        lines << text.mid(line.textStart(), line.textLength());
+    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            lines << paragraph.mid(line.textStart(), line.textLength());
+        }
+        layout.endLayout();
     }
-    layout.endLayout();
     return lines.join(QLatin1Char('\n'));
 }
 
