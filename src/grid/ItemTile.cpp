@@ -35,9 +35,14 @@ const QRect kDeleteMarkRect(44, 3, 24, 24);
 constexpr int kCornerCut = 2;
 constexpr int kTipWidth = 150;
 
-// Every tile draws the same frame strip; one decoded copy serves them all.
+// Every tile draws the same frame strip and has the same delete mark; one decoded copy of
+// each serves them all.
 const QImage& FrameStrip() {
     static const QImage strip = ui::LoadPngResource(ui::Png::TileFrame);
+    return strip;
+}
+const QImage& DeleteMarkStrip() {
+    static const QImage strip = ui::LoadPngResource(ui::Png::DeleteMark);
     return strip;
 }
 
@@ -86,7 +91,7 @@ ItemTile::ItemTile(const GridContext& context, QWidget* parent)
     : QWidget(parent), context_(context), deleteButton_(new ui::PngButton(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(kWidth, kHeight);
-    deleteButton_->SetImage(ui::LoadPngResource(ui::Png::DeleteMark));
+    deleteButton_->SetImage(DeleteMarkStrip());
     deleteButton_->setGeometry(kDeleteMarkRect);
     deleteButton_->hide();
     connect(deleteButton_, &ui::PngButton::clicked, this, [this] { emit deleteRequested(this); });
