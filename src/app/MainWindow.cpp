@@ -273,8 +273,11 @@ grid::GridView* MainWindow::NewView(catalog::ViewKind kind) {
             SetLabel(source->CurrentTitle());
         }
     });
-    connect(view, &grid::GridView::searchChanged, this,
-            [this, view] { HighlightPageDot(view->CurrentPage()); });
+    connect(view, &grid::GridView::searchChanged, this, [this, view] {
+        if (view == ViewOnShow()) {
+            HighlightPageDot(view->CurrentPage());
+        }
+    });
     connect(view, &grid::GridView::runRequested, this, &MainWindow::runRequested);
     connect(view, &grid::GridView::feedbackRequested, this, &MainWindow::feedbackRequested);
     connect(view, &grid::GridView::describeRequested, this, &MainWindow::describeRequested);
