@@ -185,6 +185,12 @@ TEST_F(SearchTest, CtrlFOpensAnEmptyFieldAndOnlyPrintableKeysOpenIt) {
     QTest::keyClick(&window, 't');
     EXPECT_EQ(Bar().text(), QStringLiteral("jt"));
     EXPECT_EQ(Titles(), std::vector<QString>{QStringLiteral("截图工具")});
+    // So does Escape: it ends the search, not the program.
+    window.setFocus();
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(Bar().isVisible());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(Shown().ItemCount(), static_cast<std::size_t>(kGeneralTools));
 }
 
 TEST_F(SearchTest, OnlineGamesFindGamesThenEveryGamesToolsNamingTheirGame) {
@@ -284,6 +290,22 @@ TEST_F(SearchTest, EnteringAFoundGameEndsTheSearchAndBackReturnsToTheGamesPage) 
                       QPoint(5, 5));
     EXPECT_TRUE(Shown().AtGameLevel());
     EXPECT_EQ(Shown().CurrentPage(), 2u);
+}
+
+TEST_F(SearchTest, InsideAGameTheSearchCoversItsEntriesAndEscapeStaysThere) {
+    MainWindow& window = OpenActive();
+    window.ShowOnlineTab();
+    Shown().EnterGame(1001);
+    const std::size_t entries = Shown().ItemCount();
+    Type("gl");
+    EXPECT_EQ(Titles(), std::vector<QString>{QStringLiteral("攻略")});
+    ASSERT_NE(Found(30002), nullptr);
+    EXPECT_EQ(Found(30002)->toolTip(), QStringLiteral("攻略的说明"));  // its game is on show
+    Press(Qt::Key_Escape);
+    EXPECT_FALSE(Shown().AtGameLevel());
+    EXPECT_EQ(Shown().EnteredGameId(), 1001u);
+    EXPECT_EQ(Shown().ItemCount(), entries);
+    EXPECT_EQ(window.ListLabel()->text(), QStringLiteral("剑影江湖"));
 }
 
 TEST_F(SearchTest, AnotherTabEndsTheSearchAndTheTabComesBackAsItWas) {
