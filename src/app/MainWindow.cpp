@@ -11,6 +11,7 @@
 #include "app/MainMenu.h"
 #include "app/PageBar.h"
 #include "app/RunHandler.h"
+#include "app/SearchBar.h"
 #include "app/ServerLink.h"
 #include "app/TrayHandler.h"
 #include "catalog/AutostartSetting.h"
@@ -157,6 +158,7 @@ void MainWindow::CreateControls() {
     palette.setColor(QPalette::WindowText, kLabelText);
     palette.setColor(QPalette::Window, kLabelBackground);
     label_->setPalette(palette);
+    search_ = new SearchBar(this, kLabelRect, [this] { return ViewOnShow(); });
 
     pages_ = new PageBar(this);
     HighlightPageDot(1);
@@ -269,6 +271,11 @@ grid::GridView* MainWindow::NewView(catalog::ViewKind kind) {
     connect(view, &grid::GridView::titleChanged, this, [this](catalog::ViewKind of) {
         if (grid::GridView* source = View(of)) {
             SetLabel(source->CurrentTitle());
+        }
+    });
+    connect(view, &grid::GridView::searchChanged, this, [this, view] {
+        if (view == ViewOnShow()) {
+            HighlightPageDot(view->CurrentPage());
         }
     });
     connect(view, &grid::GridView::runRequested, this, &MainWindow::runRequested);
@@ -514,7 +521,11 @@ void MainWindow::EndProgram() {
 }
 
 void MainWindow::reject() {
-    // Escape backs out of a game's entries first, then does what the close button does.
+    // Escape ends a search first, then backs out of a game's entries, then does what the close
+    // button does.
+    if (search_->Close()) {
+        return;
+    }
     if (selectedTab_ == OnlineTabButton && online_ != nullptr && !online_->AtGameLevel()) {
         ManageOrBack();
         return;
@@ -532,6 +543,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();
+        return;
+    }
+    if (search_->TakeKey(*event)) {
         return;
     }
     ui::SkinnedWindow::keyPressEvent(event);

@@ -35,6 +35,7 @@ class JobRunner;
 class MainMenu;
 class PageBar;
 class RunHandler;
+class SearchBar;
 class ServerLink;
 class TrayHandler;
 
@@ -109,6 +110,7 @@ class MainWindow : public ui::SkinnedWindow {
     // The view of the selected tab, or nullptr with none selected.
     grid::GridView* ViewOnShow() const;
     QLabel* ListLabel() const { return label_; }
+    SearchBar& Search() const { return *search_; }
     ui::PngButton* Button(Control id) const;
     PageBar& Pages() const { return *pages_; }
     TrayHandler& Tray() const { return *tray_; }
@@ -162,6 +164,7 @@ class MainWindow : public ui::SkinnedWindow {
 
     std::array<ui::PngButton*, 10> buttons_{};
     QLabel* label_ = nullptr;
+    SearchBar* search_ = nullptr;  // over the label while a search is on
     PageBar* pages_ = nullptr;
     grid::GridView* online_ = nullptr;
     grid::GridView* my_ = nullptr;

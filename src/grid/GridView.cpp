@@ -1,6 +1,8 @@
 #include "grid/GridView.h"
 
+#include <QHideEvent>
 #include <QPainter>
+#include <type_traits>
 
 #include "grid/GridContext.h"
 #include "grid/ItemTile.h"
@@ -12,6 +14,7 @@ namespace {
 const QColor kBackground(26, 119, 188);
 const QColor kEmptyTextColour(214, 232, 246);
 constexpr int kEmptyTextMargin = 24;
+const QString kNoMatchText = QStringLiteral("没有找到匹配的项目");
 
 // Index (0-based) of the first item of a page and one past its last.
 std::size_t PageBegin(unsigned page) {
@@ -40,34 +43,42 @@ void GridView::SetGames(const catalog::GameList* games) {
 }
 
 void GridView::AddGameTile(const catalog::GameRecord& game) {
-    gameSlots_.push_back({game, QPoint(), nullptr});
+    gameSlots_.push_back({game, QPoint(), nullptr, std::nullopt});
 }
 
 void GridView::AddToolTile(const catalog::ToolRecord& tool) {
-    toolSlots_.push_back({tool, QPoint(), nullptr});
+    toolSlots_.push_back({tool, QPoint(), nullptr, std::nullopt});
+}
+
+template <typename Slots>
+void GridView::LayOut(Slots& items, std::size_t first) {
+    for (std::size_t n = 0; n < items.size(); ++n) {
+        const int cell = static_cast<int>((first + n) % kPageSize);
+        items[n].cell = CellPosition(cell % kColumns, cell / kColumns);
+        if (items[n].tile != nullptr) {
+            items[n].tile->SetCell(items[n].cell);
+            items[n].tile->move(items[n].cell);
+        }
+    }
 }
 
 void GridView::LayOutTiles() {
-    auto layOut = [](auto& items) {
-        for (std::size_t n = 0; n < items.size(); ++n) {
-            const int cell = static_cast<int>(n % kPageSize);
-            items[n].cell = CellPosition(cell % kColumns, cell / kColumns);
-            if (items[n].tile != nullptr) {
-                items[n].tile->SetCell(items[n].cell);
-                items[n].tile->move(items[n].cell);
-            }
-        }
-    };
-    if (ShowsGames()) {
-        layOut(gameSlots_);
+    if (searching_) {
+        LayOut(foundGames_, 0);
+        LayOut(foundTools_, foundGames_.size());
+    } else if (ShowsGames()) {
+        LayOut(gameSlots_, 0);
     } else {
-        layOut(toolSlots_);
+        LayOut(toolSlots_, 0);
     }
     // The empty-list message comes or goes with the list.
     update();
 }
 
 std::size_t GridView::ItemCount() const {
+    if (searching_) {
+        return foundGames_.size() + foundTools_.size();
+    }
     return ShowsGames() ? gameSlots_.size() : toolSlots_.size();
 }
 
@@ -79,6 +90,10 @@ unsigned GridView::PageCount() const {
 ItemTile* GridView::TileAt(std::size_t index) const {
     if (index >= ItemCount()) {
         return nullptr;
+    }
+    if (searching_) {
+        return index < foundGames_.size() ? foundGames_[index].tile
+                                          : foundTools_[index - foundGames_.size()].tile;
     }
     return ShowsGames() ? gameSlots_[index].tile : toolSlots_[index].tile;
 }
@@ -92,6 +107,8 @@ std::vector<ItemTile*> GridView::VisibleTiles() const {
             }
         }
     };
+    collect(foundGames_);
+    collect(foundTools_);
     collect(gameSlots_);
     collect(toolSlots_);
     return visible;
@@ -143,20 +160,24 @@ void GridView::GoToPage(PageCommand command) {
 }
 
 void GridView::ShowPage() {
-    if (ShowsGames()) {
-        ShowPageOf(gameSlots_);
+    if (searching_) {
+        ShowPageOf(foundGames_, 0);
+        ShowPageOf(foundTools_, foundGames_.size());
+    } else if (ShowsGames()) {
+        ShowPageOf(gameSlots_, 0);
     } else {
-        ShowPageOf(toolSlots_);
+        ShowPageOf(toolSlots_, 0);
     }
 }
 
+// `first` is the position in the list on show of the first of `items`.
 template <typename Slots>
-void GridView::ShowPageOf(Slots& items) {
+void GridView::ShowPageOf(Slots& items, std::size_t first) {
     const std::size_t begin = PageBegin(currentPage_);
     const std::size_t end = PageEnd(currentPage_);
     for (std::size_t n = 0; n < items.size(); ++n) {
         auto& slot = items[n];
-        if (n >= begin && n < end) {
+        if (first + n >= begin && first + n < end) {
             ItemTile* tile = TileFor(slot);
             // The My and general-tools views mark the tiles they show in manage mode; the
             // online-games view never marks its tiles.
@@ -178,6 +199,15 @@ ItemTile* GridView::TileFor(Slot<Record>& slot) {
         slot.tile->SetCell(slot.cell);
         slot.tile->move(slot.cell);
         Connect(slot.tile);
+        if constexpr (std::is_same_v<Record, catalog::ToolRecord>) {
+            // Entries found among every game's would all read alike ("官方网站").
+            if (searching_ && ShowsGames()) {
+                if (const catalog::GameRecord* game =
+                        catalog::FindGame(*games_, slot.record.gameId)) {
+                    slot.tile->SetGameName(QString::fromStdString(game->title));
+                }
+            }
+        }
     }
     return slot.tile;
 }
@@ -185,26 +215,43 @@ ItemTile* GridView::TileFor(Slot<Record>& slot) {
 void GridView::Connect(ItemTile* tile) {
     connect(tile, &ItemTile::activated, this, &GridView::TileActivated);
     connect(tile, &ItemTile::enterRequested, this, &GridView::EnterGame);
-    connect(tile, &ItemTile::runRequested, this, &GridView::runRequested);
-    connect(tile, &ItemTile::deleteRequested, this,
-            [this](ItemTile* t) { emit deleteRequested(t->ItemId(), this); });
-    connect(tile, &ItemTile::gameDirectorySet, this,
-            [this](ItemTile* t) { emit gameDirectorySet(t->ItemId(), this); });
+    connect(tile, &ItemTile::runRequested, this, [this](ItemTile* t) {
+        FollowGameOf(t);
+        emit runRequested(t);
+    });
+    connect(tile, &ItemTile::deleteRequested, this, [this](ItemTile* t) {
+        FollowGameOf(t);
+        emit deleteRequested(t->ItemId(), this);
+    });
+    connect(tile, &ItemTile::gameDirectorySet, this, [this](ItemTile* t) {
+        FollowGameOf(t);
+        emit gameDirectorySet(t->ItemId(), this);
+    });
     connect(tile, &ItemTile::feedbackRequested, this, &GridView::feedbackRequested);
     connect(tile, &ItemTile::describeRequested, this, &GridView::describeRequested);
 }
 
+// The run handler and the catalog commands find a game's entry in the game entered. Results
+// at the games level come from every game, so there the entered game follows the result the
+// user acts on, until the search ends.
+void GridView::FollowGameOf(const ItemTile* tile) {
+    if (searching_ && ShowsGames() && tile->IsTool()) {
+        enteredGame_ = tile->ToolRecord().gameId;
+    }
+}
+
 void GridView::HideAllTiles() {
-    for (auto& slot : gameSlots_) {
-        if (slot.tile != nullptr) {
-            slot.tile->hide();
+    auto hide = [](auto& items) {
+        for (auto& slot : items) {
+            if (slot.tile != nullptr) {
+                slot.tile->hide();
+            }
         }
-    }
-    for (auto& slot : toolSlots_) {
-        if (slot.tile != nullptr) {
-            slot.tile->hide();
-        }
-    }
+    };
+    hide(gameSlots_);
+    hide(toolSlots_);
+    hide(foundGames_);
+    hide(foundTools_);
     update();
 }
 
@@ -222,11 +269,14 @@ void GridView::DropTiles(Slots& items) {
     items.clear();
 }
 
+// A list rebuilt under a search ends it: the results would name items that are gone.
 void GridView::DestroyToolTiles() {
+    EndSearch();
     DropTiles(toolSlots_);
 }
 
 void GridView::DestroyGameTiles() {
+    EndSearch();
     DropTiles(gameSlots_);
 }
 
@@ -247,6 +297,7 @@ void GridView::EnterGame(uint32_t gameId) {
     if (!HoldsGames()) {
         return;
     }
+    EndSearch();
     const catalog::GameRecord* game = catalog::FindGame(*games_, gameId);
     HideAllTiles();
     if (game == nullptr) {
@@ -263,12 +314,18 @@ void GridView::EnterGame(uint32_t gameId) {
 }
 
 void GridView::LeaveGame() {
+    EndSearch();
     HideAllTiles();
     gameLevel_ = true;
     GoToPage(savedGamesPage_);
 }
 
 void GridView::TileActivated(uint32_t itemId) {
+    // Results are tiles of their own; what the lists remember of the last activated items
+    // is for their own tiles.
+    if (searching_) {
+        return;
+    }
     if (ShowsGames()) {
         for (auto& slot : gameSlots_) {
             if (slot.tile != nullptr && slot.record.id == lastGameId_) {
@@ -290,27 +347,126 @@ void GridView::TileActivated(uint32_t itemId) {
 }
 
 bool GridView::UpdateToolTile(const catalog::ToolRecord& record) {
-    for (auto& slot : toolSlots_) {
-        if (slot.record.id == record.id) {
-            slot.record = record;
-            if (slot.tile != nullptr) {
-                slot.tile->TakeRecord(record);
+    bool shown = false;
+    for (ToolSlots* items : {&toolSlots_, &foundTools_}) {
+        for (auto& slot : *items) {
+            if (slot.record.id == record.id) {
+                slot.record = record;
+                slot.key.reset();
+                if (slot.tile != nullptr) {
+                    slot.tile->TakeRecord(record);
+                }
+                shown = true;
+                break;
             }
-            return true;
         }
     }
-    return false;
+    return shown;
 }
 
 void GridView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
-    if (!emptyText_.isEmpty() && ItemCount() == 0) {
+    if (!EmptyText().isEmpty() && ItemCount() == 0) {
         painter.setFont(ui::UiFont(12));
         painter.setPen(kEmptyTextColour);
         painter.drawText(rect().adjusted(kEmptyTextMargin, 0, -kEmptyTextMargin, 0),
-                         Qt::AlignCenter | Qt::TextWordWrap, emptyText_);
+                         Qt::AlignCenter | Qt::TextWordWrap, EmptyText());
     }
+}
+
+const QString& GridView::EmptyText() const {
+    return searching_ ? kNoMatchText : emptyText_;
+}
+
+void GridView::hideEvent(QHideEvent* event) {
+    // Another tab was chosen: this one is found as it was when it comes back. A view hidden
+    // with its window (minimised, in the tray) keeps its search.
+    if (isHidden()) {
+        EndSearch();
+    }
+    QWidget::hideEvent(event);
+}
+
+// ---- search
+
+template <typename Record>
+bool GridView::KeyMatches(Slot<Record>& slot, const std::u32string& query) {
+    if (!slot.key) {
+        slot.key.emplace(slot.record.title);
+    }
+    return slot.key->Matches(query);
+}
+
+void GridView::Search(const QString& typed) {
+    const std::u32string query = catalog::SearchKey::Query(typed.toStdString());
+    if (query.empty()) {
+        EndSearch();
+        return;
+    }
+    if (!searching_) {
+        searching_ = true;
+        pageBeforeSearch_ = currentPage_;
+        gameBeforeSearch_ = enteredGame_;
+    }
+    HideAllTiles();
+    DropTiles(foundGames_);
+    DropTiles(foundTools_);
+    if (ShowsGames()) {
+        for (auto& slot : gameSlots_) {
+            if (KeyMatches(slot, query)) {
+                foundGames_.push_back({slot.record, QPoint(), nullptr, std::nullopt});
+            }
+        }
+        FindEntriesOfEveryGame(query);
+    } else {
+        for (auto& slot : toolSlots_) {
+            if (KeyMatches(slot, query)) {
+                foundTools_.push_back({slot.record, QPoint(), nullptr, std::nullopt});
+            }
+        }
+    }
+    LayOutTiles();
+    currentPage_ = 1;
+    ShowPage();
+    emit searchChanged();
+}
+
+void GridView::FindEntriesOfEveryGame(const std::u32string& query) {
+    entryKeys_.resize(games_->size());
+    for (std::size_t g = 0; g < games_->size(); ++g) {
+        const std::shared_ptr<catalog::ToolList>& entries = (*games_)[g].display;
+        if (!entries) {
+            continue;
+        }
+        EntryKeys& cached = entryKeys_[g];
+        if (cached.list != entries || cached.keys.size() != entries->size()) {
+            cached.list = entries;
+            cached.keys.clear();
+            for (const catalog::ToolRecord& entry : *entries) {
+                cached.keys.emplace_back(entry.title);
+            }
+        }
+        for (std::size_t n = 0; n < entries->size(); ++n) {
+            if (cached.keys[n].Matches(query)) {
+                foundTools_.push_back({(*entries)[n], QPoint(), nullptr, std::nullopt});
+            }
+        }
+    }
+}
+
+void GridView::EndSearch() {
+    if (!searching_) {
+        return;
+    }
+    HideAllTiles();
+    DropTiles(foundGames_);
+    DropTiles(foundTools_);
+    searching_ = false;
+    enteredGame_ = gameBeforeSearch_;
+    currentPage_ = pageBeforeSearch_;
+    ShowPage();
+    emit searchChanged();
 }
 
 void GridView::SetEmptyText(const QString& text) {

@@ -5,10 +5,14 @@
 #include <QWidget>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "catalog/Catalog.h"
 #include "catalog/GameRecord.h"
+#include "catalog/SearchKey.h"
 #include "catalog/ToolRecord.h"
 
 namespace grid {
@@ -30,6 +34,9 @@ enum class PageCommand { First, Previous, Next, Last };
 // Tiles are created when their page is first shown, so a catalog of thousands of items
 // costs widgets only for the pages the user looks at; until then a tile is its record and
 // its cell.
+//
+// A search replaces the list on show by the items whose titles match, paged the same way,
+// until it ends; then the list is back as it was, on the page it was left at.
 class GridView : public QWidget {
     Q_OBJECT
   public:
@@ -85,6 +92,15 @@ class GridView : public QWidget {
     // Takes effect when a page is shown next.
     void SetManageMode(bool on) { manageMode_ = on; }
 
+    // Shows only the items of the list on show whose titles match what the user typed
+    // (catalog::SearchKey), from page 1. At the games of the online-games view the games'
+    // entries and tools that match follow the games that do, and each names its game in its
+    // tooltip. Typing nothing (or only spaces) ends the search.
+    void Search(const QString& typed);
+    // Back to the list as it was before the search: its page, its game level.
+    void EndSearch();
+    bool Searching() const { return searching_; }
+
     // The items of the list on show, and the tile of one of them (nullptr until its page
     // has been shown).
     std::size_t ItemCount() const;
@@ -98,7 +114,8 @@ class GridView : public QWidget {
     // The short message drawn in the middle of the grid while the list on show is empty:
     // why it is empty (connecting, no answer, nothing yet). Empty text: nothing drawn.
     void SetEmptyText(const QString& text);
-    const QString& EmptyText() const { return emptyText_; }
+    // The message drawn for an empty list: during a search, that nothing matches.
+    const QString& EmptyText() const;
 
   signals:
     void gameEntered();                                            // a game's entries are shown
@@ -108,9 +125,13 @@ class GridView : public QWidget {
     void gameDirectorySet(uint32_t itemId, grid::GridView* view);  // a start entry's program
     void feedbackRequested(grid::ItemTile* tile);
     void describeRequested(grid::ItemTile* tile, const QString& url);
+    // The list on show became the results of a new query, or the list itself again (the
+    // search ended, asked for or because the view changed under it).
+    void searchChanged();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     template <typename Record>
@@ -118,14 +139,27 @@ class GridView : public QWidget {
         Record record;
         QPoint cell;
         ItemTile* tile = nullptr;
+        std::optional<catalog::SearchKey> key;  // made at the first search that needs it
     };
     using GameSlots = std::vector<Slot<catalog::GameRecord>>;
     using ToolSlots = std::vector<Slot<catalog::ToolRecord>>;
 
+    // The search keys of one game's entries, made from the display list they belong to.
+    struct EntryKeys {
+        std::shared_ptr<const catalog::ToolList> list;
+        std::vector<catalog::SearchKey> keys;
+    };
+
     bool ShowsGames() const { return HoldsGames() && gameLevel_; }
     void ShowPage();
     template <typename Slots>
-    void ShowPageOf(Slots& items);
+    void ShowPageOf(Slots& items, std::size_t first);
+    template <typename Slots>
+    void LayOut(Slots& items, std::size_t first);
+    template <typename Record>
+    static bool KeyMatches(Slot<Record>& slot, const std::u32string& query);
+    void FindEntriesOfEveryGame(const std::u32string& query);
+    void FollowGameOf(const ItemTile* tile);
     template <typename Record>
     ItemTile* TileFor(Slot<Record>& slot);
     void Connect(ItemTile* tile);
@@ -146,6 +180,13 @@ class GridView : public QWidget {
     uint32_t lastToolId_ = 0;
     QString currentTitle_;
     QString emptyText_;
+
+    bool searching_ = false;
+    unsigned pageBeforeSearch_ = 1;
+    uint32_t gameBeforeSearch_ = 0;
+    GameSlots foundGames_;              // the games found, shown first
+    ToolSlots foundTools_;              // then the tools and entries found
+    std::vector<EntryKeys> entryKeys_;  // by position in the games list
 };
 
 }  // namespace grid

@@ -35,9 +35,14 @@ const QRect kDeleteMarkRect(44, 3, 24, 24);
 constexpr int kCornerCut = 2;
 constexpr int kTipWidth = 150;
 
-// Every tile draws the same frame strip; one decoded copy serves them all.
+// Every tile draws the same frame strip and has the same delete mark; one decoded copy of
+// each serves them all.
 const QImage& FrameStrip() {
     static const QImage strip = ui::LoadPngResource(ui::Png::TileFrame);
+    return strip;
+}
+const QImage& DeleteMarkStrip() {
+    static const QImage strip = ui::LoadPngResource(ui::Png::DeleteMark);
     return strip;
 }
 
@@ -60,19 +65,23 @@ catalog::DefaultIcon FallbackIcon(bool isTool, uint32_t type) {
                                                 : catalog::DefaultIcon::Program;
 }
 
-// The tooltip breaks its text into lines at most kTipWidth pixels wide.
+// The tooltip breaks its text into lines at most kTipWidth pixels wide. Each line of the
+// text (a whole title, then the description) is broken on its own: laid out together, a
+// line break would count as a character and cut the next line short.
 QString WrapToWidth(const QString& text, const QFont& font, int width) {
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
     QStringList lines;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        lines << text.mid(line.textStart(), line.textLength());
+    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            lines << paragraph.mid(line.textStart(), line.textLength());
+        }
+        layout.endLayout();
     }
-    layout.endLayout();
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -82,7 +91,7 @@ ItemTile::ItemTile(const GridContext& context, QWidget* parent)
     : QWidget(parent), context_(context), deleteButton_(new ui::PngButton(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(kWidth, kHeight);
-    deleteButton_->SetImage(ui::LoadPngResource(ui::Png::DeleteMark));
+    deleteButton_->SetImage(DeleteMarkStrip());
     deleteButton_->setGeometry(kDeleteMarkRect);
     deleteButton_->hide();
     connect(deleteButton_, &ui::PngButton::clicked, this, [this] { emit deleteRequested(this); });
@@ -117,10 +126,21 @@ void ItemTile::TakeTexts(const std::string& title, const std::string& info) {
     title_ = FromUtf8(title);
     tip_ = FromUtf8(info);
     // The whole name must be readable somewhere when the tile shows only its start.
-    if (ShownTitle() != title_) {
-        tip_ = tip_.isEmpty() ? title_ : title_ + QLatin1Char('\n') + tip_;
+    QString name;
+    if (!gameName_.isEmpty()) {
+        name = gameName_ + QStringLiteral(" · ") + title_;
+    } else if (ShownTitle() != title_) {
+        name = title_;
+    }
+    if (!name.isEmpty()) {
+        tip_ = tip_.isEmpty() ? name : name + QLatin1Char('\n') + tip_;
     }
     setToolTip(tip_);
+}
+
+void ItemTile::SetGameName(const QString& game) {
+    gameName_ = game;
+    TakeTexts(isTool_ ? tool_.title : game_.title, isTool_ ? tool_.info : game_.info);
 }
 
 QString ItemTile::ShownTitle() const {

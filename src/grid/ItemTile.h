@@ -49,6 +49,11 @@ class ItemTile : public QWidget {
     void SetCell(QPoint cell) { cell_ = cell; }
     bool IsHovered() const { return hovered_; }
 
+    // A tile shown away from its game's entries (a search result) names the game first in its
+    // tooltip: "剑影江湖 · 官方网站". The tile itself keeps the entry's own title, which is
+    // what fits in its width.
+    void SetGameName(const QString& game);
+
     // The delete mark shows while the flag is on.
     void SetDeleteMark(bool on);
     bool DeleteMark() const { return deleteMark_; }
@@ -100,6 +105,7 @@ class ItemTile : public QWidget {
     QString iconFile_;
     QString title_;
     QString tip_;
+    QString gameName_;
 
     void TakeTexts(const std::string& title, const std::string& info);
     std::optional<QImage> icon_;  // decoded at the first paint, kept until the record changes

@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <memory>
 
 #include "ProgramFixture.h"
@@ -393,6 +396,30 @@ TEST_F(ItemTileTest, ALongTitleEndsInAnEllipsisAndIsWholeInTheTip) {
         }
         EXPECT_EQ(tile->toolTip(), QString::fromUtf8(c.tip));
     }
+}
+
+// A search result from another game's entries names the game before its own title; the tip
+// shown breaks every line of it on its own, no wider than the tip, so the description after
+// a long first line keeps its own line whole.
+TEST_F(ItemTileTest, AResultNamesItsGameAndTheShownTipKeepsItsLines) {
+    catalog::ToolRecord entry = Tool(100233, 189, "官方网站");
+    entry.info = "官方网站";
+    ItemTile* tile = Tile(entry);
+    tile->SetGameName(QStringLiteral("剑影江湖"));
+    EXPECT_EQ(tile->Title(), QStringLiteral("官方网站"));
+    EXPECT_EQ(tile->toolTip(), QStringLiteral("剑影江湖 · 官方网站\n官方网站"));
+
+    const QPoint inside(5, 5);
+    QHelpEvent help(QEvent::ToolTip, inside, tile->mapToGlobal(inside));
+    QApplication::sendEvent(tile, &help);
+    const QStringList lines = QToolTip::text().split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines.back(), QStringLiteral("官方网站"));
+    for (const QString& line : lines) {
+        EXPECT_LE(QFontMetrics(QToolTip::font()).horizontalAdvance(line), 150)
+            << line.toStdString();
+    }
+    QToolTip::hideText();
 }
 
 }  // namespace

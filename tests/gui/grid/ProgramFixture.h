@@ -35,13 +35,16 @@ class ProgramFixture : public TempDir {
         WriteGames(ids);
     }
 
-    void WriteGames(const std::vector<uint32_t>& ids) {
+    // Games with those ids; titled from `titles` as far as it goes, then "游戏<n>".
+    void WriteGames(const std::vector<uint32_t>& ids, const std::vector<std::string>& titles = {}) {
         std::map<std::string, std::vector<std::string>> sections;
         for (std::size_t n = 0; n < ids.size(); ++n) {
             const std::string id = std::to_string(ids[n]);
+            const std::string title =
+                n < titles.size() ? titles[n] : "游戏" + std::to_string(n + 1);
             sections["NETGAME"].push_back(id);
-            sections["TITLE"].push_back("游戏" + std::to_string(n + 1));
-            sections["INFO"].push_back("游戏" + std::to_string(n + 1) + "的介绍");
+            sections["TITLE"].push_back(title);
+            sections["INFO"].push_back(title + "的介绍");
             sections["SHOWWEB"].push_back("http://games.test/" + id);
             sections["DOWNURL"].push_back("http://games.test/" + id + "/down");
             sections["SITE"].push_back("http://games.test/" + id + "/site");
