@@ -30,6 +30,11 @@ enum class PageCommand { First, Previous, Next, Last };
 // Tiles are created when their page is first shown, so a catalog of thousands of items
 // costs widgets only for the pages the user looks at; until then a tile is its record and
 // its cell.
+//
+// The keyboard works in the view once it holds the focus (FocusCurrent): arrows move the
+// focus between tiles and over page ends, PageUp and PageDown change page, Home and End go
+// to the first and last item, Enter does what a double click does, the menu key and
+// Shift+F10 open the tile's menu and Delete does the menu's "删除" where the menu has it.
 class GridView : public QWidget {
     Q_OBJECT
   public:
@@ -95,6 +100,14 @@ class GridView : public QWidget {
     // False when the view shows no such tool.
     bool UpdateToolTile(const catalog::ToolRecord& record);
 
+    // Gives the keyboard focus to the tile at the keyboard's place when it is on the page on
+    // show, else to the page's first tile. False when the list is empty.
+    bool FocusCurrent();
+    // Shows the page of item `index` and gives its tile the focus.
+    void FocusItem(std::size_t index);
+    // True while the view or one of its tiles has the keyboard focus.
+    bool HoldsFocus() const;
+
     // The short message drawn in the middle of the grid while the list on show is empty:
     // why it is empty (connecting, no answer, nothing yet). Empty text: nothing drawn.
     void SetEmptyText(const QString& text);
@@ -108,9 +121,11 @@ class GridView : public QWidget {
     void gameDirectorySet(uint32_t itemId, grid::GridView* view);  // a start entry's program
     void feedbackRequested(grid::ItemTile* tile);
     void describeRequested(grid::ItemTile* tile, const QString& url);
+    void pageChanged();  // the keyboard showed another page
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     template <typename Record>
@@ -131,6 +146,10 @@ class GridView : public QWidget {
     void Connect(ItemTile* tile);
     template <typename Slots>
     void DropTiles(Slots& items);
+    // Keeps the focus in the view while the tiles that hold it go away.
+    void HoldFocusInView();
+    // The tile at the keyboard's place, or nullptr.
+    ItemTile* FocusedTile() const;
 
     catalog::ViewKind kind_;
     const GridContext& context_;
@@ -142,6 +161,7 @@ class GridView : public QWidget {
     bool manageMode_ = false;
     unsigned currentPage_ = 1;
     unsigned savedGamesPage_ = 1;
+    std::size_t focusIndex_ = 0;  // the keyboard's place in the list on show
     uint32_t lastGameId_ = 0;
     uint32_t lastToolId_ = 0;
     QString currentTitle_;
