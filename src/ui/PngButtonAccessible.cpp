@@ -29,6 +29,10 @@ PngButton* PngButtonAccessible::Button() const {
     return static_cast<PngButton*>(widget());
 }
 
+QAccessible::Role PngButtonAccessible::role() const {
+    return Button()->AccessibleRole();
+}
+
 QString PngButtonAccessible::text(QAccessible::Text kind) const {
     const PngButton* button = Button();
     switch (kind) {

@@ -17,6 +17,9 @@ class PngButtonAccessible : public QAccessibleWidget {
     // Makes Qt build this interface for every PngButton; later calls do nothing.
     static void Register();
 
+    // The role is read from the button each time: an interface may be built before the
+    // button is given its role.
+    QAccessible::Role role() const override;
     QString text(QAccessible::Text kind) const override;
     QAccessible::State state() const override;
     QStringList actionNames() const override;
