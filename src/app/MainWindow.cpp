@@ -61,26 +61,35 @@ QString EmptyText(catalog::ViewKind kind, CatalogState state) {
 const QString kOnlineTitle = QStringLiteral("网络游戏");
 const QString kToolsTitle = QStringLiteral("通用工具");
 
+const QString kManageName = QStringLiteral("管理");
+const QString kBackName = QStringLiteral("返回");
+
 struct ButtonSpec {
     MainWindow::Control id;
     ui::Png image;
     QRect rect;
     const char* tip;
+    const char* name;  // for assistive technology, where no tooltip says it
 };
 
 // Every button of the window with its image strip and its place.
 const std::array<ButtonSpec, 10> kButtons{{
-    {MainWindow::MinimiseButton, ui::Png::MinimiseButton, QRect(265, 9, 20, 20), "最小化"},
-    {MainWindow::CloseButton, ui::Png::CloseButton, QRect(285, 9, 20, 20), "关闭"},
-    {MainWindow::SettingsButton, ui::Png::SettingsButton, QRect(237, 9, 20, 20), "主菜单"},
-    {MainWindow::HelpButton, ui::Png::HelpButton, QRect(210, 9, 20, 20), "使用教程"},
-    {MainWindow::MyTabButton, ui::Png::MyTab, QRect(2, 32, 110, 41), nullptr},
-    {MainWindow::OnlineTabButton, ui::Png::OnlineTab, QRect(104, 32, 110, 41), nullptr},
-    {MainWindow::ToolsTabButton, ui::Png::ToolsTab, QRect(206, 32, 110, 41), nullptr},
-    {MainWindow::ManageOrBackButton, ui::Png::ManageButton, kManageRect, nullptr},
-    {MainWindow::DeleteAllButton, ui::Png::DeleteAllButton, QRect(172, 76, 70, 20), nullptr},
-    {MainWindow::ForumButton, ui::Png::ForumButton, QRect(230, 504, 72, 20), nullptr},
+    {MainWindow::MinimiseButton, ui::Png::MinimiseButton, QRect(265, 9, 20, 20), "最小化", nullptr},
+    {MainWindow::CloseButton, ui::Png::CloseButton, QRect(285, 9, 20, 20), "关闭", nullptr},
+    {MainWindow::SettingsButton, ui::Png::SettingsButton, QRect(237, 9, 20, 20), "主菜单", nullptr},
+    {MainWindow::HelpButton, ui::Png::HelpButton, QRect(210, 9, 20, 20), "使用教程", nullptr},
+    {MainWindow::MyTabButton, ui::Png::MyTab, QRect(2, 32, 110, 41), nullptr, "我的Ravik"},
+    {MainWindow::OnlineTabButton, ui::Png::OnlineTab, QRect(104, 32, 110, 41), nullptr, "网络游戏"},
+    {MainWindow::ToolsTabButton, ui::Png::ToolsTab, QRect(206, 32, 110, 41), nullptr, "通用工具"},
+    {MainWindow::ManageOrBackButton, ui::Png::ManageButton, kManageRect, nullptr, "管理"},
+    {MainWindow::DeleteAllButton, ui::Png::DeleteAllButton, QRect(172, 76, 70, 20), nullptr,
+     "一键删除"},
+    {MainWindow::ForumButton, ui::Png::ForumButton, QRect(230, 504, 72, 20), nullptr, "玩家论坛"},
 }};
+
+QString TextOf(const char* text) {
+    return text != nullptr ? QString::fromUtf8(text) : QString();
+}
 
 }  // namespace
 
@@ -127,7 +136,8 @@ MainWindow::~MainWindow() {
     ownJobs_.reset();
 }
 
-ui::PngButton* MainWindow::AddButton(int png, const QRect& rect, const QString& tip) {
+ui::PngButton* MainWindow::AddButton(int png, const QRect& rect, const QString& tip,
+                                     const QString& name) {
     auto* button = new ui::PngButton(this);
     button->SetImage(ui::LoadPngResource(static_cast<ui::Png>(png)));
     // The strip sizes the button to one frame; the window's layout then gives it its place.
@@ -135,17 +145,19 @@ ui::PngButton* MainWindow::AddButton(int png, const QRect& rect, const QString& 
     if (!tip.isEmpty()) {
         button->setToolTip(tip);
     }
+    button->setAccessibleName(name);
     return button;
 }
 
 void MainWindow::CreateControls() {
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
         const ButtonSpec& def = kButtons[i];
-        buttons_[i] = AddButton(static_cast<int>(def.image), def.rect,
-                                def.tip != nullptr ? QString::fromUtf8(def.tip) : QString());
+        buttons_[i] =
+            AddButton(static_cast<int>(def.image), def.rect, TextOf(def.tip), TextOf(def.name));
     }
     for (Control tab : {MyTabButton, OnlineTabButton, ToolsTabButton}) {
         Button(tab)->SetSelectable(true);
+        Button(tab)->SetAccessibleRole(QAccessible::PageTab);
     }
     Button(ManageOrBackButton)->hide();
     Button(DeleteAllButton)->hide();
@@ -235,6 +247,9 @@ void MainWindow::Start() {
         ShowOnlineTab();
     }
     ShowUpgradeReport();
+    // The window itself holds the focus until the keyboard moves it: otherwise its first
+    // activation would give it to the first button, which would then show its focus look.
+    setFocus(Qt::OtherFocusReason);
     if (options_.startServerWorker) {
         server_->StartWorker();
         server_->StartTimer();
@@ -263,6 +278,9 @@ void MainWindow::ShowUpgradeReport() {
 
 grid::GridView* MainWindow::NewView(catalog::ViewKind kind) {
     auto* view = new grid::GridView(kind, context_, this);
+    view->setAccessibleName(kind == catalog::ViewKind::My            ? kMyTitle
+                            : kind == catalog::ViewKind::OnlineGames ? kOnlineTitle
+                                                                     : kToolsTitle);
     connect(view, &grid::GridView::gameEntered, this, [this] {
         SetManageImage(true);
         Button(ManageOrBackButton)->show();
@@ -273,11 +291,14 @@ grid::GridView* MainWindow::NewView(catalog::ViewKind kind) {
             SetLabel(source->CurrentTitle());
         }
     });
-    connect(view, &grid::GridView::searchChanged, this, [this, view] {
-        if (view == ViewOnShow()) {
-            HighlightPageDot(view->CurrentPage());
-        }
-    });
+    // The page dots follow a page the keyboard showed and a search's results.
+    for (auto signal : {&grid::GridView::searchChanged, &grid::GridView::pageChanged}) {
+        connect(view, signal, this, [this, view] {
+            if (view == ViewOnShow()) {
+                HighlightPageDot(view->CurrentPage());
+            }
+        });
+    }
     connect(view, &grid::GridView::runRequested, this, &MainWindow::runRequested);
     connect(view, &grid::GridView::feedbackRequested, this, &MainWindow::feedbackRequested);
     connect(view, &grid::GridView::describeRequested, this, &MainWindow::describeRequested);
@@ -401,6 +422,7 @@ void MainWindow::SetManageImage(bool back) {
     ui::PngButton* button = Button(ManageOrBackButton);
     button->SetImage(ui::LoadPngResource(back ? ui::Png::BackButton : ui::Png::ManageButton));
     button->setGeometry(kManageRect);
+    button->setAccessibleName(back ? kBackName : kManageName);
 }
 
 void MainWindow::SetLabel(const QString& text) {
@@ -540,7 +562,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+bool MainWindow::focusNextPrevChild(bool next) {
+    return keys_.MoveFocus(next);
+}
+
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (keys_.HandleKey(*event)) {
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();
         return;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/DeskOptions.h"
+#include "app/WindowKeys.h"
 #include "catalog/Catalog.h"
 #include "catalog/UserSettings.h"
 #include "grid/GridContext.h"
@@ -137,13 +138,15 @@ class MainWindow : public ui::SkinnedWindow {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab goes round the window's controls in its own order (WindowKeys).
+    bool focusNextPrevChild(bool next) override;
     void closeEvent(QCloseEvent* event) override;
     // Escape (and any other cancel): out of a game's entries, else as the close button.
     void reject() override;
 
   private:
     void CreateControls();
-    ui::PngButton* AddButton(int png, const QRect& rect, const QString& tip);
+    ui::PngButton* AddButton(int png, const QRect& rect, const QString& tip, const QString& name);
     void ApplyAutostart();
     void ShowUpgradeReport();
     void BuildViews();
@@ -170,6 +173,7 @@ class MainWindow : public ui::SkinnedWindow {
     grid::GridView* my_ = nullptr;
     grid::GridView* tools_ = nullptr;
     std::optional<Control> selectedTab_;
+    WindowKeys keys_{*this};
 
     TrayHandler* tray_ = nullptr;
     BusyIndicator* busy_ = nullptr;

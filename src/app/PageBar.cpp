@@ -15,12 +15,13 @@ struct CommandButton {
     grid::PageCommand command;
     ui::Png image;
     int x;
+    const char* name;  // for assistive technology
 };
 constexpr std::array<CommandButton, 4> kCommandButtons{{
-    {grid::PageCommand::First, ui::Png::FirstPageButton, 22},
-    {grid::PageCommand::Previous, ui::Png::PreviousPageButton, 44},
-    {grid::PageCommand::Next, ui::Png::NextPageButton, 243},
-    {grid::PageCommand::Last, ui::Png::LastPageButton, 263},
+    {grid::PageCommand::First, ui::Png::FirstPageButton, 22, "首页"},
+    {grid::PageCommand::Previous, ui::Png::PreviousPageButton, 44, "上一页"},
+    {grid::PageCommand::Next, ui::Png::NextPageButton, 243, "下一页"},
+    {grid::PageCommand::Last, ui::Png::LastPageButton, 263, "末页"},
 }};
 
 }  // namespace
@@ -32,6 +33,7 @@ PageBar::PageBar(QWidget* window) : QObject(window) {
         dot->SetImage(dotImage);
         dot->setGeometry(kFirstDotX + kDotStep * k, kRowY, kButtonSize, kButtonSize);
         dot->SetSelectable(true);
+        dot->setAccessibleName(QStringLiteral("第 %1 页").arg(k + 1));
         connect(dot, &ui::PngButton::clicked, this, [this, k] { emit dotClicked(k + 1); });
         dots_[k] = dot;
     }
@@ -40,6 +42,7 @@ PageBar::PageBar(QWidget* window) : QObject(window) {
         auto* button = new ui::PngButton(window);
         button->SetImage(ui::LoadPngResource(entry.image));
         button->setGeometry(entry.x, kRowY, kButtonSize, kButtonSize);
+        button->setAccessibleName(QString::fromUtf8(entry.name));
         connect(button, &ui::PngButton::clicked, this,
                 [this, command = entry.command] { emit commandClicked(command); });
         buttons_[i] = button;

@@ -1,10 +1,15 @@
 #include "grid/GridView.h"
 
+#include <QApplication>
 #include <QHideEvent>
+#include <QKeyEvent>
 #include <QPainter>
+#include <algorithm>
+#include <optional>
 #include <type_traits>
 
 #include "grid/GridContext.h"
+#include "grid/GridNavigation.h"
 #include "grid/ItemTile.h"
 #include "ui/UiFont.h"
 
@@ -22,6 +27,32 @@ std::size_t PageBegin(unsigned page) {
 }
 std::size_t PageEnd(unsigned page) {
     return static_cast<std::size_t>(page) * GridView::kPageSize;
+}
+unsigned PageOf(std::size_t index) {
+    return static_cast<unsigned>(index / GridView::kPageSize + 1);
+}
+
+std::optional<GridMove> MoveOf(int key) {
+    switch (key) {
+        case Qt::Key_Left:
+            return GridMove::Left;
+        case Qt::Key_Right:
+            return GridMove::Right;
+        case Qt::Key_Up:
+            return GridMove::Up;
+        case Qt::Key_Down:
+            return GridMove::Down;
+        case Qt::Key_PageUp:
+            return GridMove::PageUp;
+        case Qt::Key_PageDown:
+            return GridMove::PageDown;
+        case Qt::Key_Home:
+            return GridMove::Home;
+        case Qt::Key_End:
+            return GridMove::End;
+        default:
+            return std::nullopt;
+    }
 }
 
 }  // namespace
@@ -160,33 +191,53 @@ void GridView::GoToPage(PageCommand command) {
 }
 
 void GridView::ShowPage() {
+    // The new page shows before the old one hides: a focused tile hands the focus to a tile
+    // of the new page rather than to the next control of the window.
+    const bool keepFocus = HoldsFocus();
+    ForEachListOnShow([this](auto& items, std::size_t first) { ShowTilesOnPage(items, first); });
+    if (keepFocus) {
+        FocusCurrent();
+    }
+    ForEachListOnShow([this](auto& items, std::size_t first) { HideTilesOffPage(items, first); });
+}
+
+template <typename Fn>
+void GridView::ForEachListOnShow(Fn fn) {
     if (searching_) {
-        ShowPageOf(foundGames_, 0);
-        ShowPageOf(foundTools_, foundGames_.size());
+        fn(foundGames_, 0);
+        fn(foundTools_, foundGames_.size());
     } else if (ShowsGames()) {
-        ShowPageOf(gameSlots_, 0);
+        fn(gameSlots_, 0);
     } else {
-        ShowPageOf(toolSlots_, 0);
+        fn(toolSlots_, 0);
     }
 }
 
 // `first` is the position in the list on show of the first of `items`.
 template <typename Slots>
-void GridView::ShowPageOf(Slots& items, std::size_t first) {
+void GridView::ShowTilesOnPage(Slots& items, std::size_t first) {
     const std::size_t begin = PageBegin(currentPage_);
     const std::size_t end = PageEnd(currentPage_);
     for (std::size_t n = 0; n < items.size(); ++n) {
-        auto& slot = items[n];
         if (first + n >= begin && first + n < end) {
-            ItemTile* tile = TileFor(slot);
+            ItemTile* tile = TileFor(items[n]);
             // The My and general-tools views mark the tiles they show in manage mode; the
             // online-games view never marks its tiles.
             if (kind_ != catalog::ViewKind::OnlineGames) {
                 tile->SetDeleteMark(manageMode_);
             }
             tile->show();
-        } else if (slot.tile != nullptr) {
-            slot.tile->hide();
+        }
+    }
+}
+
+template <typename Slots>
+void GridView::HideTilesOffPage(Slots& items, std::size_t first) {
+    const std::size_t begin = PageBegin(currentPage_);
+    const std::size_t end = PageEnd(currentPage_);
+    for (std::size_t n = 0; n < items.size(); ++n) {
+        if ((first + n < begin || first + n >= end) && items[n].tile != nullptr) {
+            items[n].tile->hide();
         }
     }
 }
@@ -257,6 +308,7 @@ void GridView::HideAllTiles() {
 
 template <typename Slots>
 void GridView::DropTiles(Slots& items) {
+    HoldFocusInView();
     for (auto& slot : items) {
         if (slot.tile != nullptr) {
             // A tile may be the one whose signal led here (a double click that rebuilt the
@@ -299,6 +351,7 @@ void GridView::EnterGame(uint32_t gameId) {
     }
     EndSearch();
     const catalog::GameRecord* game = catalog::FindGame(*games_, gameId);
+    HoldFocusInView();
     HideAllTiles();
     if (game == nullptr) {
         return;
@@ -308,6 +361,7 @@ void GridView::EnterGame(uint32_t gameId) {
     ShowGameTools(*game);
     LayOutTiles();
     savedGamesPage_ = currentPage_;
+    focusIndex_ = 0;
     ShowFirstPage();
     emit gameEntered();
     emit titleChanged(kind_);
@@ -315,8 +369,15 @@ void GridView::EnterGame(uint32_t gameId) {
 
 void GridView::LeaveGame() {
     EndSearch();
+    HoldFocusInView();
     HideAllTiles();
     gameLevel_ = true;
+    // The keyboard comes back to the game it entered.
+    const auto entered =
+        std::find_if(gameSlots_.begin(), gameSlots_.end(),
+                     [this](const auto& slot) { return slot.record.id == enteredGame_; });
+    focusIndex_ =
+        entered != gameSlots_.end() ? static_cast<std::size_t>(entered - gameSlots_.begin()) : 0;
     GoToPage(savedGamesPage_);
 }
 
@@ -474,6 +535,89 @@ void GridView::SetEmptyText(const QString& text) {
         emptyText_ = text;
         update();
     }
+}
+
+// ---- keyboard
+
+bool GridView::HoldsFocus() const {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus != nullptr && (focus == this || isAncestorOf(focus));
+}
+
+void GridView::HoldFocusInView() {
+    const QWidget* focus = QApplication::focusWidget();
+    if (focus != nullptr && focus != this && isAncestorOf(focus)) {
+        setFocus(Qt::OtherFocusReason);
+    }
+}
+
+ItemTile* GridView::FocusedTile() const {
+    return focusIndex_ < ItemCount() ? TileAt(focusIndex_) : nullptr;
+}
+
+bool GridView::FocusCurrent() {
+    const std::size_t count = ItemCount();
+    if (count == 0) {
+        return false;
+    }
+    const std::size_t begin = PageBegin(currentPage_);
+    const std::size_t end = std::min(PageEnd(currentPage_), count);
+    if (focusIndex_ < begin || focusIndex_ >= end) {
+        focusIndex_ = std::min(begin, count - 1);
+    }
+    ItemTile* tile = FocusedTile();
+    if (tile == nullptr || tile->isHidden()) {
+        // The page on show was never shown (an empty list that filled since): show it now.
+        GoToPage(PageOf(focusIndex_));
+        tile = FocusedTile();
+    }
+    if (tile == nullptr) {
+        return false;
+    }
+    tile->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void GridView::FocusItem(std::size_t index) {
+    if (index >= ItemCount()) {
+        return;
+    }
+    focusIndex_ = index;
+    const unsigned page = PageOf(index);
+    if (page != currentPage_) {
+        GoToPage(page);
+        emit pageChanged();
+    }
+    FocusCurrent();
+}
+
+void GridView::keyPressEvent(QKeyEvent* event) {
+    ItemTile* tile = FocusedTile();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const std::optional<GridMove> move = MoveOf(event->key());
+    if (tile == nullptr || !tile->hasFocus()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (move && modifiers == Qt::NoModifier) {
+        FocusItem(GridMoveTarget(*move, focusIndex_, ItemCount(), kColumns, kPageSize));
+    } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+               modifiers == Qt::NoModifier) {
+        tile->Activate();
+    } else if ((event->key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+               (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        tile->PopupMenu(tile->mapToGlobal(tile->rect().center()));
+    } else if (event->key() == Qt::Key_Delete && modifiers == Qt::NoModifier) {
+        // The same path as the menu's entry, confirmation included; nothing without one.
+        const std::vector<TileCommand> entries = tile->MenuEntries();
+        if (std::find(entries.begin(), entries.end(), TileCommand::Delete) != entries.end()) {
+            tile->RunCommand(TileCommand::Delete);
+        }
+    } else {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 }  // namespace grid

@@ -37,6 +37,11 @@ enum class PageCommand { First, Previous, Next, Last };
 //
 // A search replaces the list on show by the items whose titles match, paged the same way,
 // until it ends; then the list is back as it was, on the page it was left at.
+//
+// The keyboard works in the view once it holds the focus (FocusCurrent): arrows move the
+// focus between tiles and over page ends, PageUp and PageDown change page, Home and End go
+// to the first and last item, Enter does what a double click does, the menu key and
+// Shift+F10 open the tile's menu and Delete does the menu's "删除" where the menu has it.
 class GridView : public QWidget {
     Q_OBJECT
   public:
@@ -111,6 +116,14 @@ class GridView : public QWidget {
     // False when the view shows no such tool.
     bool UpdateToolTile(const catalog::ToolRecord& record);
 
+    // Gives the keyboard focus to the tile at the keyboard's place when it is on the page on
+    // show, else to the page's first tile. False when the list is empty.
+    bool FocusCurrent();
+    // Shows the page of item `index` and gives its tile the focus.
+    void FocusItem(std::size_t index);
+    // True while the view or one of its tiles has the keyboard focus.
+    bool HoldsFocus() const;
+
     // The short message drawn in the middle of the grid while the list on show is empty:
     // why it is empty (connecting, no answer, nothing yet). Empty text: nothing drawn.
     void SetEmptyText(const QString& text);
@@ -128,10 +141,12 @@ class GridView : public QWidget {
     // The list on show became the results of a new query, or the list itself again (the
     // search ended, asked for or because the view changed under it).
     void searchChanged();
+    void pageChanged();  // the keyboard showed another page
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     template <typename Record>
@@ -152,8 +167,14 @@ class GridView : public QWidget {
 
     bool ShowsGames() const { return HoldsGames() && gameLevel_; }
     void ShowPage();
+    // Calls fn(slots, position of their first item) for each list making up the list on
+    // show (a search's games, then its tools).
+    template <typename Fn>
+    void ForEachListOnShow(Fn fn);
     template <typename Slots>
-    void ShowPageOf(Slots& items, std::size_t first);
+    void ShowTilesOnPage(Slots& items, std::size_t first);
+    template <typename Slots>
+    void HideTilesOffPage(Slots& items, std::size_t first);
     template <typename Slots>
     void LayOut(Slots& items, std::size_t first);
     template <typename Record>
@@ -165,6 +186,10 @@ class GridView : public QWidget {
     void Connect(ItemTile* tile);
     template <typename Slots>
     void DropTiles(Slots& items);
+    // Keeps the focus in the view while the tiles that hold it go away.
+    void HoldFocusInView();
+    // The tile at the keyboard's place, or nullptr.
+    ItemTile* FocusedTile() const;
 
     catalog::ViewKind kind_;
     const GridContext& context_;
@@ -176,6 +201,7 @@ class GridView : public QWidget {
     bool manageMode_ = false;
     unsigned currentPage_ = 1;
     unsigned savedGamesPage_ = 1;
+    std::size_t focusIndex_ = 0;  // the keyboard's place in the list on show
     uint32_t lastGameId_ = 0;
     uint32_t lastToolId_ = 0;
     QString currentTitle_;

@@ -16,6 +16,7 @@
 #include "catalog/Catalog.h"
 #include "grid/ExecutablePicker.h"
 #include "grid/GridContext.h"
+#include "grid/TileAccessible.h"
 #include "platform/Shell.h"
 #include "ui/CutCorners.h"
 #include "ui/PngButton.h"
@@ -89,10 +90,12 @@ QString WrapToWidth(const QString& text, const QFont& font, int width) {
 
 ItemTile::ItemTile(const GridContext& context, QWidget* parent)
     : QWidget(parent), context_(context), deleteButton_(new ui::PngButton(this)) {
+    TileAccessible::Register();
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(kWidth, kHeight);
     deleteButton_->SetImage(DeleteMarkStrip());
     deleteButton_->setGeometry(kDeleteMarkRect);
+    deleteButton_->setAccessibleName(TileCommandText(TileCommand::Delete));
     deleteButton_->hide();
     connect(deleteButton_, &ui::PngButton::clicked, this, [this] { emit deleteRequested(this); });
 }
@@ -175,7 +178,7 @@ void ItemTile::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), kBackground);
     const QImage& frames = FrameStrip();
     if (!frames.isNull()) {
-        const int column = hovered_ ? kFrameSize : 0;
+        const int column = CurrentFrame() * kFrameSize;
         painter.drawImage(QRect(kFramePosition, QSize(kFrameSize, kFrameSize)), frames,
                           QRect(column, 0, kFrameSize, kFrameSize));
     }
@@ -189,6 +192,15 @@ void ItemTile::paintEvent(QPaintEvent*) {
     painter.setPen(kTitleColour);
     painter.drawText(kTitleRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
                      ShownTitle());
+}
+
+int ItemTile::CurrentFrame() const {
+    // The focus frame wins over the hover frame: the keyboard's place must stay visible
+    // while the mouse passes over it.
+    if (hasFocus()) {
+        return 2;
+    }
+    return hovered_ ? 1 : 0;
 }
 
 void ItemTile::resizeEvent(QResizeEvent* event) {
@@ -230,6 +242,10 @@ void ItemTile::mouseDoubleClickEvent(QMouseEvent* event) {
         QWidget::mouseDoubleClickEvent(event);
         return;
     }
+    Activate();
+}
+
+void ItemTile::Activate() {
     // The view hears of the activation first, then of what the tile asks for.
     emit activated(id_);
     if (isTool_) {
@@ -244,6 +260,10 @@ std::vector<TileCommand> ItemTile::MenuEntries() const {
 }
 
 void ItemTile::contextMenuEvent(QContextMenuEvent* event) {
+    PopupMenu(event->globalPos());
+}
+
+void ItemTile::PopupMenu(QPoint globalPos) {
     const std::vector<TileCommand> entries = MenuEntries();
     if (entries.empty()) {
         return;
@@ -260,7 +280,7 @@ void ItemTile::contextMenuEvent(QContextMenuEvent* event) {
             action, &QAction::triggered, this, [this, command] { RunCommand(command); },
             Qt::QueuedConnection);
     }
-    menu_->popup(event->globalPos());
+    menu_->popup(globalPos);
 }
 
 void ItemTile::RunCommand(TileCommand command) {

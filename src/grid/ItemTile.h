@@ -26,6 +26,10 @@ struct GridContext;
 // enters a game or runs a tool; the context menu offers the commands of the item's kind; in
 // manage mode a delete mark sits in its corner. Apart from a game's program path it changes
 // nothing itself: it tells its view through signals.
+//
+// The keyboard reaches a tile through its view (GridView), which gives it the focus; the
+// focused tile shows the skin's selected frame. Assistive technology sees it as a button
+// (TileAccessible).
 class ItemTile : public QWidget {
     Q_OBJECT
   public:
@@ -48,6 +52,9 @@ class ItemTile : public QWidget {
     QPoint Cell() const { return cell_; }
     void SetCell(QPoint cell) { cell_ = cell; }
     bool IsHovered() const { return hovered_; }
+    // The frame of the strip the tile draws now: 2 while it has the focus, else 1 under the
+    // mouse, else 0.
+    int CurrentFrame() const;
 
     // A tile shown away from its game's entries (a search result) names the game first in its
     // tooltip: "剑影江湖 · 官方网站". The tile itself keeps the entry's own title, which is
@@ -66,6 +73,10 @@ class ItemTile : public QWidget {
     std::vector<TileCommand> MenuEntries() const;
     // Carries out a menu command, as choosing it in the context menu does.
     void RunCommand(TileCommand command);
+    // What a double click does: enters a game, runs a tool.
+    void Activate();
+    // Opens the context menu at `globalPos`; a tile without commands opens none.
+    void PopupMenu(QPoint globalPos);
     // "设置目录": asks for the game's program and stores it as the game's GAMEDIR; true (and
     // gameDirectorySet) when a path was stored. Cancelling stores and sends nothing.
     bool ChooseGameDirectory();

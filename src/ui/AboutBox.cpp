@@ -39,6 +39,7 @@ AboutBox::AboutBox(const QString& version, const QString& siteUrl, QWidget* pare
     close_->setGeometry(335, 8, 20, 20);
     close_->setToolTip(QStringLiteral("关闭"));
     connect(close_, &PngButton::clicked, this, &AboutBox::reject);
+    SetDefaultButton(close_);
 
     AddLabel(QStringLiteral("当前版本: "), kVersionCaptionRect);
     version_ = AddLabel(version, kVersionRect);

@@ -1,12 +1,23 @@
 #include "ui/PngButton.h"
 
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QPainter>
 
+#include "ui/PngButtonAccessible.h"
+
 namespace ui {
+namespace {
+
+// The highlight colour of the skin's frames.
+const QColor kFocusOutline(92, 208, 255);
+
+}  // namespace
 
 PngButton::PngButton(QWidget* parent) : QAbstractButton(parent) {
-    // The skin has no focus look; a click must not move the keyboard focus either.
-    setFocusPolicy(Qt::NoFocus);
+    PngButtonAccessible::Register();
+    // A click must not move the keyboard focus: only Tab brings it here.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void PngButton::SetImage(QImage strip) {
@@ -55,6 +66,36 @@ void PngButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect source(frame * frameWidth_, 0, frameWidth_, image_.height());
     painter.drawImage(QRect(0, 0, frameWidth_, image_.height()), image_, source);
+    if (hasFocus() && outlined_) {
+        painter.setPen(QPen(kFocusOutline, 1, Qt::DotLine));
+        painter.drawRect(QRect(0, 0, frameWidth_, image_.height()).adjusted(0, 0, -1, -1));
+    }
+}
+
+void PngButton::focusInEvent(QFocusEvent* event) {
+    // Coming back with its window keeps the look the focus had.
+    if (event->reason() != Qt::ActiveWindowFocusReason) {
+        outlined_ = event->reason() != Qt::MouseFocusReason;
+    }
+    QAbstractButton::focusInEvent(event);
+}
+
+void PngButton::focusOutEvent(QFocusEvent* event) {
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason) {
+        outlined_ = false;
+    }
+    QAbstractButton::focusOutEvent(event);
+}
+
+void PngButton::keyPressEvent(QKeyEvent* event) {
+    // Enter and Return click the focused button, as they do a focused dialog button.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        click();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void PngButton::enterEvent(QEnterEvent* event) {

@@ -64,6 +64,7 @@ SettingsDialog::SettingsDialog(catalog::UserSettings& settings, QWidget* parent)
     cancel_->setToolTip(QStringLiteral("取消"));
     connect(ok_, &PngButton::clicked, this, &SettingsDialog::Save);
     connect(cancel_, &PngButton::clicked, this, &SettingsDialog::close);
+    SetDefaultButton(ok_);
 
     WindowPlacement::SizeAndPlace(this, QSize(340, 330));
     Load();

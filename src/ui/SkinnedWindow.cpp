@@ -1,5 +1,7 @@
 #include "ui/SkinnedWindow.h"
 
+#include <QAbstractButton>
+#include <QKeyEvent>
 #include <QPainter>
 
 #include "ui/CaptionBand.h"
@@ -30,6 +32,17 @@ void SkinnedWindow::resizeEvent(QResizeEvent* event) {
     if (options_ & CutCorners) {
         setMask(CutCornerMask(rect()));
     }
+}
+
+void SkinnedWindow::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        defaultButton_ != nullptr && defaultButton_->isVisible() && defaultButton_->isEnabled()) {
+        defaultButton_->click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace ui

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QImage>
+#include <QPointer>
 
 namespace ui {
 
@@ -24,13 +26,19 @@ class SkinnedWindow : public QDialog {
 
     const QImage& Background() const { return background_; }
     void SetBackground(QImage background);
+    // The button that Enter and Return click when the focused control does not take them
+    // itself (the skinned buttons are no QPushButtons, so QDialog's default button does not
+    // apply to them).
+    void SetDefaultButton(QAbstractButton* button) { defaultButton_ = button; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QImage background_;
+    QPointer<QAbstractButton> defaultButton_;
     Options options_;
 };
 

@@ -23,6 +23,8 @@ UpgradeReport::UpgradeReport(const QString& message, QWidget* parent)
     close_->setToolTip(QStringLiteral("关闭"));
     ok_->SetImage(LoadPngResource(Png::OkButton));
     ok_->setGeometry(280, 165, 100, 20);
+    ok_->setAccessibleName(QStringLiteral("确定"));
+    SetDefaultButton(ok_);
     connect(close_, &PngButton::clicked, this, &UpgradeReport::reject);
     connect(ok_, &PngButton::clicked, this, &UpgradeReport::reject);
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QPointer>
 #include <QRadioButton>
+#include <QTest>
+#include <algorithm>
 #include <cstdlib>
 
 #include "DialogTestSupport.h"
@@ -209,3 +212,27 @@ TEST_F(SettingsDialogTest, ASaveThatFailsIsToldAndTheWindowStays) {
 }
 
 }  // namespace
+
+TEST_F(SettingsDialogTest, TabReachesTheButtonsAndEnterSaves) {
+    dir_.Write("usercfg.dat", "[system]\r\nautomin=0\r\n");
+    QPointer<SettingsDialog> dialog = Open();
+    QApplication::setActiveWindow(dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    dialog->AutoMinBox()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(dialog->AutoMinBox(), Qt::Key_Space);
+    // Tab goes on through the choices to 确定 and 取消, then round again.
+    std::vector<QWidget*> visited;
+    for (int n = 0; n < 8; ++n) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.push_back(QApplication::focusWidget());
+    }
+    const auto ok = std::find(visited.begin(), visited.end(), dialog->OkButton());
+    ASSERT_NE(ok, visited.end());
+    ASSERT_NE(ok + 1, visited.end());
+    EXPECT_EQ(*(ok + 1), dialog->CancelButton());
+    // Enter on a choice saves, as 确定 does.
+    dialog->AutoMinBox()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(dialog->AutoMinBox(), Qt::Key_Return);
+    ASSERT_TRUE(dialogtest::WaitFor([&] { return dialog.isNull(); }));
+    EXPECT_EQ(Key("automin"), "1");
+}

@@ -65,6 +65,22 @@ TEST(AboutBoxTest, CloseButtonClosesAndDeletesTheBox) {
     EXPECT_TRUE(guard.isNull());
 }
 
+// The boxes that only tell something close on Enter and on Escape.
+TEST(SmallDialogKeysTest, EnterAndEscapeCloseTheTellingBoxes) {
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        SCOPED_TRACE(key);
+        AboutBox about(QString(), QStringLiteral("http://ravik.test/desk/"));
+        about.setAttribute(Qt::WA_DeleteOnClose, false);
+        UpgradeReport report(QStringLiteral("程序已升级。"));
+        for (QDialog* box : std::initializer_list<QDialog*>{&about, &report}) {
+            box->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+            QTest::keyClick(box, key);
+            EXPECT_FALSE(box->isVisible()) << box->windowTitle().toStdString();
+        }
+    }
+}
+
 TEST(AboutBoxTest, MissingVersionShowsEmptyText) {
     AboutBox about(QString(), QStringLiteral("http://ravik.test/desk/"));
     about.setAttribute(Qt::WA_DeleteOnClose, false);
