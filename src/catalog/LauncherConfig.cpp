@@ -71,6 +71,11 @@ LauncherConfig LauncherConfig::Load(const std::string& programDir) {
         WithoutTrailingSlash(file.GetString("web", "forum", config.forumUrl, kValueLimit));
     config.downloadUrl =
         WithoutTrailingSlash(file.GetString("web", "download", config.downloadUrl, kValueLimit));
+    const std::string require = file.GetString("trust", "require", "", kValueLimit);
+    if (require == "0" || require == "1") {
+        config.trustRequire = require == "1" ? 1 : 0;
+    }
+    config.trustKeys = file.GetString("trust", "key", "", kValueLimit);
     return config;
 }
 

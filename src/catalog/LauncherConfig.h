@@ -9,6 +9,7 @@ namespace catalog {
 // built-in defaults for a missing file or key.
 //   [server] host, port, removalmarker
 //   [web]    product, forum, download   (base URLs of the web servers, no trailing '/')
+//   [trust]  require (0 or 1), key (publisher public keys in hex, separated by spaces)
 struct LauncherConfig {
     std::string serverHost = "127.0.0.1";
     int serverPort = 3130;
@@ -16,6 +17,12 @@ struct LauncherConfig {
     std::string productUrl = "http://127.0.0.1:8080";
     std::string forumUrl = "http://127.0.0.1:8080/bbs";
     std::string downloadUrl = "http://127.0.0.1:8080";
+    // Whether archives must carry a valid publisher signature: -1 when launcher.ini does not
+    // say (the built-in keys decide), else 0 or 1.
+    int trustRequire = -1;
+    // Publisher keys added to the built-in ones; the launcher takes them only in a portable
+    // copy (install::TrustPolicy).
+    std::string trustKeys;
 
     static LauncherConfig Load(const std::string& programDir);
 };

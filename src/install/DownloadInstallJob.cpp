@@ -72,6 +72,13 @@ DownloadResult DownloadInstallJob::Download() {
     return fetched;
 }
 
+job::Result DownloadInstallJob::CheckSignature() {
+    if (!trust_) {
+        trust_ = TrustPolicy::ForProgram(programDir_);
+    }
+    return trust_->CheckDownload(tool_.url, ArchivePath(), CancelFlag()).Status();
+}
+
 job::Result DownloadInstallJob::Run() {
     std::error_code ec;
     const std::string downloads = programDir_ + "ToolDownload";
@@ -91,14 +98,19 @@ job::Result DownloadInstallJob::Run() {
         }
 
         EnterPhase(Phase::Installing);
-        job::Result installed = InstallArchive(archive, InstallDirectory(), CancelFlag());
+        // The signature is checked before the first entry is extracted: a refused archive
+        // leaves nothing of itself in the tool's folder, even when the process is killed.
+        job::Result installed = CheckSignature();
+        if (installed.Ok()) {
+            installed = InstallArchive(archive, InstallDirectory(), CancelFlag());
+        }
         if (Cancelled()) {
             return CancelledResult();
         }
-        if (installed.Is(job::Code::BadData)) {
-            // A damaged archive is of no use to a later try either. One that was pieced
-            // together with what an earlier download left may mix two versions of the file
-            // on the server: that one is fetched whole once more.
+        if (installed.Is(job::Code::BadData) || installed.Is(job::Code::Untrusted)) {
+            // A damaged or refused archive is of no use to a later try either. One that was
+            // pieced together with what an earlier download left may mix two versions of the
+            // file on the server: that one is fetched whole once more.
             RemoveToolArchive(programDir_, tool_.id);
             if (mayFetchAgain && fetched.resumedFrom > 0) {
                 counters_ = DownloadCounters{};

@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "catalog/ToolRecord.h"
 #include "install/HttpDownload.h"
+#include "install/TrustPolicy.h"
 #include "job/Job.h"
 
 namespace install {
@@ -34,8 +36,9 @@ struct ProgramStart {  // false: the front end says "程序无法运行，请检
     bool started = false;
 };
 
-// Downloads a tool's archive to ToolDownload/<id>.zip below the program directory, extracts
-// it into LocalGameTool/<id>, removes the archive, reports the tool as installed and starts
+// Downloads a tool's archive to ToolDownload/<id>.zip below the program directory, checks its
+// publisher signature (TrustPolicy) before anything of it is extracted, extracts it into
+// LocalGameTool/<id>, removes the archive, reports the tool as installed and starts
 // its program.
 //
 // The download is resumable: while it arrives the archive is ToolDownload/<id>.zip.part,
@@ -47,10 +50,11 @@ struct ProgramStart {  // false: the front end says "程序无法运行，请检
 // the last one before the end names the phase a failure happened in (Downloading or
 // Installing), or Done. The result is ok when the tool was installed, whether or not its
 // program then started; otherwise it is the failure: Network (the download failed), BadData
-// (a bad address while downloading; a damaged archive while installing), Refused (an archive
-// entry that may not be installed), WriteFailed (a folder or file below the program directory
-// could not be written; the result names it), or Cancelled. A cancel stops the work between
-// received chunks or between archive entries; what was written so far stays on disk.
+// (a bad address while downloading; a damaged archive while installing), Untrusted (the
+// archive has no valid signature; it is removed and nothing was extracted), Refused (an
+// archive entry that may not be installed), WriteFailed (a folder or file below the program
+// directory could not be written; the result names it), or Cancelled. A cancel stops the work
+// between received chunks or between archive entries; what was written so far stays on disk.
 class DownloadInstallJob : public job::Job {
   public:
     // `programDir` ends with a separator.
@@ -61,6 +65,8 @@ class DownloadInstallJob : public job::Job {
     void SetStallTimeout(std::chrono::seconds stall) { stall_ = stall; }
     void SetRetries(int retries) { retries_ = retries; }
     void SetRetryPause(std::chrono::milliseconds pause) { retryPause_ = pause; }
+    // Default: TrustPolicy::ForProgram of the program directory, read when the job runs.
+    void SetTrustPolicy(TrustPolicy trust) { trust_ = std::move(trust); }
 
     // "正在下载：   " followed by the tool's title.
     const std::string& TitleLine() const { return titleLine_; }
@@ -71,6 +77,7 @@ class DownloadInstallJob : public job::Job {
   private:
     job::Result Run() override;
     DownloadResult Download();
+    job::Result CheckSignature();
     void EnterPhase(DownloadCounters::Phase phase);
 
     const std::string programDir_;
@@ -80,6 +87,7 @@ class DownloadInstallJob : public job::Job {
     std::chrono::seconds stall_{30};
     int retries_ = 2;
     std::chrono::milliseconds retryPause_{1000};
+    std::optional<TrustPolicy> trust_;
     DownloadCounters counters_;  // the job's thread only
 };
 

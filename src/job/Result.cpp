@@ -20,6 +20,8 @@ const char* CodeName(Code code) {
             return "cancelled";
         case Code::StartFailed:
             return "start failed";
+        case Code::Untrusted:
+            return "untrusted";
     }
     return "unknown";
 }

@@ -17,6 +17,8 @@ enum class Code {
                   // leave its folder, an encrypted entry)
     Cancelled,    // stopped on request
     StartFailed,  // a program could not be started
+    Untrusted,    // an update or tool archive without a valid signature of a trusted
+                  // publisher; nothing of it was installed
 };
 
 // The short English name of a code, for log lines ("network").

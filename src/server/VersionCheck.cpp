@@ -73,18 +73,25 @@ void RemoveFetchedArchive(const std::string& programDir) {
     std::filesystem::remove(catalog::NativePath(programDir + kFetchedArchiveName), ec);
 }
 
-// Fetches the archive for the updater. Any archive of an earlier fetch goes first, so the
-// updater never takes one that belongs to another release. Only a cancel stops the update:
-// after any other failure the updater downloads the archive itself, as it always could.
+// Fetches the archive for the updater and checks its signature. Any archive of an earlier
+// fetch goes first, so the updater never takes one that belongs to another release. Only a
+// cancel or a refused signature stops the update: after any other failure the updater
+// downloads the archive itself (and checks it), as it always could.
 job::Result FetchArchive(const UpdateRoad& road, const std::string& programDir,
                          const VersionInfo& info) {
     RemoveFetchedArchive(programDir);
-    const job::Result fetched = road.fetch(info.clientadd, programDir + kFetchedArchiveName);
+    const std::string archive = programDir + kFetchedArchiveName;
+    job::Result fetched = road.fetch(info.clientadd, archive);
     if (fetched.Ok()) {
-        return fetched;
+        const install::TrustPolicy trust =
+            road.trust ? *road.trust : install::TrustPolicy::ForProgram(programDir);
+        fetched = trust.CheckDownload(info.clientadd, archive, nullptr).Status();
+        if (fetched.Ok()) {
+            return fetched;
+        }
     }
     RemoveFetchedArchive(programDir);
-    if (fetched.Is(job::Code::Cancelled)) {
+    if (fetched.Is(job::Code::Cancelled) || fetched.Is(job::Code::Untrusted)) {
         return fetched;
     }
     job::Log::Write(job::Log::Level::Info, "fetching the new version: " + fetched.Describe() +
@@ -146,6 +153,9 @@ VersionCheckResult CheckVersion(ServerClient& client, const std::string& program
             }
         }
         if (job::Result fetched = FetchArchive(road, programDir, result.info); !fetched.Ok()) {
+            if (fetched.Is(job::Code::Untrusted)) {
+                prompt.Tell(install::kSignatureRefusedText);
+            }
             result.result = fetched;
             return result;
         }

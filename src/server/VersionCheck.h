@@ -1,9 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "install/TrustPolicy.h"
 #include "job/Result.h"
 #include "job/ResultOf.h"
 #include "platform/Paths.h"
@@ -63,6 +65,9 @@ struct UpdateRoad {
     // Fetches the archive into kFetchedArchiveName before the updater starts.
     ArchiveFetcher fetch = HttpArchiveFetcher(nullptr, {});
     ProgramStarter start = HiddenProgramStarter();
+    // Checks the fetched archive's signature; default: install::TrustPolicy::ForProgram of
+    // the program directory.
+    std::optional<install::TrustPolicy> trust = std::nullopt;
 };
 
 // What the check did besides asking, when nothing failed.
@@ -79,7 +84,8 @@ struct VersionCheckResult {
     // Network: no connection or no reply, nothing happened. WriteFailed: update.ini or
     // usercfg.dat could not be written, no updater started. StartFailed: the updater could
     // not be started, also on the one repeat. Cancelled: stopped while fetching the archive,
-    // nothing written.
+    // nothing written. Untrusted: the fetched archive's signature was refused (the user was
+    // told kSignatureRefusedText), nothing written, no updater started.
     job::Result result;
     VersionAction action = VersionAction::None;
     VersionInfo info;  // what the server offered, also when a later step failed
@@ -93,7 +99,8 @@ struct VersionCheckResult {
 // - otherwise the start-up check passes over a release the user skipped (skipsertime); the
 //   user is asked (unless autoupdate is "1"): 以后再说 does nothing, 跳过此版本 records the
 //   release as skipped, 升级 fetches the archive (a failed fetch leaves the download to the
-//   updater), writes update.ini (version, sertime, clientadd) and then usercfg.dat
+//   updater) and checks its signature (a refused one ends the update with the user told
+//   why), writes update.ini (version, sertime, clientadd) and then usercfg.dat
 //   (oldversion, oldsertime, old = "1"), and starts the updater hidden with the program
 //   directory as its one argument. When the updater does not start, the check runs once
 //   more in automatic mode.

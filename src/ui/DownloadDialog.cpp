@@ -172,6 +172,8 @@ QString DownloadDialog::FailureText(const job::Result& result,
                               : QStringLiteral("下载失败：下载地址无效");
         case job::Code::Refused:
             return QStringLiteral("无法解压：安装包中有不安全或加密的文件");
+        case job::Code::Untrusted:
+            return QString::fromUtf8(install::kSignatureRefusedText);
         case job::Code::NotFound:
             return QStringLiteral("安装失败：找不到下载的安装包");
         default:

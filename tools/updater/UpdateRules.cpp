@@ -103,4 +103,45 @@ std::string RefusedReason(std::string_view relative) {
     return {};
 }
 
+namespace {
+
+// The next dotted part of `text` from `pos`: its number and what follows the digits.
+struct VersionPart {
+    unsigned long long number = 0;
+    std::string_view rest;
+};
+
+VersionPart NextPart(std::string_view text, std::size_t& pos) {
+    VersionPart part;
+    std::size_t end = text.find('.', pos);
+    if (end == std::string_view::npos) {
+        end = text.size();
+    }
+    std::size_t i = pos;
+    for (; i < end && text[i] >= '0' && text[i] <= '9'; ++i) {
+        part.number = part.number * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    part.rest = text.substr(i, end - i);
+    pos = end + 1;
+    return part;
+}
+
+}  // namespace
+
+int CompareVersions(std::string_view a, std::string_view b) {
+    std::size_t pa = 0;
+    std::size_t pb = 0;
+    while (pa <= a.size() || pb <= b.size()) {
+        const VersionPart x = pa <= a.size() ? NextPart(a, pa) : VersionPart{};
+        const VersionPart y = pb <= b.size() ? NextPart(b, pb) : VersionPart{};
+        if (x.number != y.number) {
+            return x.number < y.number ? -1 : 1;
+        }
+        if (const int rest = x.rest.compare(y.rest); rest != 0) {
+            return rest < 0 ? -1 : 1;
+        }
+    }
+    return 0;
+}
+
 }  // namespace updater

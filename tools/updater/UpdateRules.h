@@ -32,6 +32,11 @@ inline constexpr const char* kWorkFolder = "UpdateWork";
 // Names are compared without regard to ASCII letter case, as the Windows file system does.
 std::string RefusedReason(std::string_view relative);
 
+// Compares two dotted version texts part by part as numbers ("1.10" is above "1.9"; a
+// missing part counts as 0, a part's text after its digits is compared as text): below 0
+// when `a` is older than `b`, 0 when they are the same version, above 0 when newer.
+int CompareVersions(std::string_view a, std::string_view b);
+
 // `text` with ASCII letters in lower case: the form in which names are compared.
 std::string FoldCase(std::string_view text);
 

@@ -164,6 +164,36 @@ bool Updater::TakeFetchedArchive(const std::string& archive) {
     return true;
 }
 
+std::string Updater::RefusalOf(const std::string& archive, const UpdateRequest& request) {
+    if (!options_.trust) {
+        options_.trust = install::TrustPolicy::ForProgram(programDir_);
+    }
+    job::ResultOf<install::SignedArchive> checked =
+        options_.trust->CheckDownload(request.clientadd, archive, options_.stop);
+    if (!checked.Ok()) {
+        return checked.Status().Is(job::Code::Untrusted)
+                   ? std::string(install::kSignatureRefusedText) + ": " + checked.Status().reason
+                   : "checking the signature: " + checked.Status().reason;
+    }
+    if (checked->verified) {
+        log_.Write("the archive's signature is valid");
+    } else {
+        log_.Write("the archive is not signed; installing it as the trust policy allows");
+    }
+    // The data server's reply names the version; only a signed release ties it to the
+    // archive, so the two must agree.
+    if (!checked->release.empty() && checked->release != request.version) {
+        return std::string(install::kSignatureRefusedText) + ": the archive is signed for " +
+               checked->release + ", update.ini asks for " + request.version;
+    }
+    const std::string installed = ReadInstalledVersion(programDir_).version;
+    if (!installed.empty() && CompareVersions(request.version, installed) < 0) {
+        return "version " + request.version + " is older than the installed " + installed +
+               "; a replayed old update is refused";
+    }
+    return {};
+}
+
 UpdateOutcome Updater::End(UpdateOutcome::Status status, std::string reason, bool startLauncher) {
     UpdateOutcome outcome;
     outcome.status = status;
@@ -236,6 +266,9 @@ UpdateOutcome Updater::Run() {
     }
     if (!fetched && !Download(request.clientadd, archive, problem)) {
         return fail(StopRequested() ? UpdateOutcome::Stopped : UpdateOutcome::Failed, problem);
+    }
+    if (std::string refused = RefusalOf(archive, request); !refused.empty()) {
+        return fail(StopRequested() ? UpdateOutcome::Stopped : UpdateOutcome::Failed, refused);
     }
     StagedFiles staged = StageArchive(archive, replacer_.StagingDirectory());
     if (!staged.result.Ok()) {

@@ -3,10 +3,13 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "FileReplacer.h"
 #include "UpdateLog.h"
+#include "UpdateRequest.h"
+#include "install/TrustPolicy.h"
 
 namespace updater {
 
@@ -36,6 +39,9 @@ struct UpdateOptions {
     const std::atomic<bool>* stop = nullptr;
     // Every log line also to standard error.
     bool echoLog = false;
+    // Which archives are trusted; default: install::TrustPolicy::ForProgram of the program
+    // directory (the keys built into this updater, launcher.ini).
+    std::optional<install::TrustPolicy> trust;
 };
 
 struct UpdateOutcome {
@@ -57,11 +63,14 @@ struct UpdateOutcome {
 //  3. reads update.ini: version, sertime and clientadd in section "ravikver";
 //  4. takes the archive the launcher fetched (update.zip) as UpdateWork/client.zip, or when
 //     there is none downloads clientadd there (retries, stall detection, HTTP status);
-//  5. extracts it into UpdateWork/new, which checks it is a complete zip with good CRCs and
+//  5. checks the archive's publisher signature (clientadd + ".sig", install::TrustPolicy)
+//     and refuses a release older than the one usercfg.dat claims (a replayed old update);
+//     the release is the one the signature names, else update.ini's;
+//  6. extracts it into UpdateWork/new, which checks it is a complete zip with good CRCs and
 //     only files an update may write;
-//  6. replaces the launcher's files with the journal (FileReplacer), rolling back on failure;
-//  7. writes version and sertime of usercfg.dat section "ravikver";
-//  8. removes UpdateWork and the journal and starts Ravik_desk again.
+//  7. replaces the launcher's files with the journal (FileReplacer), rolling back on failure;
+//  8. writes version and sertime of usercfg.dat section "ravikver";
+//  9. removes UpdateWork and the journal and starts Ravik_desk again.
 // Whatever fails, the launcher's previous files stay (or are put back), usercfg.dat does not
 // claim the new version, and the previous launcher is started again. Every step is logged to
 // update.log in the program directory.
@@ -86,6 +95,9 @@ class Updater {
     // that cannot be moved is deleted: it must not be taken by a later run for another
     // request).
     bool TakeFetchedArchive(const std::string& archive);
+    // The signature and release checks of step 5; an empty text when the archive may be
+    // installed, else why not.
+    std::string RefusalOf(const std::string& archive, const UpdateRequest& request);
     bool StopRequested() const;
     UpdateOutcome End(UpdateOutcome::Status status, std::string reason, bool startLauncher);
 

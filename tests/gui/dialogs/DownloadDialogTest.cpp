@@ -289,6 +289,8 @@ TEST(DownloadDialogTextTest, EachKindOfFailureIsToldInItsOwnWords) {
          Phase::Installing, "安装包已损坏，请稍后重新下载"},
         {"unsafe entry", job::Result::Failed(job::Code::Refused, "entry would leave"),
          Phase::Installing, "无法解压：安装包中有不安全或加密的文件"},
+        {"refused signature", job::Result::Failed(job::Code::Untrusted, "no signature"),
+         Phase::Installing, "签名无效，已拒绝安装"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DownloadDialog::FailureText(c.result, c.phase), QString::fromUtf8(c.text))

@@ -14,6 +14,7 @@
 #include "Updater.h"
 #include "ZipBuilder.h"
 #include "catalog/IniFile.h"
+#include "install/ArchiveSignature.h"
 #include "platform/Paths.h"
 
 namespace fs = std::filesystem;
@@ -432,3 +433,61 @@ TEST_F(UpdaterTest, ARollBackThatIsKilledTooIsCompletedByTheRunAfter) {
 }
 
 }  // namespace
+
+// The updater checks the archive's signature (the address + ".sig") before it extracts
+// anything, and refuses a release older than the installed one even when it is signed.
+TEST_F(UpdaterTest, OnlyASignedNewerReleaseIsInstalled) {
+    TempDir keys;
+    auto publicKey = install::CreateSigningKey(keys / "signing.key");
+    ASSERT_TRUE(publicKey.Ok());
+    const std::string client = NewClient();
+    auto signedFor = [&](const std::string& bytes, const std::string& release) {
+        keys.Write("client.zip", bytes);
+        EXPECT_TRUE(install::SignFile(keys / "signing.key", keys / "client.zip", release).Ok());
+        return keys.Read("client.zip.sig");
+    };
+    std::string tampered = client;
+    tampered[tampered.size() / 2] ^= 0x10;
+    http_.Put("/signed.zip", client);
+    http_.Put("/signed.zip.sig", signedFor(client, "2.0"));
+    http_.Put("/tampered.zip", tampered);
+    http_.Put("/tampered.zip.sig", signedFor(client, "2.0"));
+    http_.Put("/other-release.zip", client);
+    http_.Put("/other-release.zip.sig", signedFor(client, "1.5"));
+    http_.Put("/unsigned.zip", client);
+    struct Case {
+        const char* what;
+        const char* path;
+        const char* installed;  // usercfg.dat's version
+        bool require;
+        bool updated;
+        const char* logged;
+    } cases[] = {
+        {"signed", "/signed.zip", "1.0", true, true, "signature is valid"},
+        {"unsigned, require=0", "/unsigned.zip", "1.0", false, true, "not signed"},
+        {"tampered", "/tampered.zip", "1.0", false, false, "签名无效，已拒绝安装"},
+        {"missing, require=1", "/unsigned.zip", "1.0", true, false, "签名无效，已拒绝安装"},
+        {"signed for another release", "/other-release.zip", "1.0", true, false,
+         "签名无效，已拒绝安装"},
+        {"older than installed", "/signed.zip", "2.1", true, false, "older than the installed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Installation installation(http_.Url(c.path));
+        installation.dir.Write("usercfg.dat", std::string("[ravikver]\r\nversion=") + c.installed +
+                                                  "\r\nsertime=100\r\n");
+        Snapshot before = installation.Take();
+        updater::UpdateOptions options = installation.Options();
+        options.trust =
+            install::TrustPolicy{{install::ParsePublicKey(publicKey.Value()).Value()}, c.require};
+
+        updater::UpdateOutcome outcome = installation.Run(std::move(options));
+
+        EXPECT_EQ(outcome.status == updater::UpdateOutcome::Updated, c.updated) << outcome.reason;
+        EXPECT_NE(installation.Log().find(c.logged), std::string::npos) << installation.Log();
+        if (!c.updated) {
+            EXPECT_EQ(installation.Take(), before);
+            EXPECT_EQ(installation.starts.size(), 1u);
+        }
+    }
+}

@@ -1,16 +1,22 @@
 // The extract and install commands of ravikctl, run as a separate process against a loopback
 // web server and catalog files in a temporary program directory.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "FileHttpServer.h"
+#include "RawHttpServer.h"
 #include "TempDir.h"
 #include "ZipBuilder.h"
 #include "catalog/Catalog.h"
+#include "install/ArchiveSignature.h"
 
 namespace fs = std::filesystem;
 
@@ -121,6 +127,58 @@ TEST(RavikctlInstall, FailuresExitNonZeroAndRecordNothing) {
         EXPECT_NE(run.err.find("ravikctl: "), std::string::npos) << c.what << ": " << run.err;
         EXPECT_EQ(InstalledFlag(program, 77), 0) << c.what;
     }
+}
+
+// The signature is checked after the archive has arrived and before anything is extracted:
+// the server holds the request for the signature open, the install is killed while it waits
+// for it (so it is provably inside the check, with the whole archive on disk), and nothing of
+// the tool is installed.
+TEST(RavikctlInstall, AKillDuringTheSignatureCheckLeavesNothingInstalled) {
+    TempDir program;
+    auto key = install::CreateSigningKey(program / "signing.key");
+    ASSERT_TRUE(key.Ok());
+    program.Write("launcher.ini", "[trust]\nrequire=1\nkey=" + key.Value() + "\n");
+    const std::string archive = ToolArchive();
+    std::mutex mutex;
+    std::condition_variable asked;
+    bool signatureAsked = false;
+    RawHttpServer server([&](RawHttpServer::Connection& c) {
+        if (c.Request().find(".sig ") == std::string::npos) {
+            c.SendHead(200, "OK", static_cast<long long>(archive.size()));
+            c.Send(archive);
+            return;
+        }
+        {
+            std::lock_guard lock(mutex);
+            signatureAsked = true;
+        }
+        asked.notify_all();
+        c.Stall();
+    });
+    program.Write("Normalcfg.dat",
+                  "[NormalTool]\nSIZE=1\n1=77\n[TITLE]\n1=演示工具\n[TYPE]\n"
+                  "1=187\n[EXENAME]\n1=run.sh\n[URL]\n1=" +
+                      server.Url("/77.zip") + "\n[INSTALLED]\n1=0\n");
+    const std::string dataDir = program.dir();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(RAVIKCTL_PATH, RAVIKCTL_PATH, "--data-dir", dataDir.c_str(), "install", "77",
+              "--no-start", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(asked.wait_for(lock, std::chrono::minutes(2), [&] { return signatureAsked; }));
+    }
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    EXPECT_EQ(program.Read("ToolDownload/77.zip"), archive);
+    EXPECT_FALSE(fs::exists(program.PathOf("LocalGameTool/77")));
+    EXPECT_EQ(InstalledFlag(program, 77), 0);
 }
 
 TEST(RavikctlExtract, InstallsAnArchiveIntoADirectory) {
