@@ -48,6 +48,8 @@ QString EmptyText(catalog::ViewKind kind, CatalogState state) {
     switch (state) {
         case CatalogState::Connecting:
             return QStringLiteral("正在连接数据服务器…");
+        case CatalogState::Fetching:
+            return QStringLiteral("正在获取列表…");
         case CatalogState::Retrying:
             return QStringLiteral("无法连接数据服务器，稍后自动重试");
         case CatalogState::Unavailable:

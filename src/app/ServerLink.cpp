@@ -43,7 +43,12 @@ void ServerLink::StartWorker() {
         return;
     }
     FollowUpdateFetch(worker);
-    worker->On<server::ServerReached>(this, [this](const auto&) { serverReached_ = true; });
+    worker->On<server::ServerReached>(this, [this](const auto&) {
+        serverReached_ = true;
+        if (state_ != CatalogState::Current) {
+            SetState(CatalogState::Fetching);
+        }
+    });
     worker->On<server::ServerUnreachable>(this, [this](const auto&) {
         if (state_ != CatalogState::Current) {
             SetState(serverReached_ ? CatalogState::Unavailable : CatalogState::Retrying);

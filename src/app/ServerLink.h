@@ -22,6 +22,7 @@ class RunningJob;
 // What the window knows of its catalogs, so that an empty grid can say why it is empty.
 enum class CatalogState {
     Connecting,   // nothing answered yet
+    Fetching,     // the server answered; the catalog query has not been answered yet
     Retrying,     // the server did not answer; another start-up job follows
     Unavailable,  // the server answered the start report but not the catalog query
     Current,      // the catalog query was answered: an empty list is really empty

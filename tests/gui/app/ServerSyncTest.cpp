@@ -192,10 +192,15 @@ TEST(ServerSyncTest, EmptyGridsSayWhyTheyAreEmpty) {
         ProgramFixture dir;
         dir.Write("launcher.ini", server.LauncherIni());
         app::MainWindow window(app::DeskOptions::For(dir.dir()));
+        QSignalSpy states(&window.Server(), &app::ServerLink::catalogStateChanged);
         window.Start();
         window.show();
         QTRY_COMPARE_WITH_TIMEOUT(window.View(ViewKind::OnlineGames)->EmptyText(),
                                   QStringLiteral("暂无网络游戏"), 60000);
+        // Between the server's first answer and the catalog's the grid says it is fetching.
+        ASSERT_EQ(states.count(), 2);
+        EXPECT_EQ(states[0][0].value<app::CatalogState>(), app::CatalogState::Fetching);
+        EXPECT_EQ(states[1][0].value<app::CatalogState>(), app::CatalogState::Current);
         EXPECT_EQ(window.View(ViewKind::GeneralTools)->EmptyText(), QStringLiteral("暂无通用工具"));
         EXPECT_TRUE(DrawsInTheMiddle(window.View(ViewKind::OnlineGames)));
     }
