@@ -387,7 +387,28 @@ uint32_t IniFile::LargestNumberKey() const {
     return doc_->largestNumberKey;
 }
 
+namespace {
+
+constexpr std::string_view kLineBreaks("\r\n\0", 3);
+
+}  // namespace
+
+std::string SingleLine(std::string text) {
+    for (std::size_t at = text.find_first_of(kLineBreaks); at != std::string::npos;
+         at = text.find_first_of(kLineBreaks, at + 1)) {
+        text[at] = ' ';
+    }
+    return text;
+}
+
 void IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+    if (section.find_first_of(kLineBreaks) != std::string_view::npos ||
+        key.find_first_of(kLineBreaks) != std::string_view::npos ||
+        value.find_first_of(kLineBreaks) != std::string_view::npos) {
+        Set(SingleLine(std::string(section)), SingleLine(std::string(key)),
+            SingleLine(std::string(value)));
+        return;
+    }
     if (!Apply(section, key, value)) {
         return;
     }

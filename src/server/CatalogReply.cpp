@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "catalog/IniFile.h"
 #include "platform/Paths.h"
 #include "server/Frame.h"
 
@@ -145,7 +146,7 @@ int ApplyCatalogReply(std::string_view reply, bool cut, const CatalogReplyContex
     }
     int count = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        std::vector<std::string> fields = SplitFields(records[i], kFieldSeparator);
+        std::vector<std::string> fields = SplitTextFields(records[i]);
         std::size_t offset = i == 0 ? kFirstRecordOffset : 0;
         if (fields.size() < offset) {
             continue;
@@ -171,7 +172,7 @@ int ApplyCatalogReply(std::string_view reply, bool cut, const CatalogReplyContex
 }
 
 bool ApplyRankingReply(std::string_view reply, SyncChanges& out) {
-    std::vector<std::string> fields = SplitFields(reply, kFieldSeparator);
+    std::vector<std::string> fields = SplitTextFields(reply);
     if (fields.size() < 6 || fields[3] != "1") {
         return false;
     }

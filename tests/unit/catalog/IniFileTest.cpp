@@ -154,6 +154,38 @@ TEST(IniFileWrite, SetChangesOneKeyAndKeepsEveryOtherLine) {
     }
 }
 
+TEST(IniFileWrite, LineBreaksAndNulsNeverStartALineOfTheirOwn) {
+    using namespace std::string_literals;
+    struct Case {
+        const char* what;
+        std::string section, key, value;
+        std::string readSection, readKey, readValue;
+    };
+    const std::vector<Case> cases = {
+        {"CRLF in a value", "TITLE", "1", "x\r\n[GAMEDIR]\r\n1=/bin/sh", "TITLE", "1",
+         "x  [GAMEDIR]  1=/bin/sh"},
+        {"LF in a value", "ravikver", "pxtime", "78\n[system]\nautoupdate=1", "ravikver", "pxtime",
+         "78 [system] autoupdate=1"},
+        {"lone CR in a value", "s", "k", "a\r[system]", "s", "k", "a [system]"},
+        {"NUL in a value", "s", "k", "a\0\n[system]"s, "s", "k", "a  [system]"},
+        {"line break in a key", "s", "k\n[system]\nautoupdate", "1", "s", "k [system] autoupdate",
+         "1"},
+        {"line break in a section", "s\n[system", "autoupdate", "1", "s [system", "autoupdate",
+         "1"},
+    };
+    for (const auto& c : cases) {
+        IniFile file = IniFile::Parse("x.ini", "[s]\r\nk0=v\r\n");
+        file.Set(c.section, c.key, c.value);
+        const std::string bytes = file.Serialize();
+        IniFile reread = IniFile::Parse("x.ini", bytes);
+        EXPECT_FALSE(reread.HasSection("GAMEDIR")) << c.what;
+        EXPECT_FALSE(reread.HasSection("system")) << c.what;
+        EXPECT_EQ(reread.GetString(c.readSection, c.readKey, "<d>", 259), c.readValue) << c.what;
+        EXPECT_EQ(file.GetString(c.readSection, c.readKey, "<d>", 259), c.readValue) << c.what;
+        EXPECT_EQ(bytes.find('\0'), std::string::npos) << c.what;
+    }
+}
+
 std::string Encode(const std::string& utf8, const std::string& encoding) {
     std::string out;
     EXPECT_TRUE(platform::ConvertFromUtf8(utf8, encoding, out));
