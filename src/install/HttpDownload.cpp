@@ -47,11 +47,14 @@ bool IsHttpUrl(const std::string& url) {
     return startsWith("http://") || startsWith("https://");
 }
 
+constexpr std::string_view kTemporaryMark = ".part";
+constexpr std::size_t kTemporaryDigits = 8;
+
 std::string TemporaryPathBeside(const std::string& path) {
     std::random_device rd;
     char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".part%08x", rd());
-    return path + suffix;
+    std::snprintf(suffix, sizeof suffix, "%08x", rd());
+    return path + std::string(kTemporaryMark) + suffix;
 }
 
 // One attempt's view of the transfer, shared with libcurl's callbacks.
@@ -234,6 +237,16 @@ void HttpDownload::SetResumable(bool resumable) {
 }
 std::string HttpDownload::PartialPath(const std::string& path) {
     return path + ".part";
+}
+bool HttpDownload::IsTemporaryName(std::string_view fileName) {
+    const std::size_t tail = kTemporaryMark.size() + kTemporaryDigits;
+    if (fileName.size() <= tail) {
+        return false;
+    }
+    std::string_view end = fileName.substr(fileName.size() - tail);
+    return end.substr(0, kTemporaryMark.size()) == kTemporaryMark &&
+           end.find_first_not_of("0123456789abcdef", kTemporaryMark.size()) ==
+               std::string_view::npos;
 }
 void HttpDownload::SetCancelFlag(const std::atomic<bool>* flag) {
     externalCancel_ = flag;

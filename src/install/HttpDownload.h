@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "job/Result.h"
 
@@ -93,6 +94,9 @@ class HttpDownload {
 
     // Where a resumable download of `path` keeps what has arrived: `path` + ".part".
     static std::string PartialPath(const std::string& path);
+    // True for the name of the temporary file of SetReplaceWhenComplete: the file's name +
+    // ".part" + 8 hexadecimal digits.
+    static bool IsTemporaryName(std::string_view fileName);
 
   private:
     std::string url_;

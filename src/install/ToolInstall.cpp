@@ -116,17 +116,7 @@ std::string StagingDirectory(const std::string& parent) {
 // Removes the staging folder with whatever is in it unless it was moved into place.
 struct StagingCleanup {
     std::filesystem::path path;
-    ~StagingCleanup() {
-        std::error_code ec;
-        // Read-only entries stay removable on Windows only without that attribute.
-        for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
-             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-            std::error_code ignored;
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
-                                         std::filesystem::perm_options::add, ignored);
-        }
-        std::filesystem::remove_all(path, ec);
-    }
+    ~StagingCleanup() { RemoveFolder(path); }
 };
 
 bool IsReadOnlyFile(const std::filesystem::path& path) {
@@ -214,6 +204,21 @@ job::Result MergeInto(const std::filesystem::path& staging, const std::filesyste
 }
 
 }  // namespace
+
+bool RemoveFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    // Windows removes a read-only file only once it lost that attribute.
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::error_code ignored;
+        if (!it->is_symlink(ignored)) {
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add, ignored);
+        }
+    }
+    std::filesystem::remove_all(folder, ec);
+    return !ec;
+}
 
 bool IsStagingName(std::string_view name) {
     return name.substr(0, kStagingPrefix.size()) == kStagingPrefix;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -53,6 +54,8 @@ job::Result InstallArchive(const std::string& archivePath, const std::string& in
 // process left is removed at the next start (see RemoveStaleFiles).
 inline constexpr std::string_view kStagingPrefix = ".unpack-";
 bool IsStagingName(std::string_view name);
+// Removes a folder with everything in it, read-only files too; true when it is gone.
+bool RemoveFolder(const std::filesystem::path& folder);
 
 // Starts the installed program with its own directory as the working directory; false when
 // it could not be started.
