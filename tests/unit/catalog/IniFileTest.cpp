@@ -220,6 +220,49 @@ TEST(IniFileEncoding, WrittenBackInTheEncodingRead) {
     }
 }
 
+// Load, an unrelated change, save, load: every line of the file comes back byte for byte, so
+// every name and value reads as before, and the file is read in the same encoding.
+TEST(IniFileEncoding, SavingKeepsEveryOtherLineByteForByte) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<std::vector<std::string>> reads;  // section, key, value
+    };
+    const std::vector<Case> cases = {
+        // The GBK bytes of "一" happen to be valid UTF-8; only the cut character at the end
+        // makes the file ANSI. Saved as "?", the file would read as UTF-8 next time.
+        {"ANSI with a cut last character",
+         Encode("[s]\r\nk=一\r\nn=", "GBK") + "\xD2",
+         {{"s", "k", "一"}}},
+        {"ANSI with a byte invalid in GBK in a key",
+         Encode("[s]\r\nk=游戏\r\n", "GBK") + "k\xFF=1\r\n" + Encode("j=桌面\r\n", "GBK"),
+         {{"s", "k", "游戏"}, {"s", "j", "桌面"}}},
+        {"ANSI with a byte invalid in GBK in a value",
+         Encode("[s]\r\nk=游", "GBK") + "\xFF" + Encode("戏\r\nj=桌面\r\n", "GBK"),
+         {{"s", "j", "桌面"}}},
+        {"CR CR LF in an LF file",
+         "[s]\nk=1\r\r\nj=2\n[t]\r\r\nx=3\n[u]\r\ny=4\n",
+         {{"s", "k", "1\r"}, {"s", "j", "2"}, {"t", "x", "3"}, {"u", "y", "4"}}},
+        {"LF lines in a CRLF file", "[s]\r\nk=1\nj=2\r\n", {{"s", "k", "1"}, {"s", "j", "2"}}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        dir.Write("x.ini", c.bytes);
+        IniFile first = IniFile::Load(dir / "x.ini");
+        first.Set("other", "z", "1");
+        ASSERT_TRUE(first.Save().ok()) << c.what;
+        const std::string saved = dir.Read("x.ini");
+        EXPECT_EQ(saved.substr(0, c.bytes.size()), c.bytes) << c.what;
+        IniFile second = IniFile::Load(dir / "x.ini");
+        EXPECT_EQ(second.Encoding(), first.Encoding()) << c.what;
+        EXPECT_EQ(second.GetString("other", "z", "", 10), "1") << c.what;
+        for (const auto& r : c.reads) {
+            EXPECT_EQ(first.GetString(r[0], r[1], "<d>", 259), r[2]) << c.what << " " << r[1];
+            EXPECT_EQ(second.GetString(r[0], r[1], "<d>", 259), r[2]) << c.what << " " << r[1];
+        }
+    }
+}
+
 TEST(IniFileSave, CreatesTheFileAndItsDirectory) {
     TempDir dir;
     IniFile file = IniFile::Load(dir / "GameTool/7.dat");
