@@ -11,6 +11,7 @@
 #include "app/SingleInstance.h"
 #include "app/TrayHandler.h"
 #include "catalog/LauncherConfig.h"
+#include "install/StaleFiles.h"
 #include "job/Log.h"
 #include "job/LogFile.h"
 #include "platform/ProductVersion.h"
@@ -136,6 +137,10 @@ int DeskApplication::Run() {
     } fileLogEnd;
     job::Log::Write(job::Log::Level::Info,
                     std::string("Ravik_desk ") + platform::kProductVersion + " started");
+    if (int removed = install::RemoveStaleFiles(programDir); removed > 0) {
+        job::Log::Write(job::Log::Level::Info,
+                        "removed " + std::to_string(removed) + " files an earlier run left");
+    }
     for (const QString& catalog : missingCatalogs) {
         job::Log::Write(job::Log::Level::Warning,
                         "Qt's catalog " + catalog.toStdString() + " was not found");

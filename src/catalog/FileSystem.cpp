@@ -12,10 +12,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr std::string_view kTemporaryMark = ".~";
+constexpr std::string_view kTemporaryEnd = ".tmp";
+
 std::string TemporaryName(const std::string& path) {
     static std::atomic<unsigned> counter{0};
-    return path + ".~" + std::to_string(platform::CurrentProcessId()) + "-" +
-           std::to_string(counter++) + ".tmp";
+    return path + std::string(kTemporaryMark) + std::to_string(platform::CurrentProcessId()) + "-" +
+           std::to_string(counter++) + std::string(kTemporaryEnd);
+}
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 std::string ErrnoText() {
@@ -153,6 +160,20 @@ Outcome WriteFileAtomically(const std::string& path, std::string_view bytes) {
 
 void EmptyDirectory(const std::string& directory) {
     EmptyNativeDirectory(NativePath(directory));
+}
+
+bool IsSaveTemporaryName(std::string_view fileName) {
+    const auto mark = fileName.rfind(kTemporaryMark);
+    if (mark == std::string_view::npos || fileName.size() < kTemporaryEnd.size() ||
+        fileName.substr(fileName.size() - kTemporaryEnd.size()) != kTemporaryEnd) {
+        return false;
+    }
+    std::string_view numbers =
+        fileName.substr(mark + kTemporaryMark.size(),
+                        fileName.size() - kTemporaryEnd.size() - mark - kTemporaryMark.size());
+    const auto dash = numbers.find('-');
+    return dash != std::string_view::npos && AllDigits(numbers.substr(0, dash)) &&
+           AllDigits(numbers.substr(dash + 1));
 }
 
 }  // namespace catalog

@@ -34,6 +34,9 @@ ReadStatus ReadFileBytes(const std::string& path, std::string& bytes, std::strin
 // renamed over the file (platform::RenameOver). Missing parent directories are created. A read-only
 // file is not replaced. On failure the temporary file is removed and the old file stays as it was.
 Outcome WriteFileAtomically(const std::string& path, std::string_view bytes);
+// True for the name of the temporary file WriteFileAtomically writes first (the file's name
+// + ".~" + process id + "-" + counter + ".tmp"), which a killed process leaves behind.
+bool IsSaveTemporaryName(std::string_view fileName);
 
 // Deletes everything below `directory` and keeps the directory itself. Failures are skipped;
 // symbolic links are removed, never followed. A missing directory is left alone.

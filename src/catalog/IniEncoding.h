@@ -11,8 +11,9 @@ namespace catalog {
 enum class IniEncoding { Utf8, Utf8Bom, Utf16LE, Ansi };
 
 // Finds how `bytes` are encoded (a UTF-16LE or UTF-8 byte-order mark, valid UTF-8, else the
-// ANSI code page) and gives their text as UTF-8 in `text`. Bytes that do not convert are
-// kept as they are rather than lost.
+// ANSI code page) and gives their text as UTF-8 in `text`. Bytes of an ANSI file that are no
+// character of the code page are kept in an escaped form that EncodeIniText turns back into
+// the same bytes, so a file read and saved keeps every name and value.
 IniEncoding DecodeIniBytes(std::string bytes, std::string& text);
 
 // The bytes of UTF-8 `text` in `encoding`, with the byte-order mark it calls for; the text

@@ -76,6 +76,11 @@ bool NumberKey(std::string_view key, uint32_t& number) {
     return true;
 }
 
+// How a line ended in the file. A line is written back with its own ending, so a file that
+// mixes them (or has "\r\r\n", whose first '\r' belongs to the line) keeps its bytes; new
+// lines, and a last line that had none, take the document's.
+enum class Ending : uint8_t { Document, Lf, CrLf };
+
 // One line of the document, without its line ending. For a key line, the key is
 // text[keyBegin, keyBegin + keyLength) and the raw value follows the '=' at `equals`.
 struct Line {
@@ -83,6 +88,7 @@ struct Line {
     uint32_t keyBegin = 0;
     uint32_t keyLength = 0;  // 0: not a key line
     uint32_t equals = 0;
+    Ending ending = Ending::Document;
 
     std::string_view Key() const { return text.substr(keyBegin, keyLength); }
     std::string_view Value() const {
@@ -153,10 +159,11 @@ struct IniFile::Document {
     // Keys are found through `numbered` when they are plain numbers in a dense range (the
     // catalog files' "1" ... "n"), through `named` otherwise.
     struct Section {
-        Section(std::string_view n, std::string_view h, std::pmr::memory_resource* arena)
-            : name(n), header(h), lines(arena), numbered(arena), named(arena) {}
+        Section(std::string_view n, std::string_view h, Ending e, std::pmr::memory_resource* arena)
+            : name(n), header(h), headerEnding(e), lines(arena), numbered(arena), named(arena) {}
         std::string_view name;
         std::string_view header;  // the "[name]" line as it stands
+        Ending headerEnding;
         std::pmr::vector<Line> lines;
         std::pmr::vector<uint32_t> numbered;  // number -> line index + 1; 0 when absent
         NameIndex named;                      // other keys -> line index
@@ -293,18 +300,21 @@ void IniFile::ParseText(std::string text) {
                               ? all.size()
                               : static_cast<std::size_t>(static_cast<const char*>(nl) - all.data());
         std::string_view line = all.substr(pos, end - pos);
+        Ending ending = nl == nullptr ? Ending::Document : Ending::Lf;
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
+            ending = nl == nullptr ? Ending::Document : Ending::CrLf;
         }
         pos = end + 1;
         std::string_view name;
         if (SectionName(line, name)) {
-            d.sections.emplace_back(name, line, &d.arena);
+            d.sections.emplace_back(name, line, ending, &d.arena);
             section = &d.sections.back();
             d.sectionIndex.emplace(name, static_cast<uint32_t>(d.sections.size() - 1));
             continue;
         }
         Line parsed = ParseKeyLine(line);
+        parsed.ending = ending;
         if (section == nullptr) {
             d.preamble.push_back(parsed);
             continue;
@@ -387,7 +397,28 @@ uint32_t IniFile::LargestNumberKey() const {
     return doc_->largestNumberKey;
 }
 
+namespace {
+
+constexpr std::string_view kLineBreaks("\r\n\0", 3);
+
+}  // namespace
+
+std::string SingleLine(std::string text) {
+    for (std::size_t at = text.find_first_of(kLineBreaks); at != std::string::npos;
+         at = text.find_first_of(kLineBreaks, at + 1)) {
+        text[at] = ' ';
+    }
+    return text;
+}
+
 void IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+    if (section.find_first_of(kLineBreaks) != std::string_view::npos ||
+        key.find_first_of(kLineBreaks) != std::string_view::npos ||
+        value.find_first_of(kLineBreaks) != std::string_view::npos) {
+        Set(SingleLine(std::string(section)), SingleLine(std::string(key)),
+            SingleLine(std::string(value)));
+        return;
+    }
     if (!Apply(section, key, value)) {
         return;
     }
@@ -417,7 +448,8 @@ bool IniFile::Apply(std::string_view sectionName, std::string_view key, std::str
         line.reserve(sectionName.size() + 2);
         line.append("[").append(sectionName).append("]");
         std::string_view header = d.Own(std::move(line));
-        d.sections.emplace_back(header.substr(1, sectionName.size()), header, &d.arena);
+        d.sections.emplace_back(header.substr(1, sectionName.size()), header, Ending::Document,
+                                &d.arena);
         id = d.sections.size() - 1;
         d.sectionIndex.emplace(d.sections.back().name, static_cast<uint32_t>(id));
     }
@@ -462,17 +494,21 @@ bool IniFile::Apply(std::string_view sectionName, std::string_view key, std::str
 
 std::string IniFile::Serialize() const {
     const Document& d = *doc_;
-    std::string_view eol = d.crlf ? "\r\n" : "\n";
+    const std::string_view eol = d.crlf ? "\r\n" : "\n";
     std::string out;
     out.reserve(d.text.size() + 64);
-    auto put = [&out, eol](std::string_view line) { out.append(line).append(eol); };
+    auto put = [&out, eol](std::string_view line, Ending ending) {
+        out.append(line).append(ending == Ending::CrLf ? "\r\n"
+                                : ending == Ending::Lf ? "\n"
+                                                       : eol);
+    };
     for (const Line& line : d.preamble) {
-        put(line.text);
+        put(line.text, line.ending);
     }
     for (const Document::Section& section : d.sections) {
-        put(section.header);
+        put(section.header, section.headerEnding);
         for (const Line& line : section.lines) {
-            put(line.text);
+            put(line.text, line.ending);
         }
     }
     return EncodeIniText(std::move(out), encoding_);

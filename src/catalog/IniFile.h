@@ -69,7 +69,8 @@ class IniFile {
 
     // Sets one key: the first occurrence's value is replaced, else the key is added after
     // the last line of its section, else the section is added at the end of the document.
-    // Setting the value a key already has changes nothing.
+    // Setting the value a key already has changes nothing. Line breaks and NULs in the
+    // section, key or value become spaces (see SingleLine).
     void Set(std::string_view section, std::string_view key, std::string_view value);
 
     // True when a Set since the last load or save changed the document.
@@ -105,6 +106,11 @@ class IniFile {
     IniEncoding encoding_ = IniEncoding::Utf8;
     std::unique_ptr<Document> doc_;
 };
+
+// `text` with every CR, LF and NUL turned into a space. A name or value written with a line
+// break would end its line early, and the rest would be read back as lines nobody wrote:
+// a title from the data server could add a "[GAMEDIR]" section that starts another program.
+std::string SingleLine(std::string text);
 
 // One-off reads and writes of a single key: load, read or set, save.
 std::string ReadProfileString(const std::string& path, std::string_view section,

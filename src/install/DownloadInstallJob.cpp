@@ -1,7 +1,9 @@
 #include "install/DownloadInstallJob.h"
 
 #include <algorithm>
+#include <filesystem>
 
+#include "catalog/FileSystem.h"
 #include "install/HttpDownload.h"
 #include "install/ToolInstall.h"
 #include "platform/Paths.h"
@@ -21,7 +23,8 @@ std::uint32_t Clamp32(std::uint64_t value) {
 DownloadInstallJob::DownloadInstallJob(std::string programDir, catalog::ToolRecord tool)
     : programDir_(platform::WithTrailingSeparator(std::move(programDir))),
       tool_(std::move(tool)),
-      titleLine_("正在下载：   " + tool_.title) {}
+      titleLine_("正在下载：   " + tool_.title),
+      diskReserve_(kDiskReserve) {}
 
 std::string DownloadInstallJob::ArchivePath() const {
     return ToolArchivePath(programDir_, tool_.id);
@@ -44,6 +47,12 @@ DownloadResult DownloadInstallJob::Download() {
     download.SetStallTimeout(stall_);
     download.SetRetries(retries_);
     download.SetRetryPause(retryPause_);
+    // What already arrived of a resumed archive is part of the file, not of the free room.
+    std::error_code ec;
+    std::uint64_t partial = std::filesystem::file_size(
+        catalog::NativePath(HttpDownload::PartialPath(ArchivePath())), ec);
+    const std::uint64_t room = RoomOnDisk(programDir_ + "ToolDownload", diskReserve_);
+    download.SetSizeLimit(room + std::min(ec ? 0 : partial, UINT64_MAX - room));
     const auto start = std::chrono::steady_clock::now();
     download.SetProgressCallback([this, start](const DownloadProgress& p) {
         counters_.totalKB = Clamp32(p.total >> 10);
@@ -102,7 +111,7 @@ job::Result DownloadInstallJob::Run() {
         // leaves nothing of itself in the tool's folder, even when the process is killed.
         job::Result installed = CheckSignature();
         if (installed.Ok()) {
-            installed = InstallArchive(archive, InstallDirectory(), CancelFlag());
+            installed = InstallArchive(archive, InstallDirectory(), CancelFlag(), diskReserve_);
         }
         if (Cancelled()) {
             return CancelledResult();

@@ -43,8 +43,8 @@ struct ProgramStart {  // false: the front end says "程序无法运行，请检
 //
 // The download is resumable: while it arrives the archive is ToolDownload/<id>.zip.part,
 // which a failed or cancelled job leaves behind and the next job for the tool takes up with a
-// range request. An archive that turns out damaged is removed; when it was pieced together
-// with such a leftover, it is downloaded whole once more before the job gives up.
+// range request. An archive that turns out damaged or too large is removed; when it was pieced
+// together with such a leftover, it is downloaded whole once more before the job gives up.
 //
 // Progress is a DownloadCounters value at every received chunk and at every change of phase;
 // the last one before the end names the phase a failure happened in (Downloading or
@@ -54,7 +54,8 @@ struct ProgramStart {  // false: the front end says "程序无法运行，请检
 // archive has no valid signature; it is removed and nothing was extracted), Refused (an
 // archive entry that may not be installed), WriteFailed (a folder or file below the program
 // directory could not be written; the result names it), or Cancelled. A cancel stops the work
-// between received chunks or between archive entries; what was written so far stays on disk.
+// between received chunks or between archive entries; the partial archive stays for the next
+// job, but nothing of a failed or cancelled extraction stays in the install directory.
 class DownloadInstallJob : public job::Job {
   public:
     // `programDir` ends with a separator.
@@ -67,6 +68,10 @@ class DownloadInstallJob : public job::Job {
     void SetRetryPause(std::chrono::milliseconds pause) { retryPause_ = pause; }
     // Default: TrustPolicy::ForProgram of the program directory, read when the job runs.
     void SetTrustPolicy(TrustPolicy trust) { trust_ = std::move(trust); }
+    // What the download and the extraction leave free on the disk (kDiskReserve): an archive
+    // larger than the rest of the free room is refused as soon as its size is known, and one
+    // without a size is cut off there, so an endless answer never fills the disk.
+    void SetDiskReserve(std::uint64_t bytes) { diskReserve_ = bytes; }
 
     // "正在下载：   " followed by the tool's title.
     const std::string& TitleLine() const { return titleLine_; }
@@ -88,6 +93,7 @@ class DownloadInstallJob : public job::Job {
     int retries_ = 2;
     std::chrono::milliseconds retryPause_{1000};
     std::optional<TrustPolicy> trust_;
+    std::uint64_t diskReserve_;
     DownloadCounters counters_;  // the job's thread only
 };
 

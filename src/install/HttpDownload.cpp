@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -46,11 +47,14 @@ bool IsHttpUrl(const std::string& url) {
     return startsWith("http://") || startsWith("https://");
 }
 
+constexpr std::string_view kTemporaryMark = ".part";
+constexpr std::size_t kTemporaryDigits = 8;
+
 std::string TemporaryPathBeside(const std::string& path) {
     std::random_device rd;
     char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".part%08x", rd());
-    return path + suffix;
+    std::snprintf(suffix, sizeof suffix, "%08x", rd());
+    return path + std::string(kTemporaryMark) + suffix;
 }
 
 // One attempt's view of the transfer, shared with libcurl's callbacks.
@@ -69,6 +73,10 @@ struct Attempt {
     bool httpFailed = false;
     bool writeFailed = false;
     bool wasCancelled = false;
+    std::uint64_t sizeLimit = UINT64_MAX;
+    bool tooLarge = false;
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    bool timedOut = false;
     // Stall detection: when the received count last changed.
     std::chrono::seconds stall{30};
     curl_off_t lastReceived = 0;
@@ -105,7 +113,7 @@ struct Attempt {
             total = rangeTotal >= 0 ? static_cast<std::uint64_t>(rangeTotal)
                     : length >= 0   ? resumeFrom + static_cast<std::uint64_t>(length)
                                     : 0;
-            return true;
+            return Fits(total);
         }
         // A full answer, also when a range was asked for: the file starts again.
         if (out->Written() > 0 && !out->Truncate()) {
@@ -115,7 +123,12 @@ struct Attempt {
         resumeFrom = 0;
         *resumedFrom = 0;
         total = length >= 0 ? static_cast<std::uint64_t>(length) : 0;
-        return true;
+        return Fits(total);
+    }
+
+    bool Fits(std::uint64_t size) {
+        tooLarge = size > sizeLimit;
+        return !tooLarge;
     }
 
     static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self) {
@@ -147,6 +160,9 @@ struct Attempt {
         if (!a->started && !a->BeginBody()) {
             return 0;
         }
+        if (!a->Fits(a->out->Written() + n)) {
+            return 0;
+        }
         if (!a->out->Write(data, n)) {
             a->writeFailed = true;
             return 0;
@@ -163,6 +179,10 @@ struct Attempt {
             return 1;
         }
         auto now = std::chrono::steady_clock::now();
+        if (a->deadline && now >= *a->deadline) {
+            a->timedOut = true;
+            return 1;
+        }
         if (received != a->lastReceived) {
             a->lastReceived = received;
             a->lastArrival = now;
@@ -190,6 +210,16 @@ void HttpDownload::SetProgressCallback(ProgressFn fn) {
 void HttpDownload::SetStallTimeout(std::chrono::seconds stall) {
     stall_ = std::max(stall, std::chrono::seconds(1));
 }
+void HttpDownload::SetLowSpeedLimit(std::uint32_t bytesPerSecond, std::chrono::seconds time) {
+    lowSpeedBytes_ = bytesPerSecond;
+    lowSpeedTime_ = std::max(time, std::chrono::seconds(1));
+}
+void HttpDownload::SetTimeLimit(std::chrono::seconds limit) {
+    timeLimit_ = std::max(limit, std::chrono::seconds(0));
+}
+void HttpDownload::SetSizeLimit(std::uint64_t bytes) {
+    sizeLimit_ = bytes;
+}
 void HttpDownload::SetConnectTimeout(std::chrono::seconds connect) {
     connect_ = std::max(connect, std::chrono::seconds(1));
 }
@@ -207,6 +237,16 @@ void HttpDownload::SetResumable(bool resumable) {
 }
 std::string HttpDownload::PartialPath(const std::string& path) {
     return path + ".part";
+}
+bool HttpDownload::IsTemporaryName(std::string_view fileName) {
+    const std::size_t tail = kTemporaryMark.size() + kTemporaryDigits;
+    if (fileName.size() <= tail) {
+        return false;
+    }
+    std::string_view end = fileName.substr(fileName.size() - tail);
+    return end.substr(0, kTemporaryMark.size()) == kTemporaryMark &&
+           end.find_first_not_of("0123456789abcdef", kTemporaryMark.size()) ==
+               std::string_view::npos;
 }
 void HttpDownload::SetCancelFlag(const std::atomic<bool>* flag) {
     externalCancel_ = flag;
@@ -272,12 +312,18 @@ DownloadResult HttpDownload::Run() {
     curl_easy_setopt(c, CURLOPT_USERAGENT, "Ravik_desk");
     curl_easy_setopt(c, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connect_.count()));
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(lowSpeedBytes_));
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(lowSpeedTime_.count()));
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &Attempt::OnHeader);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Attempt::OnData);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Attempt::OnProgress);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
 
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    if (timeLimit_.count() > 0) {
+        deadline = std::chrono::steady_clock::now() + timeLimit_;
+    }
     std::uint64_t total = 0;
     std::string range;
     for (;;) {
@@ -291,6 +337,8 @@ DownloadResult HttpDownload::Run() {
         a.resumedFrom = &resumedFrom;
         a.total = total;
         a.stall = stall_;
+        a.sizeLimit = sizeLimit_;
+        a.deadline = deadline;
         errorText[0] = '\0';
         range = std::to_string(a.resumeFrom) + "-";
         curl_easy_setopt(c, CURLOPT_RANGE, a.resumeFrom > 0 ? range.c_str() : nullptr);
@@ -317,6 +365,16 @@ DownloadResult HttpDownload::Run() {
         if (a.writeFailed) {
             out.Close();
             return writeFailed(out);
+        }
+        if (a.tooLarge) {
+            // More than may be kept: what arrived is of no use to a later try either.
+            out.Close();
+            std::error_code ec;
+            std::filesystem::remove(std::filesystem::u8path(target), ec);
+            result.result = job::Result::CannotWrite(
+                "no room for more than " + std::to_string(sizeLimit_) + " bytes in", target,
+                std::make_error_code(std::errc::no_space_on_device));
+            return result;
         }
         if (a.rangeRefused) {
             // The server cannot resume this file: fetch it whole, without spending a retry.
@@ -355,11 +413,18 @@ DownloadResult HttpDownload::Run() {
             return fail(job::Code::BadData,
                         errorText[0] != '\0' ? errorText : curl_easy_strerror(code));
         }
+        if (a.timedOut) {
+            out.Close();
+            result.bytes = out.Written();
+            return fail(job::Code::Network,
+                        "not complete after " + std::to_string(timeLimit_.count()) + " s");
+        }
         std::string why = a.stalled ? "no data for " + std::to_string(stall_.count()) + " s"
                           : code == CURLE_OK     ? "the transfer ended early"
                           : errorText[0] != '\0' ? std::string(errorText)
                                                  : std::string(curl_easy_strerror(code));
-        if (result.retriesUsed >= retries_) {
+        if (result.retriesUsed >= retries_ ||
+            (deadline && std::chrono::steady_clock::now() + retryPause_ >= *deadline)) {
             out.Close();
             result.bytes = out.Written();
             return fail(job::Code::Network,

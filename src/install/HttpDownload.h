@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "job/Result.h"
 
@@ -40,7 +41,9 @@ struct DownloadProgress {
 // thread; Cancel() and the shared cancel flag stop it from any other thread within about a
 // second (checked between received chunks and while waiting for data).
 //
-// A transfer that receives nothing for the stall time counts as broken. A broken transfer is
+// A transfer that receives nothing for the stall time, or less than the low-speed rate over
+// the low-speed time (a server that trickles a byte a second), counts as broken. A broken
+// transfer is
 // taken up again up to the retry count, resuming with a range request when the server
 // supports it (else from the start). HTTP statuses other than 2xx fail at once.
 //
@@ -62,6 +65,16 @@ class HttpDownload {
     void SetProgressCallback(ProgressFn fn);
     // Default 30 s; whole seconds, at least 1.
     void SetStallTimeout(std::chrono::seconds stall);
+    // Default below 1024 bytes a second for 30 s; whole seconds, at least 1.
+    void SetLowSpeedLimit(std::uint32_t bytesPerSecond, std::chrono::seconds time);
+    // The most the whole Run may take, retries included; it then fails with Network and is
+    // not retried. Default none (0).
+    void SetTimeLimit(std::chrono::seconds limit);
+    // The most bytes the file may have. An answer announcing more is refused before any of it
+    // is written, and a body that grows beyond it (an endless answer without a length) is cut;
+    // both fail with WriteFailed (no space on the device) and remove what arrived, also in
+    // resumable mode. Default none.
+    void SetSizeLimit(std::uint64_t bytes);
     // Default 15 s for reaching the server.
     void SetConnectTimeout(std::chrono::seconds connect);
     // Default 2 retries of a broken transfer.
@@ -81,6 +94,9 @@ class HttpDownload {
 
     // Where a resumable download of `path` keeps what has arrived: `path` + ".part".
     static std::string PartialPath(const std::string& path);
+    // True for the name of the temporary file of SetReplaceWhenComplete: the file's name +
+    // ".part" + 8 hexadecimal digits.
+    static bool IsTemporaryName(std::string_view fileName);
 
   private:
     std::string url_;
@@ -88,6 +104,10 @@ class HttpDownload {
     ProgressFn progress_;
     std::chrono::seconds stall_{30};
     std::chrono::seconds connect_{15};
+    std::uint32_t lowSpeedBytes_ = 1024;
+    std::chrono::seconds lowSpeedTime_{30};
+    std::chrono::seconds timeLimit_{0};
+    std::uint64_t sizeLimit_ = UINT64_MAX;
     int retries_ = 2;
     std::chrono::milliseconds retryPause_{1000};
     bool replaceWhenComplete_ = false;

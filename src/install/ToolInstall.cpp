@@ -1,11 +1,16 @@
 #include "install/ToolInstall.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 #include "install/HttpDownload.h"
 #include "install/ZipArchive.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/Processes.h"
 #include "platform/Shell.h"
 
 namespace install {
@@ -14,6 +19,11 @@ namespace {
 
 std::filesystem::path FsPath(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
 }
 
 bool IsSeparator(char c) {
@@ -92,8 +102,139 @@ bool CreateDirectoryPath(const std::string& path, std::error_code* error) {
     return false;
 }
 
+namespace {
+
+// The folder an archive is extracted into before it takes the install directory's place:
+// beside it, so moving its files is a rename on the same disk. The process id and a counter
+// keep two extractions apart.
+std::string StagingDirectory(const std::string& parent) {
+    static std::atomic<unsigned> counter{0};
+    return parent + platform::kSeparator + std::string(kStagingPrefix) +
+           std::to_string(platform::CurrentProcessId()) + "-" + std::to_string(counter++);
+}
+
+// Removes the staging folder with whatever is in it unless it was moved into place.
+struct StagingCleanup {
+    std::filesystem::path path;
+    ~StagingCleanup() { RemoveFolder(path); }
+};
+
+bool IsReadOnlyFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    auto status = std::filesystem::symlink_status(path, ec);
+    return !ec && std::filesystem::is_regular_file(status) &&
+           (status.permissions() & std::filesystem::perms::owner_write) ==
+               std::filesystem::perms::none;
+}
+
+bool SameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ec;
+    if (std::filesystem::file_size(a, ec) != std::filesystem::file_size(b, ec) || ec) {
+        return false;
+    }
+    std::ifstream first(a, std::ios::binary);
+    std::ifstream second(b, std::ios::binary);
+    std::vector<char> x(64 * 1024);
+    std::vector<char> y(x.size());
+    while (first && second) {
+        first.read(x.data(), static_cast<std::streamsize>(x.size()));
+        second.read(y.data(), static_cast<std::streamsize>(y.size()));
+        if (first.gcount() != second.gcount() ||
+            !std::equal(x.begin(), x.begin() + first.gcount(), y.begin())) {
+            return false;
+        }
+    }
+    return first.eof() && second.eof();
+}
+
+// Moves the extracted files over an existing install directory: files of the same name are
+// replaced, every other file (a tool's saved settings) stays. A read-only file is never
+// replaced: the install fails, unless it already holds exactly the new bytes (the same
+// archive installed before, or by an install that was killed while moving its files), which
+// then stays as it is. Everything that could stop the move is looked at first, so a refused
+// install changes nothing there.
+job::Result MergeInto(const std::filesystem::path& staging, const std::filesystem::path& target) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::vector<fs::path> entries;
+    for (auto it = fs::recursive_directory_iterator(staging, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        entries.push_back(fs::relative(it->path(), staging));
+    }
+    if (ec) {
+        return job::Result::CannotWrite("cannot read", Utf8(staging), ec);
+    }
+    std::vector<bool> keep(entries.size(), false);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const fs::path from = staging / entries[i];
+        const fs::path into = target / entries[i];
+        const auto there = fs::symlink_status(into, ec);
+        if (!fs::exists(there)) {
+            continue;
+        }
+        const bool folder = fs::is_directory(from, ec);
+        if (folder != fs::is_directory(there)) {
+            return job::Result::CannotWrite(folder ? "a file stands where a folder goes:"
+                                                   : "a folder stands where a file goes:",
+                                            Utf8(into),
+                                            std::make_error_code(std::errc::file_exists));
+        }
+        if (!folder && IsReadOnlyFile(into)) {
+            if (!SameBytes(from, into)) {
+                return job::Result::CannotWrite("cannot replace the read-only file", Utf8(into),
+                                                std::make_error_code(std::errc::permission_denied));
+            }
+            keep[i] = true;
+        }
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const fs::path into = target / entries[i];
+        if (keep[i]) {
+            continue;
+        }
+        if (fs::is_directory(staging / entries[i], ec)) {
+            fs::create_directory(into, ec);
+            continue;
+        }
+        if (std::error_code moved = platform::RenameOver(Utf8(staging / entries[i]), Utf8(into))) {
+            return job::Result::CannotWrite("cannot move into place", Utf8(into), moved);
+        }
+    }
+    return job::Result::Done();
+}
+
+}  // namespace
+
+bool RemoveFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    // Windows removes a read-only file only once it lost that attribute.
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::error_code ignored;
+        if (!it->is_symlink(ignored)) {
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add, ignored);
+        }
+    }
+    std::filesystem::remove_all(folder, ec);
+    return !ec;
+}
+
+bool IsStagingName(std::string_view name) {
+    return name.substr(0, kStagingPrefix.size()) == kStagingPrefix;
+}
+
+std::uint64_t RoomOnDisk(const std::string& directory, std::uint64_t reserve) {
+    std::error_code ec;
+    const auto space = std::filesystem::space(FsPath(directory), ec);
+    if (ec) {
+        return UINT64_MAX;
+    }
+    return space.available > reserve ? space.available - reserve : 0;
+}
+
 job::Result InstallArchive(const std::string& archivePath, const std::string& installDir,
-                           const std::atomic<bool>* cancel) {
+                           const std::atomic<bool>* cancel, std::uint64_t reserve) {
     if (archivePath.empty() || installDir.empty()) {
         return job::Result::Failed(job::Code::NotFound, "no archive or install directory given");
     }
@@ -105,30 +246,50 @@ job::Result InstallArchive(const std::string& archivePath, const std::string& in
     while (dir.size() > 1 && IsSeparator(dir.back())) {
         dir.pop_back();
     }
-    if (!IsDirectory(dir)) {
-        // The install directory itself is made by the extraction; its parent must exist.
-        auto cut = dir.find_last_of("/\\");
-        std::string parent = cut == std::string::npos ? std::string() : dir.substr(0, cut);
-        if (!parent.empty() && !CreateDirectoryPath(parent, &ec)) {
-            return job::Result::CannotWrite("cannot create the directory", parent, ec);
-        }
+    auto cut = dir.find_last_of("/\\");
+    std::string parent = cut == std::string::npos ? std::string(".") : dir.substr(0, cut);
+    if (parent.empty()) {
+        parent = dir.substr(0, 1);
+    }
+    if (!CreateDirectoryPath(parent, &ec)) {
+        return job::Result::CannotWrite("cannot create the directory", parent, ec);
     }
     ZipArchive archive;
     if (ZipResult r = archive.OpenArchive(archivePath); r != ZipResult::Ok) {
         return ZipFailure(archivePath, r);
     }
-    if (ZipResult r = archive.SetBaseDirectory(dir); r != ZipResult::Ok) {
-        return ZipFailure(dir, r);
-    }
     ZipEntry entry;
     archive.GetEntry(-1, entry);
     const std::int64_t count = entry.index;
+    // The entries' sizes, which the extraction never exceeds, are added up first: an archive
+    // that would expand beyond the room on the disk (a zip bomb among them) is refused before
+    // anything is written. An entry that cannot be described is damaged: installing without
+    // it would leave a tool that is silently incomplete.
+    std::uint64_t expanded = 0;
+    for (std::int64_t i = 0; i < count; ++i) {
+        if (ZipResult r = archive.GetEntry(i, entry); r != ZipResult::Ok) {
+            return ZipFailure("entry " + std::to_string(i + 1), r);
+        }
+        expanded += std::min<std::uint64_t>(entry.uncompressedSize, UINT64_MAX - expanded);
+    }
+    if (const std::uint64_t room = RoomOnDisk(parent, reserve); expanded > room) {
+        return job::Result::CannotWrite("the archive expands to " + std::to_string(expanded) +
+                                            " bytes, more than the " + std::to_string(room) +
+                                            " bytes of room for",
+                                        dir, std::make_error_code(std::errc::no_space_on_device));
+    }
+
+    // Extracted into a folder of its own first: a failed, cancelled or killed install never
+    // leaves part of a tool in the install directory, where a later install would meet it.
+    StagingCleanup staging{FsPath(StagingDirectory(parent))};
+    if (ZipResult r = archive.SetBaseDirectory(Utf8(staging.path)); r != ZipResult::Ok) {
+        return ZipFailure(Utf8(staging.path), r);
+    }
+    std::filesystem::create_directory(staging.path, ec);
     for (std::int64_t i = 0; i < count; ++i) {
         if (cancel != nullptr && cancel->load()) {
             return job::Result::Failed(job::Code::Cancelled, "install cancelled");
         }
-        // An entry that cannot be described is damaged: installing without it would leave a
-        // tool that is silently incomplete.
         if (ZipResult r = archive.GetEntry(i, entry); r != ZipResult::Ok) {
             return ZipFailure("entry " + std::to_string(i + 1), r);
         }
@@ -145,7 +306,15 @@ job::Result InstallArchive(const std::string& archivePath, const std::string& in
             return ZipFailure(entry.name, r);
         }
     }
-    return job::Result::Done();
+    archive.CloseArchive();
+    if (!IsDirectory(dir)) {
+        std::filesystem::rename(staging.path, FsPath(dir), ec);
+        if (ec) {
+            return job::Result::CannotWrite("cannot move into place", dir, ec);
+        }
+        return job::Result::Done();
+    }
+    return MergeInto(staging.path, FsPath(dir));
 }
 
 bool RunInstalledTool(const std::string& programPath) {

@@ -21,8 +21,6 @@ namespace {
 
 // Entry data moves through one buffer of this size per archive.
 constexpr std::size_t kTransferBuffer = 16384;
-// 100 ns ticks between 1601-01-01 and 1970-01-01.
-constexpr std::int64_t kEpochTicks = 116444736000000000LL;
 // General-purpose flag bits of an entry.
 constexpr unsigned kFlagEncrypted = 0x0001;
 constexpr unsigned kFlagUtf8Name = 0x0800;

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 
+#include "catalog/IniFile.h"
 #include "platform/Paths.h"
 #include "server/Frame.h"
 
@@ -37,6 +39,21 @@ uint32_t ReadUnsigned(const std::string& text) {
     return static_cast<uint32_t>(value);
 }
 
+// An id field: a number (leading blanks allowed, read like the other number fields) and
+// above 0 unless `zeroAllowed`. Anything else ("../x", "", "-1") names no record; read as 0 it
+// would be stored as game or tool 0, or drop one.
+std::optional<uint32_t> ReadId(const std::string& text, bool zeroAllowed = false) {
+    std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos || text[first] < '0' || text[first] > '9') {
+        return std::nullopt;
+    }
+    uint32_t id = ReadUnsigned(text);
+    if (id == 0 && (!zeroAllowed || ReadNumber(text) != 0)) {
+        return std::nullopt;
+    }
+    return id;
+}
+
 int32_t ReadSigned(const std::string& text) {
     double value = ReadNumber(text);
     if (value < std::numeric_limits<int32_t>::min() ||
@@ -54,26 +71,33 @@ std::vector<uint32_t> RemovalIds(std::string_view text) {
     if (text.size() < 5) {
         return ids;
     }
+    // A piece that does not start with a digit (the empty piece after a trailing comma, or
+    // "../x") names no id; read as 0 it would remove a stored record whose id happens to be 0.
+    auto take = [&ids](std::string_view piece) {
+        if (!piece.empty() && piece[0] >= '0' && piece[0] <= '9' && LeadingNumber(piece) != 0) {
+            ids.push_back(LeadingNumber(piece));
+        }
+    };
     if (text.size() == 5 || text.find(',') == std::string_view::npos) {
-        ids.push_back(LeadingNumber(text));
+        take(text);
         return ids;
     }
     for (const auto& piece : SplitFields(text, ',')) {
-        // The empty piece after a trailing comma names no id; read as 0 it would remove a
-        // stored record whose id happens to be 0.
-        if (!piece.empty() && piece[0] >= '0' && piece[0] <= '9') {
-            ids.push_back(LeadingNumber(piece));
-        }
+        take(piece);
     }
     return ids;
 }
 
 // Reads the data fields of a full record; `d` is the record's fields from its first data
-// field on.
-void TakeFullRecord(const std::string* d, const CatalogReplyContext& context, SyncChanges& out) {
+// field on. A record whose ids are not numbers is skipped (false).
+bool TakeFullRecord(const std::string* d, const CatalogReplyContext& context, SyncChanges& out) {
     if (d[1] == "186") {
+        std::optional<uint32_t> id = ReadId(d[2]);
+        if (!id) {
+            return false;
+        }
         catalog::GameRecord game;
-        game.id = ReadUnsigned(d[2]);
+        game.id = *id;
         game.title = d[4];
         game.info = d[7];
         game.downUrl = d[8];
@@ -86,12 +110,18 @@ void TakeFullRecord(const std::string* d, const CatalogReplyContext& context, Sy
             out.icons.push_back({game.png, GameIconFile(context.programDir, game.id)});
         }
         out.changes.emplace_back(PutGameChange{std::move(game), kAppendPosition});
-        return;
+        return true;
+    }
+    // Game 0 holds the general tools.
+    std::optional<uint32_t> gameId = ReadId(d[2], true);
+    std::optional<uint32_t> id = ReadId(d[3]);
+    if (!gameId || !id) {
+        return false;
     }
     catalog::ToolRecord tool;
     tool.type = ReadUnsigned(d[1]);
-    tool.gameId = ReadUnsigned(d[2]);
-    tool.id = ReadUnsigned(d[3]);
+    tool.gameId = *gameId;
+    tool.id = *id;
     tool.title = d[4];
     tool.version = d[5];
     tool.scale = ReadSigned(d[6]);
@@ -105,8 +135,8 @@ void TakeFullRecord(const std::string* d, const CatalogReplyContext& context, Sy
         // text from the network never becomes part of a path.
         out.icons.push_back({tool.pngUrl, ToolIconFile(context.programDir, tool.id)});
     }
-    uint32_t gameId = tool.gameId;
-    out.changes.emplace_back(PutToolChange{gameId, std::move(tool)});
+    out.changes.emplace_back(PutToolChange{*gameId, std::move(tool)});
+    return true;
 }
 
 void TakeRemovalRecord(const std::string* d, const CatalogReplyContext& context, SyncChanges& out) {
@@ -145,7 +175,7 @@ int ApplyCatalogReply(std::string_view reply, bool cut, const CatalogReplyContex
     }
     int count = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        std::vector<std::string> fields = SplitFields(records[i], kFieldSeparator);
+        std::vector<std::string> fields = SplitTextFields(records[i]);
         std::size_t offset = i == 0 ? kFirstRecordOffset : 0;
         if (fields.size() < offset) {
             continue;
@@ -156,9 +186,11 @@ int ApplyCatalogReply(std::string_view reply, bool cut, const CatalogReplyContex
             if (dataFields < kFullRecordFields) {
                 continue;
             }
+            if (!TakeFullRecord(data, context, out)) {
+                continue;
+            }
             out.busy = true;
             out.busyBox = true;
-            TakeFullRecord(data, context, out);
             ++count;
         } else if (dataFields == kRemovalRecordFields) {
             out.busy = true;
@@ -171,7 +203,7 @@ int ApplyCatalogReply(std::string_view reply, bool cut, const CatalogReplyContex
 }
 
 bool ApplyRankingReply(std::string_view reply, SyncChanges& out) {
-    std::vector<std::string> fields = SplitFields(reply, kFieldSeparator);
+    std::vector<std::string> fields = SplitTextFields(reply);
     if (fields.size() < 6 || fields[3] != "1") {
         return false;
     }

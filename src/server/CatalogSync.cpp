@@ -15,18 +15,14 @@ namespace server {
 
 namespace {
 
-// Icons are small; a server that stops sending one is given up on quickly.
-constexpr std::chrono::seconds kIconConnectTimeout{10};
-constexpr std::chrono::seconds kIconStallTimeout{15};
-constexpr int kIconRetries = 1;
-
 bool IsSet(const std::atomic<bool>* flag) {
     return flag != nullptr && flag->load();
 }
 
 }  // namespace
 
-int FetchIcons(const std::vector<IconFetch>& icons, const std::atomic<bool>* cancel) {
+int FetchIcons(const std::vector<IconFetch>& icons, const std::atomic<bool>* cancel,
+               const IconLimits& limits) {
     int fetched = 0;
     for (const IconFetch& icon : icons) {
         if (IsSet(cancel)) {
@@ -36,9 +32,11 @@ int FetchIcons(const std::vector<IconFetch>& icons, const std::atomic<bool>* can
         std::filesystem::create_directories(std::filesystem::u8path(icon.path).parent_path(), ec);
         install::HttpDownload download(icon.url, icon.path);
         download.SetReplaceWhenComplete(true);
-        download.SetConnectTimeout(kIconConnectTimeout);
-        download.SetStallTimeout(kIconStallTimeout);
-        download.SetRetries(kIconRetries);
+        download.SetConnectTimeout(limits.connect);
+        download.SetStallTimeout(limits.stall);
+        download.SetLowSpeedLimit(limits.lowSpeedBytes, limits.lowSpeedTime);
+        download.SetTimeLimit(limits.total);
+        download.SetRetries(limits.retries);
         download.SetCancelFlag(cancel);
         if (download.Run().Ok()) {
             ++fetched;

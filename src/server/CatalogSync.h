@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,9 +31,22 @@ struct SyncRun {
 SyncRun SyncCatalogs(ServerClient& client, const std::string& programDir, const BusyFn& busy = {},
                      const std::atomic<bool>* cancel = nullptr);
 
+// How long the fetch of one icon may take. Icons are small: a server that stops sending one,
+// trickles it, or takes longer than `total` for it (retries included) is given up on, and the
+// synchronisation goes on with the next icon.
+struct IconLimits {
+    std::chrono::seconds connect{10};
+    std::chrono::seconds stall{15};
+    std::uint32_t lowSpeedBytes = 1024;  // per second, over `lowSpeedTime`
+    std::chrono::seconds lowSpeedTime{15};
+    std::chrono::seconds total{60};
+    int retries = 1;
+};
+
 // Fetches each icon into a temporary file beside its target and renames it over the target
 // when complete; a failed fetch leaves the old file. Returns how many arrived.
-int FetchIcons(const std::vector<IconFetch>& icons, const std::atomic<bool>* cancel = nullptr);
+int FetchIcons(const std::vector<IconFetch>& icons, const std::atomic<bool>* cancel = nullptr,
+               const IconLimits& limits = {});
 
 // Games listed in the program directory's gamecfg.dat whose icon file is missing and whose
 // icon address may be fetched (a short name part). The games list leaves such games out, so

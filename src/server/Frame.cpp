@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "catalog/IniFile.h"
 #include "platform/CodePage.h"
 #include "platform/LocalTime.h"
 
@@ -124,6 +125,14 @@ std::vector<std::string> SplitFields(std::string_view text, char separator) {
         fields.emplace_back(text.substr(0, at));
         text.remove_prefix(at + 1);
     }
+}
+
+std::vector<std::string> SplitTextFields(std::string_view reply) {
+    std::vector<std::string> fields = SplitFields(reply, kFieldSeparator);
+    for (std::string& field : fields) {
+        field = catalog::SingleLine(std::move(field));
+    }
+    return fields;
 }
 
 }  // namespace server

@@ -72,4 +72,8 @@ uint32_t LeadingNumber(std::string_view text);
 // yields an empty last part and the empty text yields one empty part.
 std::vector<std::string> SplitFields(std::string_view text, char separator);
 
+// The fields of a reply (split at U+0011) as texts the client may store: line breaks and NULs
+// become spaces, since every field can end up as a value in an INI file.
+std::vector<std::string> SplitTextFields(std::string_view reply);
+
 }  // namespace server

@@ -24,7 +24,7 @@ job::ResultOf<VersionInfo> QueryVersion(ServerClient& client, const std::string&
                                    "the data server did not answer the version check");
     }
     VersionInfo info;
-    std::vector<std::string> fields = SplitFields(reply.text, kFieldSeparator);
+    std::vector<std::string> fields = SplitTextFields(reply.text);
     // A reply marked "1" that lacks the new version data cannot be acted on.
     if (fields.size() >= 7 && fields[3] == "1") {
         info.newer = true;

@@ -77,6 +77,14 @@ TEST_F(CatalogWrite, GameToolFileLayout) {
     EXPECT_EQ(dir.Read("GameTool/12.dat"), expected);
 }
 
+TEST_F(CatalogWrite, AProgramPathWithALineBreakSetsNoOtherGamesPath) {
+    // A file name on Linux may hold a line break, and the file dialog hands it over as it is.
+    ASSERT_TRUE(cat.SetGameDirectory(12, "/g/a\n13=/bin/sh\r\n[TITLE]").ok());
+    EXPECT_EQ(cat.GameDirectoryForRun(12), "/g/a 13=/bin/sh  [TITLE]");
+    EXPECT_EQ(cat.GameDirectoryForRun(13), "");
+    EXPECT_FALSE(catalog::IniFile::Load(dir / "gamecfg.dat").HasSection("TITLE"));
+}
+
 TEST_F(CatalogWrite, GamesFileLayoutLeavesProgramPathsAlone) {
     ASSERT_TRUE(cat.SetGameDirectory(12, "C:\\g\\a.exe").ok());
     GameRecord g = Game(12, "甲", 50);

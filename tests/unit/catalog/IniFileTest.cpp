@@ -154,6 +154,38 @@ TEST(IniFileWrite, SetChangesOneKeyAndKeepsEveryOtherLine) {
     }
 }
 
+TEST(IniFileWrite, LineBreaksAndNulsNeverStartALineOfTheirOwn) {
+    using namespace std::string_literals;
+    struct Case {
+        const char* what;
+        std::string section, key, value;
+        std::string readSection, readKey, readValue;
+    };
+    const std::vector<Case> cases = {
+        {"CRLF in a value", "TITLE", "1", "x\r\n[GAMEDIR]\r\n1=/bin/sh", "TITLE", "1",
+         "x  [GAMEDIR]  1=/bin/sh"},
+        {"LF in a value", "ravikver", "pxtime", "78\n[system]\nautoupdate=1", "ravikver", "pxtime",
+         "78 [system] autoupdate=1"},
+        {"lone CR in a value", "s", "k", "a\r[system]", "s", "k", "a [system]"},
+        {"NUL in a value", "s", "k", "a\0\n[system]"s, "s", "k", "a  [system]"},
+        {"line break in a key", "s", "k\n[system]\nautoupdate", "1", "s", "k [system] autoupdate",
+         "1"},
+        {"line break in a section", "s\n[system", "autoupdate", "1", "s [system", "autoupdate",
+         "1"},
+    };
+    for (const auto& c : cases) {
+        IniFile file = IniFile::Parse("x.ini", "[s]\r\nk0=v\r\n");
+        file.Set(c.section, c.key, c.value);
+        const std::string bytes = file.Serialize();
+        IniFile reread = IniFile::Parse("x.ini", bytes);
+        EXPECT_FALSE(reread.HasSection("GAMEDIR")) << c.what;
+        EXPECT_FALSE(reread.HasSection("system")) << c.what;
+        EXPECT_EQ(reread.GetString(c.readSection, c.readKey, "<d>", 259), c.readValue) << c.what;
+        EXPECT_EQ(file.GetString(c.readSection, c.readKey, "<d>", 259), c.readValue) << c.what;
+        EXPECT_EQ(bytes.find('\0'), std::string::npos) << c.what;
+    }
+}
+
 std::string Encode(const std::string& utf8, const std::string& encoding) {
     std::string out;
     EXPECT_TRUE(platform::ConvertFromUtf8(utf8, encoding, out));
@@ -185,6 +217,49 @@ TEST(IniFileEncoding, WrittenBackInTheEncodingRead) {
         ASSERT_TRUE(file.Save().ok());
         EXPECT_EQ(dir.Read("x.ini"), c.bytesAfter) << static_cast<int>(c.encoding);
         EXPECT_EQ(IniFile::Load(dir / "x.ini").GetString("s", "n", "", 259), "桌面");
+    }
+}
+
+// Load, an unrelated change, save, load: every line of the file comes back byte for byte, so
+// every name and value reads as before, and the file is read in the same encoding.
+TEST(IniFileEncoding, SavingKeepsEveryOtherLineByteForByte) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<std::vector<std::string>> reads;  // section, key, value
+    };
+    const std::vector<Case> cases = {
+        // The GBK bytes of "一" happen to be valid UTF-8; only the cut character at the end
+        // makes the file ANSI. Saved as "?", the file would read as UTF-8 next time.
+        {"ANSI with a cut last character",
+         Encode("[s]\r\nk=一\r\nn=", "GBK") + "\xD2",
+         {{"s", "k", "一"}}},
+        {"ANSI with a byte invalid in GBK in a key",
+         Encode("[s]\r\nk=游戏\r\n", "GBK") + "k\xFF=1\r\n" + Encode("j=桌面\r\n", "GBK"),
+         {{"s", "k", "游戏"}, {"s", "j", "桌面"}}},
+        {"ANSI with a byte invalid in GBK in a value",
+         Encode("[s]\r\nk=游", "GBK") + "\xFF" + Encode("戏\r\nj=桌面\r\n", "GBK"),
+         {{"s", "j", "桌面"}}},
+        {"CR CR LF in an LF file",
+         "[s]\nk=1\r\r\nj=2\n[t]\r\r\nx=3\n[u]\r\ny=4\n",
+         {{"s", "k", "1\r"}, {"s", "j", "2"}, {"t", "x", "3"}, {"u", "y", "4"}}},
+        {"LF lines in a CRLF file", "[s]\r\nk=1\nj=2\r\n", {{"s", "k", "1"}, {"s", "j", "2"}}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        dir.Write("x.ini", c.bytes);
+        IniFile first = IniFile::Load(dir / "x.ini");
+        first.Set("other", "z", "1");
+        ASSERT_TRUE(first.Save().ok()) << c.what;
+        const std::string saved = dir.Read("x.ini");
+        EXPECT_EQ(saved.substr(0, c.bytes.size()), c.bytes) << c.what;
+        IniFile second = IniFile::Load(dir / "x.ini");
+        EXPECT_EQ(second.Encoding(), first.Encoding()) << c.what;
+        EXPECT_EQ(second.GetString("other", "z", "", 10), "1") << c.what;
+        for (const auto& r : c.reads) {
+            EXPECT_EQ(first.GetString(r[0], r[1], "<d>", 259), r[2]) << c.what << " " << r[1];
+            EXPECT_EQ(second.GetString(r[0], r[1], "<d>", 259), r[2]) << c.what << " " << r[1];
+        }
     }
 }
 

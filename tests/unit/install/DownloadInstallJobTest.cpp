@@ -335,8 +335,8 @@ TEST(DownloadInstallJob, WhatCannotBeWrittenIsNamed) {
          DownloadCounters::Phase::Downloading},
         {"download folder is a file", "ToolDownload", "", "ToolDownload",
          DownloadCounters::Phase::Downloading},
-        {"tool folder is a file", "LocalGameTool/12", "",
-         "LocalGameTool/12/" + markerprogram::FileName("run"), DownloadCounters::Phase::Installing},
+        {"tool folder is a file", "LocalGameTool/12", "", "LocalGameTool/12",
+         DownloadCounters::Phase::Installing},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -351,6 +351,28 @@ TEST(DownloadInstallJob, WhatCannotBeWrittenIsNamed) {
         EXPECT_TRUE(result.error) << result.Describe();
         EXPECT_EQ(log.Counters().phase, c.failedIn);
         EXPECT_EQ(log.Events(), std::vector<std::string>{"finished"});
+    }
+}
+
+// An archive larger than the free room (here: no room at all) is refused as soon as its size
+// is known; an answer that never ends is cut off there. Neither leaves a file behind.
+TEST(DownloadInstallJob, AnArchiveWithoutRoomOnTheDiskLeavesNothing) {
+    const std::string archive = ToolArchive(100000);
+    for (long long announced : {static_cast<long long>(archive.size()), -1ll}) {
+        RawHttpServer server([&](RawHttpServer::Connection& c) {
+            c.SendHead(200, "OK", announced);
+            c.Send(archive);
+        });
+        TempDir program;
+        EventLog log;
+        DownloadInstallJob job(program.dir(), Tool(12, server.Url()));
+        job.SetStartProgram(false);
+        job.SetDiskReserve(UINT64_MAX);
+        const job::Result result = job.Start(&log);
+        EXPECT_EQ(result.code, job::Code::WriteFailed) << result.Describe();
+        EXPECT_EQ(result.error, std::make_error_code(std::errc::no_space_on_device));
+        EXPECT_TRUE(fs::is_empty(program.PathOf("ToolDownload")));
+        EXPECT_FALSE(fs::exists(program.PathOf("LocalGameTool/12")));
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -218,6 +219,74 @@ TEST(HttpDownload, AServerThatStallsCountsAsBroken) {
         ASSERT_TRUE(result.Ok()) << c.what << ": " << result.result.reason;
         EXPECT_EQ(result.retriesUsed, 1) << c.what;
         EXPECT_EQ(temp.Read("out.zip"), body) << c.what;
+    }
+}
+
+// A server that keeps sending, but at a few hundred bytes a second, never trips the stall
+// rule: the low-speed rule and the time limit end such a download.
+TEST(HttpDownload, ATrickleCountsAsBrokenAndTheTimeLimitEndsIt) {
+    const std::string body = RandomBytes(6000);
+    RawHttpServer server([&](RawHttpServer::Connection& conn) {
+        conn.SendHead(200, "OK", static_cast<long long>(body.size()));
+        conn.Trickle(body, 50, std::chrono::milliseconds(100));
+    });
+    struct Case {
+        const char* what;
+        std::function<void(HttpDownload&)> limit;
+    } cases[] = {
+        {"below the low speed",
+         [](HttpDownload& d) {
+             d.SetLowSpeedLimit(1000, std::chrono::seconds(1));
+             d.SetRetries(1);
+         }},
+        {"beyond the time limit",
+         [](HttpDownload& d) {
+             d.SetTimeLimit(std::chrono::seconds(1));
+             d.SetRetries(5);
+         }},
+    };
+    for (const auto& c : cases) {
+        TempDir temp;
+        HttpDownload download(server.Url(), temp / "icon.png");
+        download.SetReplaceWhenComplete(true);
+        download.SetRetryPause(std::chrono::milliseconds(0));
+        c.limit(download);
+        DownloadResult result = download.Run();
+        EXPECT_EQ(result.result.code, job::Code::Network) << c.what << ": " << result.result.reason;
+        EXPECT_TRUE(fs::is_empty(temp.path())) << c.what;
+    }
+}
+
+// An answer larger than the room given (announced, or endless without a length) is cut off
+// and what arrived is removed, also a resumable download's partial file.
+TEST(HttpDownload, AnswersLargerThanTheSizeLimitAreRefusedAndRemoved) {
+    const std::string chunk = RandomBytes(64 * 1024);
+    struct Case {
+        const char* what;
+        long long announced;
+        bool resumable;
+    } cases[] = {
+        {"announced too large", 1ll << 40, false},
+        {"endless without a length", -1, false},
+        {"endless, resumable", -1, true},
+    };
+    for (const auto& c : cases) {
+        RawHttpServer server([&](RawHttpServer::Connection& conn) {
+            conn.SendHead(200, "OK", c.announced);
+            // Far more than the limit, but an end for a client that never stops reading.
+            for (int i = 0; i < 4096 && conn.Send(chunk); ++i) {
+            }
+        });
+        TempDir temp;
+        HttpDownload download(server.Url(), temp / "tool.zip");
+        download.SetResumable(c.resumable);
+        download.SetSizeLimit(1 << 20);
+        DownloadResult result = download.Run();
+        EXPECT_EQ(result.result.code, job::Code::WriteFailed)
+            << c.what << ": " << result.result.reason;
+        EXPECT_EQ(result.result.error, std::make_error_code(std::errc::no_space_on_device))
+            << c.what;
+        EXPECT_TRUE(fs::is_empty(temp.path())) << c.what;
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <random>
 #include <thread>
 
 #include "FileHttpServer.h"
@@ -199,6 +200,69 @@ TEST(RavikctlExtract, InstallsAnArchiveIntoADirectory) {
         Ravikctl(temp, "extract \"" + (temp / "none.zip") + "\" \"" + (temp / "out/c") + "\"");
     EXPECT_NE(missing.exitCode, 0);
     EXPECT_NE(Ravikctl(temp, "extract only-one-argument").exitCode, 0);
+}
+
+// A tool of many files in folders, some read-only, as real tools are: its extraction takes
+// long enough to be cut at many points.
+std::vector<ziptest::Item> ManyFiles() {
+    std::vector<ziptest::Item> items{ziptest::Dir("Tool/")};
+    std::mt19937 rng(7);
+    for (int i = 0; i < 120; ++i) {
+        std::string data(16 * 1024 + static_cast<std::size_t>(i) * 37, '\0');
+        for (char& c : data) {
+            c = static_cast<char>(rng() % 16 + 'a');
+        }
+        auto item = ziptest::File(
+            "Tool/d" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".dat", std::move(data));
+        if (i % 10 == 0) {
+            item.external |= 0x01;  // read-only
+            item.external &= ~(0222u << 16);
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+// kill -9 at a random moment once the archive is complete and being extracted, then the same
+// install again: the second one must install the whole tool every time.
+TEST(RavikctlInstall, AnInstallKilledWhileExtractingIsTakenUpByTheNext) {
+    const std::vector<ziptest::Item> items = ManyFiles();
+    FileHttpServer server;
+    server.Put("/77.zip", ziptest::Build(items));
+    std::mt19937 rng(std::random_device{}());
+    for (int trial = 0; trial < 12; ++trial) {
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        TempDir program;
+        WriteCatalogs(program, server, "/77.zip", "/501.zip");
+        const std::string dataDir = program.dir();
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::freopen("/dev/null", "w", stderr);
+            execl(RAVIKCTL_PATH, RAVIKCTL_PATH, "--data-dir", dataDir.c_str(), "install", "77",
+                  "--no-start", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // The archive gets its final name when it is complete, right before the extraction.
+        const fs::path archive = program.path() / "ToolDownload" / "77.zip";
+        int status = 0;
+        while (!fs::exists(archive) && waitpid(child, &status, WNOHANG) == 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 300000));
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+
+        CommandRun run = Ravikctl(program, "--data-dir \"" + dataDir + "\" install 77 --no-start");
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        for (const auto& item : items) {
+            if (item.name.back() != '/') {
+                ASSERT_EQ(program.Read("LocalGameTool/77/" + item.name.substr(5)), item.data)
+                    << item.name;
+            }
+        }
+        EXPECT_EQ(InstalledFlag(program, 77), 1);
+    }
 }
 
 }  // namespace

@@ -55,6 +55,15 @@ class RawHttpServer {
         }
         // Holds the connection open without sending anything until the server stops.
         void Stall() { server_->WaitForStop(); }
+        // Sends `bytes` a piece at a time with a pause after each, as a server on a very bad
+        // line does; ends early when the client goes away or the server stops.
+        void Trickle(const std::string& bytes, std::size_t piece, std::chrono::milliseconds pause) {
+            for (std::size_t at = 0; at < bytes.size(); at += piece) {
+                if (!Send(bytes.substr(at, piece)) || server_->WaitForStop(pause)) {
+                    return;
+                }
+            }
+        }
 
       private:
         RawHttpServer* server_;
@@ -110,6 +119,11 @@ class RawHttpServer {
     void WaitForStop() {
         std::unique_lock lock(mutex_);
         stopped_.wait(lock, [this] { return stopping_; });
+    }
+    // True when the server stops within `pause`.
+    bool WaitForStop(std::chrono::milliseconds pause) {
+        std::unique_lock lock(mutex_);
+        return stopped_.wait_for(lock, pause, [this] { return stopping_; });
     }
 
     void AcceptLoop() {

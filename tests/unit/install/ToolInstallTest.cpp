@@ -137,14 +137,15 @@ TEST_F(ToolInstallTest, HostileEntriesFailTheInstallAndWriteNothingOutside) {
         auto result = InstallArchive(temp / "a.zip", temp / "LocalGameTool/7");
         EXPECT_FALSE(result.Ok()) << c.what;
         EXPECT_NE(result.reason, "") << c.what;
-        auto files = FilesBelow(temp.path());
-        EXPECT_EQ(files, (std::set<std::string>{"a.zip", "LocalGameTool/7/first.txt"})) << c.what;
+        // Nothing of the archive stays, not even the entries before the hostile one.
+        EXPECT_EQ(FilesBelow(temp.path()), std::set<std::string>{"a.zip"}) << c.what;
+        EXPECT_TRUE(fs::is_empty(temp.path() / "LocalGameTool")) << c.what;
         EXPECT_FALSE(fs::exists(outside)) << c.what;
         EXPECT_FALSE(fs::exists("/etc/a")) << c.what;
     }
 }
 
-TEST_F(ToolInstallTest, StopsAtTheFirstBadEntryAndKeepsEarlierOnes) {
+TEST_F(ToolInstallTest, ABadEntryFailsTheInstallAndLeavesNothingOfIt) {
     struct Case {
         const char* what;
         std::function<void(ziptest::Item&)> damage;
@@ -164,10 +165,12 @@ TEST_F(ToolInstallTest, StopsAtTheFirstBadEntryAndKeepsEarlierOnes) {
         c.damage(bad);
         temp.Write("a.zip", ziptest::Build({ziptest::File("T/1.txt", "one"), bad,
                                             ziptest::File("T/2.txt", "two")}));
+        temp.Write("LocalGameTool/7/user.cfg", "settings");
         auto result = InstallArchive(temp / "a.zip", temp / "LocalGameTool/7");
         EXPECT_FALSE(result.Ok()) << c.what;
-        EXPECT_EQ(temp.Read("LocalGameTool/7/1.txt"), "one") << c.what;
-        EXPECT_FALSE(fs::exists(temp.path() / "LocalGameTool/7/2.txt")) << c.what;
+        EXPECT_EQ(FilesBelow(temp.path() / "LocalGameTool"), std::set<std::string>{"7/user.cfg"})
+            << c.what;
+        EXPECT_EQ(temp.Read("LocalGameTool/7/user.cfg"), "settings") << c.what;
     }
 }
 
@@ -217,6 +220,50 @@ TEST_F(ToolInstallTest, AReadOnlyExistingFileFailsTheInstall) {
     fs::permissions(InstallDir() + "/a.txt", fs::perms::owner_read, fs::perm_options::add);
     EXPECT_FALSE(Install({ziptest::File("T/a.txt", "new")}).Ok());
     EXPECT_EQ(Installed("a.txt"), "kept");
+}
+
+// Entries that expand far beyond their compressed size (a zip bomb) are added up before the
+// extraction: beyond the room on the disk nothing is written at all, while an archive that
+// fits installs with the same room.
+TEST_F(ToolInstallTest, AnArchiveExpandingBeyondTheRoomIsRefusedBeforeWriting) {
+    const std::string zeros(16 << 20, '\0');
+    std::vector<ziptest::Item> bomb;
+    for (int i = 0; i < 8; ++i) {
+        bomb.push_back(ziptest::File("T/" + std::to_string(i) + ".bin", zeros));
+    }
+    temp_.Write("bomb.zip", ziptest::Build(bomb));
+    temp_.Write("small.zip", ziptest::Build({ziptest::File("T/a.txt", "small")}));
+    // About 4 MiB of room: far less than the bomb's 128 MiB, plenty for the small archive.
+    const std::uint64_t free = install::RoomOnDisk(temp_.dir(), 0);
+    const std::uint64_t reserve = free > (4u << 20) ? free - (4u << 20) : 0;
+
+    auto result = InstallArchive(temp_ / "bomb.zip", InstallDir(), nullptr, reserve);
+    EXPECT_EQ(result.code, job::Code::WriteFailed) << result.reason;
+    EXPECT_EQ(result.error, std::make_error_code(std::errc::no_space_on_device));
+    EXPECT_TRUE(fs::is_empty(temp_.path() / "LocalGameTool"));
+
+    ASSERT_TRUE(InstallArchive(temp_ / "small.zip", InstallDir(), nullptr, reserve).Ok());
+    EXPECT_EQ(Installed("a.txt"), "small");
+}
+
+// A tool whose archive holds read-only files installs again: a read-only file that already
+// holds the new bytes stays as it is. One with other bytes still stops the install, which then
+// changes nothing.
+TEST_F(ToolInstallTest, ReadOnlyFilesOfTheSameArchiveDoNotStopAnotherInstall) {
+    auto readOnly = [](std::string data) {
+        auto item = ziptest::File("T/ro.txt", std::move(data));
+        item.external = (0100444u << 16) | 0x01;  // read-only
+        return item;
+    };
+    ASSERT_TRUE(Install({readOnly("same"), ziptest::File("T/a.txt", "first")}).Ok());
+    auto again = Install({readOnly("same"), ziptest::File("T/a.txt", "second")});
+    ASSERT_TRUE(again.Ok()) << again.reason;
+    EXPECT_EQ(Installed("a.txt"), "second");
+    EXPECT_FALSE(Install({readOnly("changed"), ziptest::File("T/a.txt", "third")}).Ok());
+    EXPECT_EQ(Installed("ro.txt"), "same");
+    EXPECT_EQ(Installed("a.txt"), "second");
+    EXPECT_EQ(Written(),
+              (std::set<std::string>{"LocalGameTool/7/a.txt", "LocalGameTool/7/ro.txt"}));
 }
 
 TEST_F(ToolInstallTest, ACancelledInstallStopsBeforeTheNextEntry) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -118,24 +119,58 @@ TEST_F(CatalogReplyTest, NumberFieldsAreReadLikeFloatingPointAndTruncated) {
         {"5x", 5, 5},   {"1e30", 0, 0},   {"nan", 0, 0}, {"4294967295", 4294967295u, 0},
     };
     for (const auto& c : cases) {
-        SyncFixture::Fields tool = Tool("187", "0", c.text, "", c.text);
+        SyncFixture::Fields tool = Tool("187", "0", "300", "", c.text);
         tool[6] = c.text;  // SCALE
         auto changes = Read(Reply({tool}));
         ASSERT_EQ(changes.changes.size(), 1u) << c.text;
         const auto& put = std::get<server::PutToolChange>(changes.changes[0]);
-        EXPECT_EQ(put.tool.id, c.unsignedValue) << c.text;
         EXPECT_EQ(put.tool.time, c.unsignedValue) << c.text;
         EXPECT_EQ(put.tool.scale, c.signedValue) << c.text;
     }
+}
+
+// Ids are read like the other numbers, but one that is no number, or 0, names no record: the
+// record is skipped rather than stored as game or tool 0 (or as a general tool).
+TEST_F(CatalogReplyTest, RecordsWhoseIdsAreNoNumbersAreSkipped) {
+    struct Case {
+        std::string text;
+        std::optional<uint32_t> id;
+    } cases[] = {
+        {"42", 42}, {"12.9", 12}, {" 7", 7},    {"1e3", 1000},
+        {"5x", 5},  {"", {}},     {"../x", {}}, {"abc", {}},
+        {"-3", {}}, {"1e30", {}}, {"nan", {}},  {"4294967295", 4294967295u},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        auto game = Read(Reply({Game(c.text, "g")}));
+        auto tool = Read(Reply({Tool("189", "0", c.text)}));
+        auto gameOfTool = Read(Reply({Tool("187", c.text, "300")}));
+        EXPECT_EQ(game.records, c.id ? 1 : 0);
+        EXPECT_EQ(tool.records, c.id ? 1 : 0);
+        EXPECT_EQ(gameOfTool.records, c.id ? 1 : 0);
+        if (c.id) {
+            EXPECT_EQ(std::get<server::PutGameChange>(game.changes.at(0)).game.id, *c.id);
+            EXPECT_EQ(std::get<server::PutToolChange>(tool.changes.at(0)).tool.id, *c.id);
+            EXPECT_EQ(std::get<server::PutToolChange>(gameOfTool.changes.at(0)).gameId, *c.id);
+        } else {
+            EXPECT_TRUE(game.changes.empty() && tool.changes.empty() && gameOfTool.changes.empty());
+        }
+    }
+    // No game or tool is 0, but game 0 stands for the general tools.
+    EXPECT_EQ(Read(Reply({Game("0", "g")})).records, 0);
+    EXPECT_EQ(Read(Reply({Tool("189", "0", "0")})).records, 0);
+    auto general = Read(Reply({Tool("189", "0", "300")}));
+    ASSERT_EQ(general.changes.size(), 1u);
+    EXPECT_EQ(std::get<server::PutToolChange>(general.changes[0]).gameId, 0u);
 }
 
 TEST_F(CatalogReplyTest, ToolIconIsNamedAfterTheNumericId) {
     auto changes = Read(Reply({Tool("191", "0", "020301.0", "http://img/t.png")}));
     ASSERT_EQ(changes.icons.size(), 1u);
     EXPECT_EQ(changes.icons[0].path, ToolIcon(20301));
+    // An id that is no number never becomes part of a path: the record is skipped.
     changes = Read(Reply({Tool("191", "0", "../../evil", "http://img/t.png")}));
-    ASSERT_EQ(changes.icons.size(), 1u);
-    EXPECT_EQ(changes.icons[0].path, ToolIcon(0));
+    EXPECT_TRUE(changes.icons.empty());
 }
 
 TEST_F(CatalogReplyTest, RecordKindFollowsTheFieldCountAndTheFirstRecordsOffset) {
@@ -284,6 +319,12 @@ INSTANTIATE_TEST_SUITE_P(
                                   {20301, 20302},
                                   {30301},
                                   "800"},
+                      RemovalCase{"IdsThatAreNoNumbersRemoveNothing",
+                                  SyncFixture::Removal("8053", "../x,,0", "../xy", "900"),
+                                  {10201, 10202, 10203},
+                                  {20301, 20302},
+                                  {30301},
+                                  "900"},
                       RemovalCase{"StampWithoutDigits",
                                   SyncFixture::Removal("8053", "", "", "x"),
                                   {10201, 10202, 10203},

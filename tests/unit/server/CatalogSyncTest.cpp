@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "FakeDataServer.h"
+#include "RawHttpServer.h"
 #include "SyncFixture.h"
 #include "server/CatalogSync.h"
 
@@ -120,6 +121,26 @@ TEST_F(CatalogSyncTest, AFailedIconFetchKeepsTheOldIcon) {
         }
         EXPECT_EQ(files, 1u) << c.name << ": no temporary file is left behind";
     }
+}
+
+// An icon trickled at a few hundred bytes a second would hold the sync, and its busy box, for
+// as long as the server likes: past the icon's time limit it is given up on and the next
+// icon still arrives.
+TEST_F(CatalogSyncTest, ATrickledIconIsGivenUpOnAndTheNextOneArrives) {
+    const std::string slow(6000, 's');
+    RawHttpServer trickle([&](RawHttpServer::Connection& conn) {
+        conn.SendHead(200, "OK", static_cast<long long>(slow.size()));
+        conn.Trickle(slow, 50, std::chrono::milliseconds(100));
+    });
+    dir.Write("GameIcon/5.png", "old icon");
+    server::IconLimits limits;
+    limits.total = std::chrono::seconds(1);
+    int fetched = server::FetchIcons({{trickle.Url("/5.png"), dir / "GameIcon/5.png"},
+                                      {icons.Url("icon.png"), dir / "GameIcon/6.png"}},
+                                     nullptr, limits);
+    EXPECT_EQ(fetched, 1);
+    EXPECT_EQ(dir.Read("GameIcon/5.png"), "old icon");
+    EXPECT_EQ(dir.Read("GameIcon/6.png"), "new icon");
 }
 
 TEST_F(CatalogSyncTest, StoredGamesWithoutIconsGetThemFetched) {

@@ -160,6 +160,30 @@ TEST_F(VersionCheckTest, OldVersionDataIsWhatWasSentAlsoWhenEmpty) {
     EXPECT_EQ(Read("usercfg.dat", "old"), "1");
 }
 
+// The version texts end up in update.ini and, for a skipped release, in usercfg.dat: a line
+// break in them must not add a section there that shadows the user's settings.
+TEST_F(VersionCheckTest, VersionTextsWithLineBreaksWriteNoSections) {
+    const std::string system = "\r\n[system]\r\nautoupdate=1";
+    for (UpdateAnswer answer : {UpdateAnswer::Update, UpdateAnswer::SkipRelease}) {
+        TempDir fresh;
+        FakeDataServer fake(
+            Answer({"1", "200" + system, "2.0\n[system]", "http://dl/new.zip" + system}));
+        ScriptedPrompt prompt(answer);
+        RecordingStarter starter;
+        server::ServerClient client(fake.Config());
+        auto result = server::CheckVersion(client, fresh.dir(), server::VersionCheckMode::Manual,
+                                           prompt, {route, fetcher.Fetcher(), starter.Starter()});
+        EXPECT_TRUE(result.result.Ok()) << result.result.reason;
+        EXPECT_EQ(result.info.sertime, "200  [system]  autoupdate=1");
+        EXPECT_EQ(result.info.version, "2.0 [system]");
+        for (const char* file : {"update.ini", "usercfg.dat"}) {
+            catalog::IniFile ini = catalog::IniFile::Load(fresh / file);
+            EXPECT_FALSE(ini.HasSection("system")) << file;
+            EXPECT_FALSE(ini.HasKey("ravikver", "[system]")) << file;
+        }
+    }
+}
+
 TEST_F(VersionCheckTest, RepliesWithoutAUsableNewVersionAreUpToDate) {
     struct Case {
         const char* name;

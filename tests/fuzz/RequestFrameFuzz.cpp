@@ -1,0 +1,34 @@
+// Request frames as any client might send them, answered by the reference data server from
+// a seeded in-memory database: nothing crashes, and no answer is larger than a reply may be.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "DataStore.h"
+#include "RequestHandler.h"
+
+namespace {
+
+dataserver::RequestHandler& Handler() {
+    static dataserver::DataStore store;
+    static dataserver::RequestHandler handler = [] {
+        if (!store.Open(":memory:") || !store.ImportSeed(RAVIK_FUZZ_SEED)) {
+            std::abort();
+        }
+        return dataserver::RequestHandler(store, {});
+    }();
+    return handler;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string problem;
+    const std::string reply = Handler().Answer(
+        std::string_view(reinterpret_cast<const char*>(data), size), "127.0.0.1", problem);
+    if (reply.size() > (1u << 20)) {
+        std::abort();
+    }
+    return 0;
+}
