@@ -7,9 +7,35 @@
 #include "TempDir.h"
 #include "install/StaleFiles.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
+
+// Dates a file or folder an hour back. The Windows runtime's last_write_time cannot open a
+// folder to change its time, so there the folder is opened with the flag that allows it.
+void MakeAnHourOld(const fs::path& path) {
+#ifdef _WIN32
+    HANDLE handle = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE) << path;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time;
+    time.LowPart = now.dwLowDateTime;
+    time.HighPart = now.dwHighDateTime;
+    time.QuadPart -= 36000000000ULL;  // an hour in 100-nanosecond units
+    FILETIME old{time.LowPart, time.HighPart};
+    EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &old));
+    CloseHandle(handle);
+#else
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
+#endif
+}
 
 // What a killed sync or install leaves, beside what must stay: the resumable partial
 // archive, files that only look alike, and a running copy's fresh temporary files.
@@ -36,17 +62,16 @@ TEST(StaleFiles, OnlyOldTemporaryFilesOfOurOwnNamingAreRemoved) {
         {"LocalGameTool/20002/cache.partdeadbeef", true, false},
         {"LocalGameTool/20002/run.exe", true, false},
     };
-    const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
     for (const auto& c : cases) {
         program.Write(c.path, "x");
         if (c.old) {
             for (fs::path p = program.PathOf(c.path); p != program.path(); p = p.parent_path()) {
-                fs::last_write_time(p, anHourAgo);
+                MakeAnHourOld(p);
             }
         }
     }
     // A running extraction wrote into its staging folder's subfolder just now.
-    fs::last_write_time(program.PathOf("LocalGameTool/.unpack-4243-1"), anHourAgo);
+    MakeAnHourOld(program.PathOf("LocalGameTool/.unpack-4243-1"));
 
     install::RemoveStaleFiles(program.dir());
     for (const auto& c : cases) {
