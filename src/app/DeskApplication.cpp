@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <cstdio>
+#include <memory>
 
 #include "app/ChineseLocale.h"
 #include "app/JobRunner.h"
@@ -11,7 +12,7 @@
 #include "app/SingleInstance.h"
 #include "app/TrayHandler.h"
 #include "catalog/LauncherConfig.h"
-#include "install/StaleFiles.h"
+#include "install/StaleFilesJob.h"
 #include "job/Log.h"
 #include "job/LogFile.h"
 #include "platform/ProductVersion.h"
@@ -137,10 +138,6 @@ int DeskApplication::Run() {
     } fileLogEnd;
     job::Log::Write(job::Log::Level::Info,
                     std::string("Ravik_desk ") + platform::kProductVersion + " started");
-    if (int removed = install::RemoveStaleFiles(programDir); removed > 0) {
-        job::Log::Write(job::Log::Level::Info,
-                        "removed " + std::to_string(removed) + " files an earlier run left");
-    }
     for (const QString& catalog : missingCatalogs) {
         job::Log::Write(job::Log::Level::Warning,
                         "Qt's catalog " + catalog.toStdString() + " was not found");
@@ -154,6 +151,8 @@ int DeskApplication::Run() {
     connect(&window, &QDialog::finished, this, &QCoreApplication::quit);
     window.Start();
     window.show();
+    // What a killed run left is cleared off the start path, on a runner's thread.
+    jobs.Start(std::make_unique<install::StaleFilesJob>(programDir), "clearing leftovers");
     // Later starts are answered only now that there is a window to show.
     connect(&instance, &SingleInstance::showRequested, &window,
             [&window] { window.Tray().RestoreWindow(); });
