@@ -5,13 +5,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "DataStore.h"
+#include "SqliteStore.h"
 #include "RequestHandler.h"
 
 namespace {
 
 dataserver::RequestHandler& Handler() {
-    static dataserver::DataStore store;
+    static dataserver::SqliteStore store;
     static dataserver::RequestHandler handler = [] {
         if (!store.Open(":memory:") || !store.ImportSeed(RAVIK_FUZZ_SEED)) {
             std::abort();

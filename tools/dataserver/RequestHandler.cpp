@@ -109,7 +109,7 @@ struct Unit {
 
 }  // namespace
 
-RequestHandler::RequestHandler(DataStore& store, HandlerOptions options)
+RequestHandler::RequestHandler(Store& store, HandlerOptions options)
     : store_(store), options_(std::move(options)) {}
 
 std::string RequestHandler::Expand(std::string text) const {
@@ -193,8 +193,10 @@ std::string RequestHandler::Answer(std::string_view bytes, const std::string& pe
             }
             break;
     }
-    if (!store_.StoreReport(report)) {
-        problem = "cannot store the report: " + store_.Error();
+    try {
+        store_.StoreReports({report});
+    } catch (const StoreError& e) {
+        problem = std::string("cannot store the report: ") + e.what();
         return {};
     }
     return Reply(frame.code, {"0", "1"});

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "DataStore.h"
+#include "Store.h"
 
 namespace dataserver {
 
@@ -22,7 +22,7 @@ struct HandlerOptions {
 // request this server understands; it is answered with nothing and `problem` says why.
 class RequestHandler {
   public:
-    RequestHandler(DataStore& store, HandlerOptions options);
+    RequestHandler(Store& store, HandlerOptions options);
 
     std::string Answer(std::string_view frameBytes, const std::string& peer, std::string& problem);
 
@@ -32,7 +32,7 @@ class RequestHandler {
     std::string RankingReply(const std::string& pxtime);
     std::string Expand(std::string text) const;
 
-    DataStore& store_;
+    Store& store_;
     HandlerOptions options_;
 };
 

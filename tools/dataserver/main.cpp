@@ -12,9 +12,9 @@
 #include <string>
 #include <thread>
 
-#include "DataStore.h"
 #include "FrameServer.h"
 #include "RequestHandler.h"
+#include "SqliteStore.h"
 #include "StaticWebServer.h"
 #include "platform/ProductVersion.h"
 #include "platform/Sockets.h"
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
     }
     platform::InitSocketLibrary();
 
-    dataserver::DataStore store;
+    dataserver::SqliteStore store;
     if (!store.Open(options.db)) {
         return Fail(store.Error());
     }

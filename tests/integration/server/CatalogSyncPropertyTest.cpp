@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "DataStore.h"
+#include "SqliteStore.h"
 #include "FrameServer.h"
 #include "RequestHandler.h"
 #include "TempDir.h"
@@ -156,7 +156,7 @@ struct SyncOutcome {
 SyncOutcome SyncUntilSettled(const ServerCatalog& c, int maxSyncs = 200) {
     TempDir data;
     data.Write("seed.json", SeedJson(c));
-    dataserver::DataStore store;
+    dataserver::SqliteStore store;
     EXPECT_TRUE(store.Open(data / "data.db")) << store.Error();
     EXPECT_TRUE(store.ImportSeed(data / "seed.json")) << store.Error();
     dataserver::HandlerOptions options;

@@ -1,4 +1,4 @@
-#include "DataStore.h"
+#include "SqliteStore.h"
 
 #include <sqlite3.h>
 
@@ -158,18 +158,18 @@ int64_t NumberOf(const nlohmann::json& object, const char* key, bool required) {
 
 }  // namespace
 
-void DataStore::Closer::operator()(sqlite3* db) const {
+void SqliteStore::Closer::operator()(sqlite3* db) const {
     sqlite3_close(db);
 }
 
-DataStore::~DataStore() = default;
+SqliteStore::~SqliteStore() = default;
 
-std::string DataStore::Error() {
+std::string SqliteStore::Error() {
     std::lock_guard lock(mutex_);
     return error_;
 }
 
-bool DataStore::Execute(const std::string& sql) {
+bool SqliteStore::Execute(const std::string& sql) {
     char* message = nullptr;
     if (sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
         error_ = message != nullptr ? message : "SQLite error";
@@ -179,7 +179,7 @@ bool DataStore::Execute(const std::string& sql) {
     return true;
 }
 
-bool DataStore::Open(const std::string& path) {
+bool SqliteStore::Open(const std::string& path) {
     std::lock_guard lock(mutex_);
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db,
@@ -195,7 +195,7 @@ bool DataStore::Open(const std::string& path) {
     return Execute("PRAGMA journal_mode=WAL;") && Execute(kSchema);
 }
 
-bool DataStore::ImportSeed(const std::string& seedPath) {
+bool SqliteStore::ImportSeed(const std::string& seedPath) {
     std::lock_guard lock(mutex_);
     std::ifstream in(seedPath, std::ios::binary);
     if (!in) {
@@ -205,6 +205,10 @@ bool DataStore::ImportSeed(const std::string& seedPath) {
     nlohmann::json seed;
     try {
         seed = nlohmann::json::parse(in);
+        if (!Execute("INSERT INTO settings(key, value) VALUES('generation', '1') "
+                     "ON CONFLICT(key) DO UPDATE SET value = CAST(value AS INTEGER) + 1;")) {
+            throw std::runtime_error(error_);
+        }
     } catch (const std::exception& e) {
         error_ = "the seed " + seedPath + " is not JSON: " + e.what();
         return false;
@@ -297,6 +301,10 @@ bool DataStore::ImportSeed(const std::string& seedPath) {
                 set.Reset();
             }
         }
+        if (!Execute("INSERT INTO settings(key, value) VALUES('generation', '1') "
+                     "ON CONFLICT(key) DO UPDATE SET value = CAST(value AS INTEGER) + 1;")) {
+            throw std::runtime_error(error_);
+        }
     } catch (const std::exception& e) {
         error_ = "the seed " + seedPath + " cannot be imported: " + e.what();
         Execute("ROLLBACK;");
@@ -305,7 +313,7 @@ bool DataStore::ImportSeed(const std::string& seedPath) {
     return Execute("COMMIT;");
 }
 
-CatalogChanges DataStore::ChangesAfter(uint32_t stamp) {
+CatalogChanges SqliteStore::ChangesAfter(uint32_t stamp) {
     std::lock_guard lock(mutex_);
     CatalogChanges changes;
     sqlite3* db = db_.get();
@@ -361,7 +369,7 @@ CatalogChanges DataStore::ChangesAfter(uint32_t stamp) {
     return changes;
 }
 
-Ranking DataStore::CurrentRanking() {
+Ranking SqliteStore::CurrentRanking() {
     std::lock_guard lock(mutex_);
     Ranking ranking;
     Statement stamp(db_.get(), "SELECT value FROM settings WHERE key = 'rankingstamp'");
@@ -376,7 +384,7 @@ Ranking DataStore::CurrentRanking() {
     return ranking;
 }
 
-VersionData DataStore::CurrentVersion() {
+VersionData SqliteStore::CurrentVersion() {
     std::lock_guard lock(mutex_);
     VersionData version;
     Statement rows(
@@ -392,27 +400,74 @@ VersionData DataStore::CurrentVersion() {
     return version;
 }
 
-bool DataStore::StoreReport(const Report& report) {
+void SqliteStore::StoreReports(const std::vector<Report>& reports) {
     std::lock_guard lock(mutex_);
+    if (!Execute("BEGIN IMMEDIATE;")) {
+        throw StoreError(error_);
+    }
     Statement insert(db_.get(),
                      "INSERT INTO reports(kind, peer, mac, ip, time, firststart, toolid, gameid, "
                      "type, itemid, reason) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
-    insert.Bind(1, report.kind)
-        .Bind(2, report.peer)
-        .Bind(3, report.mac)
-        .Bind(4, report.ip)
-        .Bind(5, report.time)
-        .Bind(6, report.firstStart)
-        .Bind(7, report.toolId)
-        .Bind(8, report.gameId)
-        .Bind(9, report.type)
-        .Bind(10, report.itemId)
-        .Bind(11, report.reason);
-    if (insert.Step() != SQLITE_DONE) {
-        error_ = sqlite3_errmsg(db_.get());
-        return false;
+    for (const Report& report : reports) {
+        insert.Bind(1, report.kind)
+            .Bind(2, report.peer)
+            .Bind(3, report.mac)
+            .Bind(4, report.ip)
+            .Bind(5, report.time)
+            .Bind(6, report.firstStart)
+            .Bind(7, report.toolId)
+            .Bind(8, report.gameId)
+            .Bind(9, report.type)
+            .Bind(10, report.itemId)
+            .Bind(11, report.reason);
+        if (insert.Step() != SQLITE_DONE) {
+            error_ = sqlite3_errmsg(db_.get());
+            Execute("ROLLBACK;");
+            throw StoreError(error_);
+        }
+        insert.Reset();
     }
-    return true;
+    if (!Execute("COMMIT;")) {
+        Execute("ROLLBACK;");
+        throw StoreError(error_);
+    }
+}
+
+uint64_t SqliteStore::CatalogGeneration() {
+    std::lock_guard lock(mutex_);
+    Statement generation(db_.get(), "SELECT value FROM settings WHERE key = 'generation'");
+    return generation.Step() == SQLITE_ROW ? static_cast<uint64_t>(generation.Int(0)) : 0;
+}
+
+// Being replaced by the operator side of the store; these keep the interface whole meanwhile.
+uint32_t SqliteStore::Publish(const CatalogEdit&) {
+    throw StoreError("not available yet");
+}
+uint32_t SqliteStore::NewestStamp() {
+    throw StoreError("not available yet");
+}
+std::vector<GameRecord> SqliteStore::Games() {
+    throw StoreError("not available yet");
+}
+std::vector<ToolRecord> SqliteStore::Tools() {
+    throw StoreError("not available yet");
+}
+std::vector<RemovalRecord> SqliteStore::Removals() {
+    throw StoreError("not available yet");
+}
+UsageSummary SqliteStore::Usage(int) {
+    throw StoreError("not available yet");
+}
+std::vector<Report> SqliteStore::RecentReports(std::size_t) {
+    throw StoreError("not available yet");
+}
+
+std::unique_ptr<Store> OpenStore(const std::string& where) {
+    auto store = std::make_unique<SqliteStore>();
+    if (!store->Open(where)) {
+        throw StoreError(store->Error());
+    }
+    return store;
 }
 
 }  // namespace dataserver
