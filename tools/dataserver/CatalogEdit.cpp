@@ -1,0 +1,100 @@
+#include "CatalogEdit.h"
+
+#include <set>
+#include <string>
+
+namespace dataserver {
+
+namespace {
+
+[[noreturn]] void Refuse(const std::string& reason) {
+    throw StoreError(reason);
+}
+
+bool IsNumber(const std::string& text) {
+    if (text.empty() || text.size() > 10) {
+        return false;
+    }
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void CheckEdit(const CatalogEdit& edit) {
+    std::set<uint32_t> games;
+    for (const GameRecord& game : edit.games) {
+        std::string name = "game " + std::to_string(game.id);
+        if (game.id == 0) {
+            Refuse("a game needs an id above 0");
+        }
+        if (!games.insert(game.id).second) {
+            Refuse(name + " appears twice in one edit");
+        }
+        if (game.title.empty()) {
+            Refuse(name + " needs a title");
+        }
+    }
+    std::set<uint32_t> tools;
+    for (const ToolRecord& tool : edit.tools) {
+        std::string name = "tool " + std::to_string(tool.id);
+        if (tool.id == 0) {
+            Refuse("a tool needs an id above 0");
+        }
+        if (!tools.insert(tool.id).second) {
+            Refuse(name + " appears twice in one edit");
+        }
+        if (tool.type < 187 || tool.type > 192) {
+            Refuse(name + " has type " + std::to_string(tool.type) +
+                   "; a tool's type is 187 to 192");
+        }
+        if (tool.title.empty()) {
+            Refuse(name + " needs a title");
+        }
+    }
+    for (const RemovalRecord& removal : edit.removals) {
+        if (removal.games.empty() && removal.tools.empty()) {
+            Refuse("a removal names no game and no tool");
+        }
+        for (const auto* ids : {&removal.games, &removal.tools}) {
+            for (uint32_t id : *ids) {
+                if (id == 0) {
+                    Refuse("a removal names the id 0");
+                }
+            }
+        }
+    }
+    if (edit.ranking) {
+        if (edit.ranking->entries.size() > 50) {
+            Refuse("a ranking holds at most 50 games, not " +
+                   std::to_string(edit.ranking->entries.size()));
+        }
+        std::set<uint32_t> ranked;
+        std::set<uint32_t> positions;
+        for (const RankingEntry& entry : edit.ranking->entries) {
+            if (entry.gameId == 0 || !ranked.insert(entry.gameId).second) {
+                Refuse("the ranking names game " + std::to_string(entry.gameId) +
+                       " twice or an id of 0");
+            }
+            if (entry.position < 1 || entry.position > 99 ||
+                !positions.insert(entry.position).second) {
+                Refuse("ranking position " + std::to_string(entry.position) +
+                       " is outside 1 to 99 or taken twice");
+            }
+        }
+    }
+    if (edit.version) {
+        if (!IsNumber(edit.version->sertime)) {
+            Refuse("the version's sertime must be a number, not \"" + edit.version->sertime + "\"");
+        }
+        if (edit.version->version.empty() || edit.version->clientadd.empty()) {
+            Refuse("a published version needs its version text and its download address");
+        }
+    }
+}
+
+}  // namespace dataserver
