@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "SqliteStore.h"
 #include "RequestHandler.h"
+#include "SqliteStore.h"
 
 namespace {
 
@@ -24,9 +24,15 @@ dataserver::RequestHandler& Handler() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const dataserver::FrameRequest request =
+        Handler().Decode(std::string_view(reinterpret_cast<const char*>(data), size), "127.0.0.1");
+    if (!request.Valid()) {
+        return 0;
+    }
     std::string problem;
-    const std::string reply = Handler().Answer(
-        std::string_view(reinterpret_cast<const char*>(data), size), "127.0.0.1", problem);
+    const std::string reply = request.IsReport()
+                                  ? dataserver::RequestHandler::Acknowledgement(request)
+                                  : Handler().Answer(request, problem);
     if (reply.size() > (1u << 20)) {
         std::abort();
     }

@@ -1,41 +1,29 @@
 #pragma once
 
-#include <atomic>
-#include <cstddef>
-#include <functional>
 #include <string>
 
-#include "ConnectionPool.h"
+#include "Connection.h"
+#include "Listener.h"
+#include "ReportWriter.h"
 #include "RequestHandler.h"
-#include "server/Socket.h"
 
 namespace dataserver {
 
-// The TCP side of the data server: accepts connections and hands each to one of a few
-// worker threads, which reads one request frame (bounded in size and time), answers it and
-// closes. Connections beyond what the queue holds are closed at once.
+// The TCP side of the data server: each connection brings one request frame, answered by a
+// FrameConnection.
 class FrameServer {
   public:
-    using LogFn = std::function<void(const std::string&)>;
+    FrameServer(boost::asio::io_context& io, ServiceContext& context, RequestHandler& handler,
+                ReportWriter& reports);
 
-    FrameServer(RequestHandler& handler, LogFn log, std::size_t workers = 8);
-    FrameServer(const FrameServer&) = delete;
-    FrameServer& operator=(const FrameServer&) = delete;
-
-    bool Listen(const std::string& host, int port) { return pool_.Listen(host, port); }
-    int Port() const { return pool_.Port(); }
-    const std::string& Error() const { return pool_.Error(); }
-
-    // Accepts until `stop` is set.
-    void Serve(const std::atomic<bool>& stop) { pool_.Serve(stop); }
+    bool Listen(const std::string& host, int port) { return listener_.Listen(host, port); }
+    int Port() const { return listener_.Port(); }
+    const std::string& Error() const { return listener_.Error(); }
+    void Start() { listener_.Start(); }
+    void StopAccepting() { listener_.Stop(); }
 
   private:
-    void Handle(server::Socket connection);
-
-    RequestHandler& handler_;
-    LogFn log_;
-    // Last, so its workers stop before the members they use go away.
-    ConnectionPool pool_;
+    Listener listener_;
 };
 
 }  // namespace dataserver

@@ -110,7 +110,7 @@ struct Unit {
 }  // namespace
 
 RequestHandler::RequestHandler(Store& store, HandlerOptions options)
-    : store_(store), options_(std::move(options)) {}
+    : store_(store), options_(std::move(options)), catalogCache_(options_.catalogCacheSize) {}
 
 std::string RequestHandler::Expand(std::string text) const {
     static const std::string kPlaceholder = "{{http}}";
@@ -121,54 +121,59 @@ std::string RequestHandler::Expand(std::string text) const {
     return text;
 }
 
-std::string RequestHandler::Answer(std::string_view bytes, const std::string& peer,
-                                   std::string& problem) {
+FrameRequest RequestHandler::Decode(std::string_view bytes, const std::string& peer) const {
+    FrameRequest request;
     auto zero = bytes.find('\0');
     if (zero != std::string_view::npos) {
         bytes = bytes.substr(0, zero);
     }
     // The code decides how the message is framed, so it is read before the frame is parsed.
     if (bytes.size() < 2 || bytes[0] != server::kStartMark) {
-        problem = "not a frame";
-        return {};
+        request.problem = "not a frame";
+        return request;
     }
     const std::string codes = "123489";
     if (codes.find(bytes[1]) == std::string::npos) {
-        problem = std::string("unknown message code '") + bytes[1] + "'";
-        return {};
+        request.problem = std::string("unknown message code '") + bytes[1] + "'";
+        return request;
     }
-    auto message = static_cast<server::Message>(bytes[1]);
-    server::ParsedFrame frame = server::ParseFrame(platform::AnsiToUtf8(bytes),
-                                                   server::LayoutOf(message).trailingSeparator);
+    request.message = static_cast<server::Message>(bytes[1]);
+    server::ParsedFrame frame = server::ParseFrame(
+        platform::AnsiToUtf8(bytes), server::LayoutOf(request.message).trailingSeparator);
     if (!frame.Ok()) {
-        problem = frame.problem;
-        return {};
+        request.problem = frame.problem;
+        return request;
     }
     const std::vector<std::string>& body = frame.fields;
-    if (body.size() != ExpectedFields(message)) {
-        problem = "expected " + std::to_string(ExpectedFields(message)) + " fields, got " +
-                  std::to_string(body.size());
-        return {};
+    if (body.size() != ExpectedFields(request.message)) {
+        request.problem = "expected " + std::to_string(ExpectedFields(request.message)) +
+                          " fields, got " + std::to_string(body.size());
+        return request;
     }
     // Only the feedback's length counts more than its frame: its reason text once more.
-    std::size_t extra = message == server::Message::Feedback ? server::Utf16Length(body[5]) : 0;
+    std::size_t extra =
+        request.message == server::Message::Feedback ? server::Utf16Length(body[5]) : 0;
     if (frame.extraLength != extra) {
-        problem = "the length field counts " + std::to_string(frame.extraLength) +
-                  " beyond the frame's characters instead of " + std::to_string(extra);
-        return {};
+        request.problem = "the length field counts " + std::to_string(frame.extraLength) +
+                          " beyond the frame's characters instead of " + std::to_string(extra);
+        return request;
     }
 
     Report report;
     report.peer = peer;
     report.mac = body[0];
     report.ip = body[1];
-    switch (message) {
+    switch (request.message) {
         case server::Message::VersionCheck:
-            return VersionReply(body[2]);
+            // Kept as a report too: it tells which release each client runs.
+            request.argument = body[2];
+            report.kind = "check";
+            report.sertime = body[2];
+            break;
         case server::Message::CatalogQuery:
-            return CatalogReply(body[2]);
         case server::Message::RankingQuery:
-            return RankingReply(body[2]);
+            request.argument = body[2];
+            return request;
         case server::Message::StartReport:
             report.kind = "start";
             report.time = body[2];
@@ -179,8 +184,8 @@ std::string RequestHandler::Answer(std::string_view bytes, const std::string& pe
             report.time = body[5];
             if (!ParseInteger(body[2], report.toolId) || !ParseInteger(body[3], report.gameId) ||
                 !ParseInteger(body[4], report.type)) {
-                problem = "a run report with a field that is not a number";
-                return {};
+                request.problem = "a run report with a field that is not a number";
+                return request;
             }
             break;
         case server::Message::Feedback:
@@ -188,18 +193,38 @@ std::string RequestHandler::Answer(std::string_view bytes, const std::string& pe
             report.time = body[2];
             report.reason = body[5];
             if (!ParseInteger(body[3], report.gameId) || !ParseInteger(body[4], report.itemId)) {
-                problem = "a feedback with a field that is not a number";
-                return {};
+                request.problem = "a feedback with a field that is not a number";
+                return request;
             }
             break;
     }
+    request.report = std::move(report);
+    return request;
+}
+
+std::string RequestHandler::Answer(const FrameRequest& request, std::string& problem) {
     try {
-        store_.StoreReports({report});
+        switch (request.message) {
+            case server::Message::VersionCheck:
+                return VersionReply(request.argument);
+            case server::Message::CatalogQuery:
+                return catalogCache_.Get(store_.CatalogGeneration(),
+                                         server::LeadingNumber(request.argument),
+                                         [&] { return CatalogReply(request.argument); });
+            case server::Message::RankingQuery:
+                return RankingReply(request.argument);
+            default:
+                problem = "a report is not a query";
+                return {};
+        }
     } catch (const StoreError& e) {
-        problem = std::string("cannot store the report: ") + e.what();
+        problem = std::string("cannot read the store: ") + e.what();
         return {};
     }
-    return Reply(frame.code, {"0", "1"});
+}
+
+std::string RequestHandler::Acknowledgement(const FrameRequest& request) {
+    return Reply(static_cast<char>(request.message), {"0", "1"});
 }
 
 std::string RequestHandler::VersionReply(const std::string& sertime) {

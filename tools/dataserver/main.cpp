@@ -1,51 +1,49 @@
 // ravik-dataserver: the reference data server. It answers the launcher's requests from a
 // SQLite database, stores the reports it receives and, on request, serves a directory of
 // static files (icons, tool archives, web pages) over HTTP.
-#include <atomic>
-#include <csignal>
-#include <cstdio>
+#include <sys/resource.h>
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
-#include "FrameServer.h"
-#include "RequestHandler.h"
+#include "DataServer.h"
 #include "SqliteStore.h"
-#include "StaticWebServer.h"
 #include "platform/ProductVersion.h"
-#include "platform/Sockets.h"
 
 namespace {
 
-std::atomic<bool> g_stop{false};
-
-extern "C" void OnSignal(int) {
-    g_stop = true;
-}
-
 struct Options {
-    std::string listenHost = "127.0.0.1";
-    int listenPort = 3130;
+    dataserver::DataServerOptions server;
     bool http = false;
-    std::string httpHost;
-    int httpPort = 0;
-    std::string www;
     std::string db;
     std::string seed;
     std::string portFile;
-    std::string removalMarker = "8053";
+    std::size_t maxConnections = 0;  // 0: derived from the open-file limit
 };
 
 void PrintUsage(std::ostream& out) {
     out << "usage: ravik-dataserver --listen HOST:PORT [--http HOST:PORT --www DIR] --db FILE\n"
            "                        [--seed FILE] [--port-file FILE] [--removal-marker TEXT]\n"
+           "                        [--max-connections N] [--read-timeout S]\n"
+           "                        [--exchange-timeout S] [--transfer-timeout S]\n"
+           "                        [--shutdown-timeout S]\n"
            "A port of 0 lets the system choose; --port-file receives the ports bound\n"
            "(\"tcp PORT\" and \"http PORT\" lines). \"{{http}}\" in the seed's texts stands for\n"
-           "the HTTP service's base address.\n";
+           "the HTTP service's base address.\n"
+           "  --max-connections N   connections open at once over both services; more are\n"
+           "                        closed at once (default: from the open-file limit)\n"
+           "  --read-timeout S      a client silent this long while sending its request is\n"
+           "                        closed (default 10 seconds)\n"
+           "  --exchange-timeout S  the longest a request exchange may take (default 30)\n"
+           "  --transfer-timeout S  the longest an HTTP client may take to accept the next\n"
+           "                        chunk of its reply (default 30)\n"
+           "  --shutdown-timeout S  on SIGTERM or SIGINT, how long requests already received\n"
+           "                        may take to be answered (default 5)\n"
+           "Seconds may have a fraction, such as 0.5.\n";
 }
 
 int Usage() {
@@ -66,6 +64,53 @@ bool SplitAddress(const std::string& text, std::string& host, int& port) {
     } catch (const std::exception&) {
         return false;
     }
+}
+
+// A number of seconds, fraction allowed, above 0.
+bool ParseSeconds(const std::string& text, dataserver::ServerLimits::Duration& value) {
+    try {
+        std::size_t used = 0;
+        double seconds = std::stod(text, &used);
+        if (used != text.size() || !(seconds > 0) || seconds > 1e6) {
+            return false;
+        }
+        value = std::chrono::duration_cast<dataserver::ServerLimits::Duration>(
+            std::chrono::duration<double>(seconds));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool ParseCount(const std::string& text, std::size_t& value) {
+    try {
+        std::size_t used = 0;
+        unsigned long long count = std::stoull(text, &used);
+        value = static_cast<std::size_t>(count);
+        return used == text.size() && count > 0 && text[0] != '-';
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Raises the soft limit on open files to the hard one and returns the connections that
+// leave room for: a client downloading a file holds two descriptors, and the database,
+// the log and the listeners need a few more.
+std::size_t ConnectionsTheSystemAllows() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 1000;
+    }
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+            limit = raised;
+        }
+    }
+    constexpr rlim_t kReserved = 64;
+    rlim_t files = limit.rlim_cur == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_cur;
+    return files > 2 * kReserved ? static_cast<std::size_t>((files - kReserved) / 2) : 32;
 }
 
 int Fail(const std::string& reason) {
@@ -106,17 +151,19 @@ int main(int argc, char** argv) {
             std::cout << "ravik-dataserver " << platform::kProductVersion << "\n";
             return 0;
         }
+        dataserver::DataServerOptions& server = options.server;
+        dataserver::ServerLimits& limits = server.limits;
         if (arg == "--listen" && hasValue) {
-            if (!SplitAddress(argv[++i], options.listenHost, options.listenPort)) {
+            if (!SplitAddress(argv[++i], server.listenHost, server.listenPort)) {
                 return Fail("--listen wants HOST:PORT");
             }
         } else if (arg == "--http" && hasValue) {
-            if (!SplitAddress(argv[++i], options.httpHost, options.httpPort)) {
+            if (!SplitAddress(argv[++i], server.httpHost, server.httpPort)) {
                 return Fail("--http wants HOST:PORT");
             }
             options.http = true;
         } else if (arg == "--www" && hasValue) {
-            options.www = argv[++i];
+            server.www = argv[++i];
         } else if (arg == "--db" && hasValue) {
             options.db = argv[++i];
         } else if (arg == "--seed" && hasValue) {
@@ -124,15 +171,31 @@ int main(int argc, char** argv) {
         } else if (arg == "--port-file" && hasValue) {
             options.portFile = argv[++i];
         } else if (arg == "--removal-marker" && hasValue) {
-            options.removalMarker = argv[++i];
+            server.handler.removalMarker = argv[++i];
+        } else if (arg == "--max-connections" && hasValue) {
+            if (!ParseCount(argv[++i], options.maxConnections)) {
+                return Fail("--max-connections wants a number above 0");
+            }
+        } else if (arg.ends_with("-timeout") && hasValue) {
+            dataserver::ServerLimits::Duration* bound =
+                arg == "--read-timeout"       ? &limits.readTimeout
+                : arg == "--exchange-timeout" ? &limits.exchangeTimeout
+                : arg == "--transfer-timeout" ? &limits.transferTimeout
+                : arg == "--shutdown-timeout" ? &limits.shutdownTimeout
+                                              : nullptr;
+            if (bound == nullptr) {
+                return Usage();
+            }
+            if (!ParseSeconds(argv[++i], *bound)) {
+                return Fail(arg + " wants a number of seconds above 0");
+            }
         } else {
             return Usage();
         }
     }
-    if (options.db.empty() || options.http != !options.www.empty()) {
+    if (options.db.empty() || options.http != !options.server.www.empty()) {
         return Usage();
     }
-    platform::InitSocketLibrary();
 
     dataserver::SqliteStore store;
     if (!store.Open(options.db)) {
@@ -147,57 +210,31 @@ int main(int argc, char** argv) {
         std::lock_guard lock(logMutex);
         std::cerr << "ravik-dataserver: " << line << std::endl;
     };
-    std::unique_ptr<dataserver::StaticWebServer> web;
-    int httpPort = 0;
     if (options.http) {
         std::error_code ec;
-        if (!std::filesystem::is_directory(options.www, ec)) {
-            return Fail("--www " + options.www + " is not a directory");
+        if (!std::filesystem::is_directory(options.server.www, ec)) {
+            return Fail("--www " + options.server.www.string() + " is not a directory");
         }
-        web = std::make_unique<dataserver::StaticWebServer>(options.www, log);
-        if (!web->Listen(options.httpHost, options.httpPort)) {
-            return Fail("cannot listen for HTTP on " + options.httpHost + ":" +
-                        std::to_string(options.httpPort) + ": " + web->Error());
-        }
-        httpPort = web->Port();
     }
-    std::string publicHost = options.httpHost == "0.0.0.0" || options.httpHost.empty()
-                                 ? std::string("127.0.0.1")
-                                 : options.httpHost;
+    std::size_t allowed = ConnectionsTheSystemAllows();
+    options.server.limits.maxConnections =
+        options.maxConnections > 0 ? options.maxConnections : allowed;
+    options.server.stopOnSignals = true;
 
-    dataserver::HandlerOptions handlerOptions;
-    handlerOptions.removalMarker = options.removalMarker;
+    dataserver::DataServer server(store, options.server, log);
+    if (!server.Listen()) {
+        return Fail(server.Error());
+    }
+    const dataserver::DataServerOptions& listening = options.server;
+    std::cout << "ravik-dataserver: listening on " << listening.listenHost << ":" << server.Port();
     if (options.http) {
-        handlerOptions.httpBase = "http://" + publicHost + ":" + std::to_string(httpPort);
+        std::cout << ", HTTP on " << listening.httpHost << ":" << server.HttpPort();
     }
-    dataserver::RequestHandler handler(store, handlerOptions);
-    dataserver::FrameServer frames(handler, log);
-    int result = 0;
-    if (!frames.Listen(options.listenHost, options.listenPort)) {
-        result = Fail("cannot listen on " + options.listenHost + ":" +
-                      std::to_string(options.listenPort) + ": " + frames.Error());
-    } else {
-        std::signal(SIGINT, OnSignal);
-        std::signal(SIGTERM, OnSignal);
-        std::cout << "ravik-dataserver: listening on " << options.listenHost << ":"
-                  << frames.Port();
-        if (options.http) {
-            std::cout << ", HTTP on " << options.httpHost << ":" << httpPort;
-        }
-        std::cout << std::endl;
-        if (!options.portFile.empty() &&
-            !WritePortFile(options.portFile, frames.Port(), httpPort)) {
-            result = Fail("cannot write " + options.portFile);
-        } else {
-            std::thread webThread;
-            if (web) {
-                webThread = std::thread([&web] { web->Serve(g_stop); });
-            }
-            frames.Serve(g_stop);
-            if (webThread.joinable()) {
-                webThread.join();
-            }
-        }
+    std::cout << std::endl;
+    if (!options.portFile.empty() &&
+        !WritePortFile(options.portFile, server.Port(), server.HttpPort())) {
+        return Fail("cannot write " + options.portFile);
     }
-    return result;
+    server.Run();
+    return 0;
 }

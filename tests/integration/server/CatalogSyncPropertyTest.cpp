@@ -17,9 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "DataServer.h"
 #include "SqliteStore.h"
-#include "FrameServer.h"
-#include "RequestHandler.h"
 #include "TempDir.h"
 #include "catalog/Catalog.h"
 #include "server/CatalogSync.h"
@@ -159,25 +158,24 @@ SyncOutcome SyncUntilSettled(const ServerCatalog& c, int maxSyncs = 200) {
     dataserver::SqliteStore store;
     EXPECT_TRUE(store.Open(data / "data.db")) << store.Error();
     EXPECT_TRUE(store.ImportSeed(data / "seed.json")) << store.Error();
-    dataserver::HandlerOptions options;
-    options.catalogReplyLimit = c.replyLimit;
-    dataserver::RequestHandler handler(store, options);
-    dataserver::FrameServer frames(
-        handler, [](const std::string&) {}, 2);
-    EXPECT_TRUE(frames.Listen("127.0.0.1", 0)) << frames.Error();
-    std::atomic<bool> stop{false};
-    std::thread serving([&] { frames.Serve(stop); });
+    dataserver::DataServerOptions options;
+    options.listenPort = 0;
+    options.handler.catalogReplyLimit = c.replyLimit;
+    options.networkThreads = 2;
+    dataserver::DataServer dataServer(store, options, [](const std::string&) {});
+    EXPECT_TRUE(dataServer.Listen()) << dataServer.Error();
+    std::thread serving([&] { dataServer.Run(); });
     struct StopServing {
-        std::atomic<bool>& stop;
+        dataserver::DataServer& dataServer;
         std::thread& serving;
         ~StopServing() {
-            stop = true;
+            dataServer.Stop();
             serving.join();
         }
-    } stopServing{stop, serving};
+    } stopServing{dataServer, serving};
     server::ClientConfig config;
     config.host = "127.0.0.1";
-    config.port = frames.Port();
+    config.port = dataServer.Port();
 
     TempDir program;
     // Icons are not what is tested: every game already has one, so every stored game lists.

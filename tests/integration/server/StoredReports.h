@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-// The data server's reports table as text rows, oldest first: kind, mac, ip, time,
-// firststart, toolid, gameid, type, itemid, reason.
+// The start, run and feedback reports in the data server's reports table as text rows,
+// oldest first: kind, mac, ip, time, firststart, toolid, gameid, type, itemid, reason. The
+// records of version checks are left out.
 inline std::vector<std::vector<std::string>> StoredReports(const std::string& db) {
     std::vector<std::vector<std::string>> rows;
     sqlite3* handle = nullptr;
@@ -17,7 +18,7 @@ inline std::vector<std::vector<std::string>> StoredReports(const std::string& db
     sqlite3_stmt* statement = nullptr;
     sqlite3_prepare_v2(handle,
                        "SELECT kind, mac, ip, time, firststart, toolid, gameid, type, itemid, "
-                       "reason FROM reports ORDER BY id",
+                       "reason FROM reports WHERE kind <> 'check' ORDER BY id",
                        -1, &statement, nullptr);
     while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
         std::vector<std::string> row;

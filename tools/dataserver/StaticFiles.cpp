@@ -1,11 +1,10 @@
-#include "StaticWebServer.h"
+#include "StaticFiles.h"
 
 #include <algorithm>
+#include <boost/beast/http/status.hpp>
 #include <cctype>
 #include <charconv>
-#include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <limits>
 #include <string_view>
 #include <system_error>
@@ -17,31 +16,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A request head longer than this is refused; the launcher's longest URL is far shorter.
-constexpr std::size_t kMaxHead = 16 * 1024;
-constexpr std::chrono::seconds kHeadTimeout{10};
-// For each chunk of a file, not for the whole file: archives may be large and links slow.
-constexpr std::chrono::seconds kWriteTimeout{30};
-// After answering, the rest of the client's bytes are read (and dropped) for this long, so
-// closing never resets a connection whose reply the client has not read yet.
-constexpr std::chrono::seconds kDrainTimeout{2};
-constexpr std::size_t kChunk = 64 * 1024;
-constexpr std::string_view kHeadEnd = "\r\n\r\n";
-
-struct Request {
-    std::string method;
-    std::string target;
-    std::string range;  // the Range header's value, empty when there is none
-};
-
 struct ByteRange {
     enum class Kind { Whole, Part, Unsatisfiable };
     Kind kind = Kind::Whole;
     std::uint64_t first = 0;
     std::uint64_t last = 0;
 };
-
-enum class HeadEnd { Complete, TooLarge, Incomplete };
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -58,78 +38,6 @@ std::string_view Trim(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-// How many bytes at the end of `head` already begin the blank line that ends a head.
-std::size_t PartialHeadEnd(const std::string& head) {
-    for (std::size_t k = kHeadEnd.size() - 1; k > 0; --k) {
-        if (head.size() >= k && head.compare(head.size() - k, k, kHeadEnd.substr(0, k)) == 0) {
-            return k;
-        }
-    }
-    return 0;
-}
-
-// Reads exactly up to the end of the head and no further: each read asks only for as many
-// bytes as the head needs at least before it can end, so no read waits for bytes that a
-// client which has sent its whole request will never send.
-HeadEnd ReadHead(server::Socket& connection, std::string& head) {
-    auto deadline = std::chrono::steady_clock::now() + kHeadTimeout;
-    while (!head.ends_with(kHeadEnd)) {
-        if (head.size() >= kMaxHead) {
-            return HeadEnd::TooLarge;
-        }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return HeadEnd::Incomplete;
-        }
-        server::Received got =
-            connection.Receive(kHeadEnd.size() - PartialHeadEnd(head), left, false);
-        head += got.bytes;
-        if (got.end != server::ReceiveEnd::Limit) {
-            return head.ends_with(kHeadEnd) ? HeadEnd::Complete : HeadEnd::Incomplete;
-        }
-    }
-    return HeadEnd::Complete;
-}
-
-bool ParseRequest(std::string_view head, Request& request) {
-    std::vector<std::string_view> lines;
-    while (!head.empty()) {
-        auto end = head.find("\r\n");
-        lines.push_back(head.substr(0, end));
-        head.remove_prefix(end == std::string_view::npos ? head.size() : end + 2);
-    }
-    if (lines.empty()) {
-        return false;
-    }
-    std::string_view line = lines.front();
-    auto firstSpace = line.find(' ');
-    auto lastSpace = line.rfind(' ');
-    if (firstSpace == std::string_view::npos || firstSpace == lastSpace) {
-        return false;
-    }
-    request.method = line.substr(0, firstSpace);
-    request.target = line.substr(firstSpace + 1, lastSpace - firstSpace - 1);
-    std::string_view version = line.substr(lastSpace + 1);
-    if (request.method.empty() || request.target.empty() ||
-        request.target.find(' ') != std::string::npos || !version.starts_with("HTTP/1.")) {
-        return false;
-    }
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        if (lines[i].empty()) {
-            continue;
-        }
-        auto colon = lines[i].find(':');
-        if (colon == std::string_view::npos || colon == 0) {
-            return false;
-        }
-        if (Lower(lines[i].substr(0, colon)) == "range") {
-            request.range = Trim(lines[i].substr(colon + 1));
-        }
-    }
-    return true;
 }
 
 int HexDigit(char c) {
@@ -164,8 +72,8 @@ bool RelativePath(std::string_view target, fs::path& relative) {
         return false;
     }
     std::string path;
-    if (!PercentDecode(target.substr(0, target.find_first_of("?#")), path) ||
-        path.find('\0') != std::string::npos || path.find('\\') != std::string::npos) {
+    if (!StaticFiles::DecodePath(target, path) || path.find('\0') != std::string::npos ||
+        path.find('\\') != std::string::npos) {
         return false;
     }
     std::string_view rest = path;
@@ -271,30 +179,9 @@ std::string ContentType(const fs::path& file) {
     return "application/octet-stream";
 }
 
-const char* Reason(int status) {
-    switch (status) {
-        case 200:
-            return "OK";
-        case 206:
-            return "Partial Content";
-        case 400:
-            return "Bad Request";
-        case 404:
-            return "Not Found";
-        case 405:
-            return "Method Not Allowed";
-        case 416:
-            return "Range Not Satisfiable";
-        case 431:
-            return "Request Header Fields Too Large";
-        default:
-            return "Internal Server Error";
-    }
-}
-
 std::string ResponseHead(int status, const std::string& type, std::uint64_t length,
                          const std::string& extra) {
-    return "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) +
+    return "HTTP/1.1 " + std::to_string(status) + " " + StaticFiles::Reason(status) +
            "\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(length) +
            "\r\nAccept-Ranges: bytes\r\n" + extra + "Connection: close\r\n\r\n";
 }
@@ -319,55 +206,51 @@ fs::path FindFile(const fs::path& root, const fs::path& relative) {
     return rootEnd == root.end() ? resolved : fs::path();
 }
 
-// What to send for one request: the response head and, when `count` > 0, that many bytes
-// of `file` from `first` on.
-struct Reply {
-    int status = 200;
-    std::string head;
-    std::ifstream file;
-    std::uint64_t first = 0;
-    std::uint64_t count = 0;
-};
+}  // namespace
 
-// An answer without a file: a one-line text body, left out for HEAD.
-Reply ErrorReply(int status, bool withBody, const std::string& extra = {}) {
+StaticFiles::StaticFiles(const fs::path& root) : root_(fs::weakly_canonical(root)) {}
+
+std::string StaticFiles::Reason(int status) {
+    return std::string(boost::beast::http::obsolete_reason(
+        boost::beast::http::int_to_status(static_cast<unsigned>(status))));
+}
+
+FileReply StaticFiles::Error(int status, bool withBody, const std::string& extra) {
     std::string body = std::to_string(status) + " " + Reason(status) + "\n";
-    Reply reply;
+    FileReply reply;
     reply.status = status;
     reply.head = ResponseHead(status, "text/plain; charset=utf-8", body.size(), extra) +
                  (withBody ? body : std::string());
     return reply;
 }
 
-Reply Prepare(const fs::path& root, HeadEnd end, const std::string& head) {
-    Request request;
-    if (end == HeadEnd::TooLarge) {
-        return ErrorReply(431, true);
-    }
-    if (!ParseRequest(head, request)) {
-        return ErrorReply(400, true);
-    }
-    bool withBody = request.method == "GET";
-    if (!withBody && request.method != "HEAD") {
-        return ErrorReply(405, true, "Allow: GET, HEAD\r\n");
+bool StaticFiles::DecodePath(std::string_view target, std::string& path) {
+    return PercentDecode(target.substr(0, target.find_first_of("?#")), path);
+}
+
+FileReply StaticFiles::Prepare(std::string_view method, std::string_view target,
+                               std::string_view rangeHeader) const {
+    bool withBody = method == "GET";
+    if (!withBody && method != "HEAD") {
+        return Error(405, true, "Allow: GET, HEAD\r\n");
     }
     fs::path relative;
-    if (!RelativePath(request.target, relative)) {
-        return ErrorReply(400, withBody);
+    if (!RelativePath(target, relative)) {
+        return Error(400, withBody);
     }
-    fs::path path = FindFile(root, relative);
+    fs::path path = FindFile(root_, relative);
     std::error_code ec;
     std::uint64_t size = path.empty() ? 0 : fs::file_size(path, ec);
-    Reply reply;
+    FileReply reply;
     if (!path.empty() && !ec) {
         reply.file.open(path, std::ios::binary);
     }
     if (!reply.file.is_open()) {
-        return ErrorReply(404, withBody);
+        return Error(404, withBody);
     }
-    ByteRange range = ParseRange(request.range, size);
+    ByteRange range = ParseRange(rangeHeader, size);
     if (range.kind == ByteRange::Kind::Unsatisfiable) {
-        return ErrorReply(416, withBody, "Content-Range: bytes */" + std::to_string(size) + "\r\n");
+        return Error(416, withBody, "Content-Range: bytes */" + std::to_string(size) + "\r\n");
     }
     if (range.kind == ByteRange::Kind::Part) {
         reply.status = 206;
@@ -385,51 +268,6 @@ Reply Prepare(const fs::path& root, HeadEnd end, const std::string& head) {
         reply.count = 0;
     }
     return reply;
-}
-
-}  // namespace
-
-StaticWebServer::StaticWebServer(const fs::path& root, LogFn log, std::size_t workers)
-    : root_(fs::weakly_canonical(root)),
-      log_(std::move(log)),
-      pool_([this](server::Socket connection) { Handle(std::move(connection)); }, log_, workers) {}
-
-void StaticWebServer::Handle(server::Socket connection) {
-    std::string peer = connection.PeerAddress();
-    std::string head;
-    HeadEnd end = ReadHead(connection, head);
-    if (end == HeadEnd::Incomplete) {
-        if (!head.empty()) {
-            log_(peer + ": HTTP request head incomplete (" + std::to_string(head.size()) +
-                 " bytes); not answered");
-        }
-        return;
-    }
-    Reply reply = Prepare(root_, end, head);
-    if (reply.status >= 400) {
-        log_(peer + ": HTTP " + std::to_string(reply.status) + " for " +
-             head.substr(0, std::min<std::size_t>(head.find("\r\n"), 200)));
-    }
-    bool sent = connection.SendAll(reply.head, kWriteTimeout);
-    if (sent && reply.count > 0) {
-        reply.file.seekg(static_cast<std::streamoff>(reply.first));
-        std::vector<char> buffer(kChunk);
-        for (std::uint64_t left = reply.count; sent && left > 0;) {
-            auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk));
-            if (!reply.file.read(buffer.data(), static_cast<std::streamsize>(want))) {
-                log_(peer + ": a served file could not be read to its end");
-                return;
-            }
-            sent = connection.SendAll(std::string_view(buffer.data(), want), kWriteTimeout);
-            left -= want;
-        }
-    }
-    if (!sent) {
-        log_(peer + ": the HTTP reply could not be sent: " + connection.Error());
-        return;
-    }
-    connection.ShutdownSend();
-    connection.Receive(kMaxHead, kDrainTimeout, false);
 }
 
 }  // namespace dataserver
