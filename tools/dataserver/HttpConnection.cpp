@@ -50,6 +50,8 @@ void HttpConnection::Start() {
     Arm(exchangeTimer_, context_.limits.readTimeout, "no complete HTTP request in time");
     head_.emplace();
     head_->header_limit(static_cast<std::uint32_t>(context_.limits.maxHttpHead));
+    // Checked against a Content-Length as soon as the head is read.
+    head_->body_limit(context_.limits.maxHttpBody);
     http::async_read_header(socket_, buffer_, *head_,
                             [self = Self<HttpConnection>()](boost::system::error_code ec,
                                                             std::size_t) { self->OnHead(ec); });
@@ -61,6 +63,10 @@ void HttpConnection::OnHead(boost::system::error_code ec) {
     }
     if (ec == http::error::header_limit) {
         SendText(StaticFiles::Error(431, true).head);
+        return;
+    }
+    if (ec == http::error::body_limit) {
+        RefuseBody();
         return;
     }
     if (ec && ec.category() == http::make_error_code(http::error::end_of_stream).category() &&
@@ -98,10 +104,7 @@ void HttpConnection::ReadBody(std::shared_ptr<HttpRoute> route) {
                 return;
             }
             if (ec == http::error::body_limit) {
-                self->context_.log(self->peer_ + ": an HTTP request body over " +
-                                   std::to_string(self->context_.limits.maxHttpBody) +
-                                   " bytes; refused");
-                self->SendText(StaticFiles::Error(413, true).head);
+                self->RefuseBody();
                 return;
             }
             if (ec) {
@@ -110,6 +113,12 @@ void HttpConnection::ReadBody(std::shared_ptr<HttpRoute> route) {
             }
             self->Respond(*route);
         });
+}
+
+void HttpConnection::RefuseBody() {
+    context_.log(peer_ + ": an HTTP request body over " +
+                 std::to_string(context_.limits.maxHttpBody) + " bytes; refused");
+    SendText(StaticFiles::Error(413, true).head);
 }
 
 void HttpConnection::Respond(HttpRoute& route) {

@@ -29,6 +29,7 @@ class HttpConnection : public Connection {
   private:
     void OnHead(boost::system::error_code ec);
     void ReadBody(std::shared_ptr<HttpRoute> route);
+    void RefuseBody();
     void Respond(HttpRoute& route);
     void SendFile(FileReply reply);
     void SendChunk();

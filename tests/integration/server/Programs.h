@@ -71,9 +71,11 @@ inline ProgramRun RunProgram(const std::vector<std::string>& args, const std::st
 // destructor.
 class DataServerProcess {
   public:
-    // `db` is kept by the caller when a later server should find the same data.
+    // `db` is kept by the caller when a later server should find the same data. `extra`
+    // options are added to the command line.
     DataServerProcess(const std::string& db, const std::string& seed,
-                      const std::string& www = FIXTURE_DIR "/www") {
+                      const std::string& www = FIXTURE_DIR "/www",
+                      const std::vector<std::string>& extra = {}) {
         std::filesystem::remove(work_.path() / "ports");
         std::vector<std::string> args{
             DATASERVER_PATH, "--listen", "127.0.0.1:0", "--http",       "127.0.0.1:0", "--www", www,
@@ -81,6 +83,7 @@ class DataServerProcess {
         if (!seed.empty()) {
             args.insert(args.end(), {"--seed", seed});
         }
+        args.insert(args.end(), extra.begin(), extra.end());
         work_.Write("in", "");
         pid_ = Spawn(args, work_.path() / "in", work_.path() / "out", work_.path() / "err");
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -110,6 +113,25 @@ class DataServerProcess {
     }
     DataServerProcess(const DataServerProcess&) = delete;
     DataServerProcess& operator=(const DataServerProcess&) = delete;
+
+    // Sends SIGTERM and waits for the end, at most `bound` (then the server is killed). The
+    // exit code; -1 when the server did not exit by itself.
+    int Terminate(std::chrono::seconds bound = std::chrono::seconds(60)) {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        auto deadline = std::chrono::steady_clock::now() + bound;
+        while (waitpid(pid_, &status, WNOHANG) != pid_) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, nullptr, 0);
+                pid_ = -1;
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 
     int Port() const { return port_; }
     int HttpPort() const { return httpPort_; }
