@@ -47,6 +47,10 @@ void FrameConnection::Read() {
                 return;
             }
             self->stepTimer_.cancel();
+            if (self->request_.empty()) {
+                self->Close();  // connected and left without a word (a port check)
+                return;
+            }
             self->Answer();
         });
 }

@@ -64,8 +64,8 @@ void ReportWriter::Run() {
             store_.StoreReports(reports);
         } catch (const std::exception& e) {
             stored = false;
-            log_("cannot store " + std::to_string(reports.size()) +
-                 " reports; their clients get no reply: " + e.what());
+            log_("cannot store a batch of " + std::to_string(reports.size()) +
+                 " reports; none of them is acknowledged: " + e.what());
         }
         for (Pending& pending : batch) {
             if (pending.done) {

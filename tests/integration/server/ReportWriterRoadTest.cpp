@@ -61,9 +61,10 @@ TEST(ReportWriterRoad, AReportTheStoreRefusesIsNotAcknowledged) {
     server.Start();
     server.store->failReports = true;
     EXPECT_FALSE(SendStart(server.server->Port(), "lost").Answered());
-    EXPECT_NE(server.Log().find("cannot store 1 reports; their clients get no reply: the disk is "
-                                "full"),
-              std::string::npos)
+    EXPECT_NE(
+        server.Log().find(
+            "cannot store a batch of 1 reports; none of them is acknowledged: the disk is full"),
+        std::string::npos)
         << server.Log();
     // The writer goes on once the store works again.
     server.store->failReports = false;
