@@ -15,10 +15,13 @@ namespace {
 void PrintUsage(std::ostream& out) {
     out << "usage: dataserver_load --port PORT [--host 127.0.0.1] [--clients N] [--slow S]\n"
            "                       [--seconds D] [--mix mixed|start] [--timeout SECONDS]\n"
+           "                       [--interval MS]\n"
            "Normal clients loop for D seconds: connect, send one request, read the reply\n"
            "until the server closes. --mix mixed: half catalog queries (lasttime 0), half\n"
            "start reports; start: start reports only. Slow clients send one byte and hold\n"
-           "the connection. The server must be on this machine (a loopback address).\n";
+           "the connection. --interval MS: each normal client starts one exchange every MS\n"
+           "milliseconds instead of at once again. The server must be on this machine (a\n"
+           "loopback address).\n";
 }
 
 // Every client holds a descriptor; the soft limit is often far below what the system allows.
@@ -69,6 +72,8 @@ int main(int argc, char** argv) {
                 options.slowClients = std::stoul(value);
             } else if (arg == "--seconds") {
                 options.duration = std::chrono::seconds(std::stoul(value));
+            } else if (arg == "--interval") {
+                options.interval = std::chrono::milliseconds(std::stoul(value));
             } else if (arg == "--timeout") {
                 options.exchangeTimeout = std::chrono::seconds(std::stoul(value));
             } else if (arg == "--mix" && (value == "mixed" || value == "start")) {
@@ -117,9 +122,12 @@ int main(int argc, char** argv) {
         tally.Count(bench::Outcome::Refused), tally.Count(bench::Outcome::Error), tally.Sent(),
         tally.Abandoned(), result.slowDropped);
     std::string slow;
+    if (options.interval.count() > 0) {
+        slow += " each every " + std::to_string(options.interval.count()) + " ms";
+    }
     if (options.slowClients > 0) {
-        slow = " beside " + std::to_string(options.slowClients) + " slow clients (dropped " +
-               std::to_string(result.slowDropped) + " times)";
+        slow += " beside " + std::to_string(options.slowClients) + " slow clients (dropped " +
+                std::to_string(result.slowDropped) + " times)";
     }
     std::printf(
         "%zu clients (%s)%s for %.0f s: %.1f replies/s, p50 %.2f ms, p99 %.2f ms; %zu refused, "

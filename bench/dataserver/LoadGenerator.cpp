@@ -105,7 +105,22 @@ asio::awaitable<void> LoadGenerator::NormalClient(std::size_t index) {
     const bool startReport = options_.mix == RequestMix::StartOnly || index % 2 == 1;
     const std::string mac = ClientMac(index);
     std::string received;
+    // Paced clients start spread over the first interval, so their exchanges do not arrive
+    // in one burst per interval.
+    auto nextStart = Clock::now();
+    if (options_.interval.count() > 0) {
+        nextStart += options_.interval * static_cast<long>(index) /
+                     static_cast<long>(std::max<std::size_t>(options_.clients, 1));
+    }
     while (Clock::now() < end_) {
+        if (options_.interval.count() > 0) {
+            co_await PauseUntil(std::min(nextStart, end_));
+            if (Clock::now() >= end_) {
+                break;
+            }
+            // A client that fell behind starts at once rather than catching up in a burst.
+            nextStart = std::max(nextStart + options_.interval, Clock::now());
+        }
         const std::string request = RequestBytes(startReport, mac);
         const auto began = Clock::now();
         const auto deadline = std::min(began + options_.exchangeTimeout, end_);

@@ -26,6 +26,10 @@ struct LoadOptions {
     std::size_t slowClients = 0;
     RequestMix mix = RequestMix::Mixed;
     std::chrono::seconds duration{10};
+    // 0: each client starts its next exchange as soon as the last one ended (the most load
+    // the clients can make). Otherwise each client starts one exchange per interval, the
+    // clients spread evenly over it, as launchers that each ask now and then.
+    std::chrono::milliseconds interval{0};
     // One exchange taking longer than this counts as an error.
     std::chrono::seconds exchangeTimeout{10};
 };
@@ -39,9 +43,9 @@ struct LoadResult {
 
 // Many launchers on one thread: each normal client, until the run's time is up, connects,
 // sends one request frame, reads the reply until the server closes and closes in its turn,
-// as the launcher does for every request. Slow clients connect, send one byte and hold the
-// connection for the whole run. Exchanges still open when the time is up are abandoned and
-// not counted, except as sent.
+// as the launcher does for every request; at once again, or at its next interval. Slow clients
+// connect, send one byte and hold the connection for the whole run. Exchanges still open when the
+// time is up are abandoned and not counted, except as sent.
 class LoadGenerator {
   public:
     explicit LoadGenerator(LoadOptions options) : options_(std::move(options)) {}
