@@ -5,15 +5,18 @@
 #include <cstdlib>
 #include <string>
 
+#include "CatalogEditJson.h"
 #include "RequestHandler.h"
 #include "SqliteStore.h"
 
 namespace {
 
 dataserver::RequestHandler& Handler() {
-    static dataserver::SqliteStore store;
+    static dataserver::SqliteStore store(":memory:");
     static dataserver::RequestHandler handler = [] {
-        if (!store.Open(":memory:") || !store.ImportSeed(RAVIK_FUZZ_SEED)) {
+        try {
+            store.Publish(dataserver::EditFromFile(RAVIK_FUZZ_SEED));
+        } catch (const dataserver::StoreError&) {
             std::abort();
         }
         return dataserver::RequestHandler(store, {});

@@ -1,7 +1,11 @@
 #include "CatalogEdit.h"
 
+#include <algorithm>
+#include <limits>
 #include <set>
 #include <string>
+
+#include "server/Frame.h"
 
 namespace dataserver {
 
@@ -95,6 +99,48 @@ void CheckEdit(const CatalogEdit& edit) {
             Refuse("a published version needs its version text and its download address");
         }
     }
+}
+
+bool NeedsStamp(const CatalogEdit& edit) {
+    auto unstamped = [](const auto& records) {
+        for (const auto& record : records) {
+            if (record.time == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    return unstamped(edit.games) || unstamped(edit.tools) || unstamped(edit.removals) ||
+           (edit.ranking && edit.ranking->stamp.empty());
+}
+
+uint32_t NextStamp(const CatalogEdit& edit, uint32_t newestStamp,
+                   const std::string& currentRankingStamp) {
+    uint64_t above = newestStamp;
+    if (edit.ranking && edit.ranking->stamp.empty()) {
+        above = std::max<uint64_t>(above, server::LeadingNumber(currentRankingStamp));
+    }
+    if (above >= std::numeric_limits<uint32_t>::max()) {
+        Refuse("no stamp is left above " + std::to_string(above));
+    }
+    return static_cast<uint32_t>(above + 1);
+}
+
+CatalogEdit Stamped(CatalogEdit edit, uint32_t stamp) {
+    auto fill = [stamp](auto& records) {
+        for (auto& record : records) {
+            if (record.time == 0) {
+                record.time = stamp;
+            }
+        }
+    };
+    fill(edit.games);
+    fill(edit.tools);
+    fill(edit.removals);
+    if (edit.ranking && edit.ranking->stamp.empty()) {
+        edit.ranking->stamp = std::to_string(stamp);
+    }
+    return edit;
 }
 
 }  // namespace dataserver

@@ -252,8 +252,8 @@ std::string RequestHandler::RankingReply(const std::string& pxtime) {
     return Reply('9', {"0", "1", list, ranking.stamp});
 }
 
-std::string RequestHandler::CatalogReply(const std::string& lasttime) {
-    const CatalogChanges changes = store_.ChangesAfter(server::LeadingNumber(lasttime));
+std::vector<std::string> RequestHandler::CatalogRecords(uint32_t lasttime) {
+    const CatalogChanges changes = store_.ChangesAfter(lasttime);
     std::vector<Unit> units;
     for (const RemovalRecord& r : changes.removals) {
         units.push_back({r.time,
@@ -330,18 +330,21 @@ std::string RequestHandler::CatalogReply(const std::string& lasttime) {
             ++sent;
         }
     }
-    std::vector<const std::string*> records;
+    std::vector<std::string> records;
     for (std::size_t i = 0; i < sent; ++i) {
-        for (const std::string& record : units[i].records) {
-            records.push_back(&record);
+        for (std::string& record : units[i].records) {
+            records.push_back(std::move(record));
         }
     }
-    const std::size_t count = records.size();
+    return records;
+}
 
-    std::string payload = std::to_string(count);
-    for (std::size_t i = 0; i < count; ++i) {
+std::string RequestHandler::CatalogReply(const std::string& lasttime) {
+    const std::vector<std::string> records = CatalogRecords(server::LeadingNumber(lasttime));
+    std::string payload = std::to_string(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
         payload += (i == 0 ? kFieldSeparator : kRecordSeparator);
-        payload += *records[i];
+        payload += records[i];
     }
     payload += kRecordSeparator;
     return server::EncodeFrame(server::BuildFrame('3', {payload}, false));

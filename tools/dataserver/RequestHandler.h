@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "CatalogReplyCache.h"
 #include "Store.h"
@@ -53,6 +55,10 @@ class RequestHandler {
     std::string Answer(const FrameRequest& query, std::string& problem);
     // The reply to a report once it is stored.
     static std::string Acknowledgement(const FrameRequest& report);
+
+    // The records of the catalog reply to a client whose lasttime is `lasttime`, in the
+    // order it sends them, each as its fields joined by the field separator.
+    std::vector<std::string> CatalogRecords(uint32_t lasttime);
 
   private:
     std::string VersionReply(const std::string& sertime);

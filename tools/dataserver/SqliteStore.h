@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,19 +13,20 @@ namespace dataserver {
 
 // The data server's SQLite database: catalog records with their change stamps, removals,
 // the game order with its stamp, the version data and every report received. Safe to use
-// from several threads: one connection, one lock.
+// from several threads: writes go through one connection, one at a time; reads use
+// connections of their own, so with the write-ahead log a catalog read never waits for a
+// batch of reports being written.
 class SqliteStore : public Store {
   public:
-    SqliteStore() = default;
+    // The schema version this program writes; a database of a newer one is refused.
+    static constexpr int kSchemaVersion = 2;
+
+    // Opens the database (creating it when missing) and creates or migrates its schema.
+    // ":memory:" gives a private database in memory. Throws StoreError.
+    explicit SqliteStore(const std::string& path);
     ~SqliteStore() override;
     SqliteStore(const SqliteStore&) = delete;
     SqliteStore& operator=(const SqliteStore&) = delete;
-
-    // Opens (creating when missing) the database and its tables. False with Error().
-    bool Open(const std::string& path);
-    // Imports a JSON seed: games and tools are added or replaced by id, removals added once,
-    // the ranking and the version data replaced when the seed has them. All or nothing.
-    bool ImportSeed(const std::string& seedPath);
 
     CatalogChanges ChangesAfter(uint32_t stamp) override;
     Ranking CurrentRanking() override;
@@ -42,18 +42,31 @@ class SqliteStore : public Store {
     UsageSummary Usage(int days) override;
     std::vector<Report> RecentReports(std::size_t limit) override;
 
-    // Why the last failing call failed.
-    std::string Error();
-
   private:
-    bool Execute(const std::string& sql);
-
     struct Closer {
         void operator()(sqlite3* db) const;
     };
-    std::unique_ptr<sqlite3, Closer> db_;
-    std::mutex mutex_;
-    std::string error_;
+    using Connection = std::unique_ptr<sqlite3, Closer>;
+    class Reader;
+
+    Connection Connect() const;
+    void Migrate();
+    // Runs `read` on a read connection inside one read transaction, so that every query of
+    // it sees the same state of the database.
+    template <typename Read>
+    auto Reading(Read read);
+    // Runs `write` on the write connection inside one immediate transaction: committed
+    // when it returns, rolled back when it throws.
+    template <typename Write>
+    auto Writing(Write write);
+
+    std::string path_;
+    bool inMemory_ = false;
+    Connection writer_;
+    std::mutex writeMutex_;
+    // Idle read connections; a reader takes one or opens a new one.
+    std::vector<Connection> idleReaders_;
+    std::mutex readersMutex_;
 };
 
 }  // namespace dataserver

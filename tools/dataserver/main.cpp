@@ -7,11 +7,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "AdminCommand.h"
+#include "CatalogEditJson.h"
 #include "DataServer.h"
-#include "SqliteStore.h"
+#include "Store.h"
 #include "platform/ProductVersion.h"
 
 namespace {
@@ -31,6 +35,7 @@ void PrintUsage(std::ostream& out) {
            "                        [--max-connections N] [--read-timeout S]\n"
            "                        [--exchange-timeout S] [--transfer-timeout S]\n"
            "                        [--shutdown-timeout S]\n"
+           "       ravik-dataserver admin --db FILE COMMAND ... (admin --help lists them)\n"
            "A port of 0 lets the system choose; --port-file receives the ports bound\n"
            "(\"tcp PORT\" and \"http PORT\" lines). \"{{http}}\" in the seed's texts stands for\n"
            "the HTTP service's base address.\n"
@@ -139,6 +144,10 @@ bool WritePortFile(const std::string& path, int tcpPort, int httpPort) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "admin") {
+        return dataserver::RunAdmin(std::vector<std::string>(argv + 2, argv + argc), std::cout,
+                                    std::cerr);
+    }
     Options options;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -197,13 +206,16 @@ int main(int argc, char** argv) {
         return Usage();
     }
 
-    dataserver::SqliteStore store;
-    if (!store.Open(options.db)) {
-        return Fail(store.Error());
+    std::unique_ptr<dataserver::Store> opened;
+    try {
+        opened = dataserver::OpenStore(options.db);
+        if (!options.seed.empty()) {
+            opened->Publish(dataserver::EditFromFile(options.seed));
+        }
+    } catch (const dataserver::StoreError& e) {
+        return Fail(e.what());
     }
-    if (!options.seed.empty() && !store.ImportSeed(options.seed)) {
-        return Fail(store.Error());
-    }
+    dataserver::Store& store = *opened;
 
     std::mutex logMutex;
     auto log = [&logMutex](const std::string& line) {

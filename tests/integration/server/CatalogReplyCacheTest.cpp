@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "CatalogEditJson.h"
 #include "InProcessServer.h"
 #include "server/ServerClient.h"
 
@@ -43,7 +44,8 @@ TEST(CatalogReplyCache, ManyQueriesCostOneReadPerCatalogAndLasttime) {
     EXPECT_EQ(server.store->catalogReads.load(), 2);
 
     // A change to the catalog: the next replies are built from it.
-    ASSERT_TRUE(server.store->Inner().ImportSeed(FIXTURE_DIR "/seed-update.json"));
+    ASSERT_NO_THROW(
+        server.store->Inner().Publish(dataserver::EditFromFile(FIXTURE_DIR "/seed-update.json")));
     ++server.store->generation;
     std::string changed = askAll("0", 16);
     EXPECT_NE(changed.find("星际远征2"), std::string::npos) << changed;

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "CatalogEditJson.h"
 #include "DataServer.h"
 #include "SqliteStore.h"
 #include "TempDir.h"
@@ -155,9 +156,8 @@ struct SyncOutcome {
 SyncOutcome SyncUntilSettled(const ServerCatalog& c, int maxSyncs = 200) {
     TempDir data;
     data.Write("seed.json", SeedJson(c));
-    dataserver::SqliteStore store;
-    EXPECT_TRUE(store.Open(data / "data.db")) << store.Error();
-    EXPECT_TRUE(store.ImportSeed(data / "seed.json")) << store.Error();
+    dataserver::SqliteStore store(data / "data.db");
+    store.Publish(dataserver::EditFromFile(data / "seed.json"));
     dataserver::DataServerOptions options;
     options.listenPort = 0;
     options.handler.catalogReplyLimit = c.replyLimit;

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "CatalogEditJson.h"
 #include "DataServer.h"
 #include "ObservedStore.h"
 #include "TempDir.h"
@@ -25,7 +26,7 @@ class InProcessServer {
                              const std::string& seed = {}) {
         store = std::make_unique<ObservedStore>(data_ / "data.db");
         if (!seed.empty()) {
-            EXPECT_TRUE(store->Inner().ImportSeed(seed)) << store->Inner().Error();
+            EXPECT_NO_THROW(store->Inner().Publish(dataserver::EditFromFile(seed)));
         }
         options.listenPort = 0;
         options.httpPort = 0;

@@ -11,11 +11,7 @@
 // lets a test hold the catalog generation where it wants it.
 class ObservedStore : public dataserver::Store {
   public:
-    explicit ObservedStore(const std::string& db) {
-        if (!store_.Open(db)) {
-            throw dataserver::StoreError(store_.Error());
-        }
-    }
+    explicit ObservedStore(const std::string& db) : store_(db) {}
 
     dataserver::SqliteStore& Inner() { return store_; }
 
