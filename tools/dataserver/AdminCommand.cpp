@@ -6,9 +6,9 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 
 #include "CatalogEditJson.h"

@@ -2,7 +2,9 @@
 // the operator's changes reach a launcher through a running server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "CatalogEditJson.h"
 #include "Programs.h"
