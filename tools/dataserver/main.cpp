@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "AdminCommand.h"
+#include "AdminConsole.h"
 #include "CatalogEditJson.h"
 #include "DataServer.h"
 #include "Store.h"
@@ -27,6 +28,7 @@ struct Options {
     std::string seed;
     std::string portFile;
     std::size_t maxConnections = 0;  // 0: derived from the open-file limit
+    std::string adminTokenFile;
 };
 
 void PrintUsage(std::ostream& out) {
@@ -34,7 +36,7 @@ void PrintUsage(std::ostream& out) {
            "                        [--seed FILE] [--port-file FILE] [--removal-marker TEXT]\n"
            "                        [--max-connections N] [--read-timeout S]\n"
            "                        [--exchange-timeout S] [--transfer-timeout S]\n"
-           "                        [--shutdown-timeout S]\n"
+           "                        [--shutdown-timeout S] [--admin-token-file FILE]\n"
            "       ravik-dataserver admin --db FILE COMMAND ... (admin --help lists them)\n"
            "A port of 0 lets the system choose; --port-file receives the ports bound\n"
            "(\"tcp PORT\" and \"http PORT\" lines). \"{{http}}\" in the seed's texts stands for\n"
@@ -48,6 +50,8 @@ void PrintUsage(std::ostream& out) {
            "                        chunk of its reply (default 30)\n"
            "  --shutdown-timeout S  on SIGTERM or SIGINT, how long requests already received\n"
            "                        may take to be answered (default 5)\n"
+           "  --admin-token-file FILE  opens the operator console at /admin/ on the HTTP\n"
+           "                        service; the file's first line is the token it asks for\n"
            "Seconds may have a fraction, such as 0.5.\n";
 }
 
@@ -141,6 +145,17 @@ bool WritePortFile(const std::string& path, int tcpPort, int httpPort) {
     return !ec;
 }
 
+// The operator token: the file's first line without surrounding blanks; empty when the file
+// cannot be read or holds none.
+std::string ReadToken(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    auto first = line.find_first_not_of(" \t\r");
+    auto last = line.find_last_not_of(" \t\r");
+    return first == std::string::npos ? std::string() : line.substr(first, last - first + 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -181,6 +196,8 @@ int main(int argc, char** argv) {
             options.portFile = argv[++i];
         } else if (arg == "--removal-marker" && hasValue) {
             server.handler.removalMarker = argv[++i];
+        } else if (arg == "--admin-token-file" && hasValue) {
+            options.adminTokenFile = argv[++i];
         } else if (arg == "--max-connections" && hasValue) {
             if (!ParseCount(argv[++i], options.maxConnections)) {
                 return Fail("--max-connections wants a number above 0");
@@ -204,6 +221,17 @@ int main(int argc, char** argv) {
     }
     if (options.db.empty() || options.http != !options.server.www.empty()) {
         return Usage();
+    }
+    std::string adminToken;
+    if (!options.adminTokenFile.empty()) {
+        if (!options.http) {
+            return Fail("--admin-token-file needs the HTTP service (--http, --www)");
+        }
+        adminToken = ReadToken(options.adminTokenFile);
+        if (adminToken.empty()) {
+            return Fail("--admin-token-file " + options.adminTokenFile +
+                        " cannot be read or its first line holds no token");
+        }
     }
 
     std::unique_ptr<dataserver::Store> opened;
@@ -234,6 +262,9 @@ int main(int argc, char** argv) {
     options.server.stopOnSignals = true;
 
     dataserver::DataServer server(store, options.server, log);
+    if (!adminToken.empty()) {
+        server.AddRoute(std::make_shared<dataserver::AdminConsole>(store, adminToken));
+    }
     if (!server.Listen()) {
         return Fail(server.Error());
     }
@@ -241,6 +272,12 @@ int main(int argc, char** argv) {
     std::cout << "ravik-dataserver: listening on " << listening.listenHost << ":" << server.Port();
     if (options.http) {
         std::cout << ", HTTP on " << listening.httpHost << ":" << server.HttpPort();
+    }
+    if (!adminToken.empty()) {
+        std::cout << ", operator console at http://"
+                  << (listening.httpHost == "0.0.0.0" ? std::string("127.0.0.1")
+                                                      : listening.httpHost)
+                  << ":" << server.HttpPort() << "/admin/";
     }
     std::cout << std::endl;
     if (!options.portFile.empty() &&
