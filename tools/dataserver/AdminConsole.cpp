@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
@@ -264,6 +265,23 @@ HttpResponse AdminConsole::Catalog(const std::string& query) {
         return needle.empty() || Matches(needle, t.id, {&t.title, &t.info, &t.exename, &t.url});
     };
 
+    // A record is gone for clients when a removal names it at or after its own stamp.
+    std::map<uint32_t, uint32_t> gameRemovedAt, toolRemovedAt;
+    std::vector<RemovalRecord> removalRecords = store_.Removals();
+    for (const RemovalRecord& r : removalRecords) {
+        for (uint32_t id : r.games) {
+            gameRemovedAt[id] = std::max(gameRemovedAt[id], r.time);
+        }
+        for (uint32_t id : r.tools) {
+            toolRemovedAt[id] = std::max(toolRemovedAt[id], r.time);
+        }
+    }
+    auto toolJson = [&toolRemovedAt](const ToolRecord& t) {
+        json entry = ToJson(t);
+        entry["removed"] = toolRemovedAt.contains(t.id) && toolRemovedAt.at(t.id) >= t.time;
+        return entry;
+    };
+
     json gameList = json::array();
     for (const GameRecord& g : games) {
         bool gameMatches =
@@ -271,11 +289,12 @@ HttpResponse AdminConsole::Catalog(const std::string& query) {
         json ownTools = json::array();
         for (const ToolRecord& t : tools) {
             if (t.gameId == g.id && (gameMatches || toolMatches(t))) {
-                ownTools.push_back(ToJson(t));
+                ownTools.push_back(toolJson(t));
             }
         }
         if (gameMatches || !ownTools.empty()) {
             json entry = ToJson(g);
+            entry["removed"] = gameRemovedAt.contains(g.id) && gameRemovedAt.at(g.id) >= g.time;
             entry["tools"] = std::move(ownTools);
             gameList.push_back(std::move(entry));
         }
@@ -284,11 +303,11 @@ HttpResponse AdminConsole::Catalog(const std::string& query) {
     json otherTools = json::array();
     for (const ToolRecord& t : tools) {
         if (!gameIds.contains(t.gameId) && toolMatches(t)) {
-            otherTools.push_back(ToJson(t));
+            otherTools.push_back(toolJson(t));
         }
     }
     json removals = json::array();
-    for (const RemovalRecord& r : store_.Removals()) {
+    for (const RemovalRecord& r : removalRecords) {
         removals.push_back(ToJson(r));
     }
     Ranking ranking = store_.CurrentRanking();

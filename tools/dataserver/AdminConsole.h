@@ -17,7 +17,8 @@ namespace dataserver {
 //   POST   /admin/api/session   {"token": "..."}: sets the session cookie
 //   DELETE /admin/api/session   ends the session
 //   GET    /admin/api/catalog?q=TEXT   games with their tools, other tools, removals,
-//                                      version data and ranking; q filters by id or text
+//                                      version data and ranking; q filters by id or text;
+//                                      "removed" marks records clients no longer have
 //   POST   /admin/api/games     one game, added or replaced by id
 //   POST   /admin/api/tools     one tool, added or replaced by id
 //   POST   /admin/api/removals  {"games": [ids], "tools": [ids]}

@@ -92,19 +92,31 @@ function button(parent, text, className, onClick) {
   return b;
 }
 
+// The title cell, with a mark when clients no longer have the record.
+function titleCell(row, record) {
+  const td = cell(row, record.TITLE);
+  if (record.removed) {
+    row.classList.add('removed');
+    const badge = document.createElement('span');
+    badge.className = 'badge';
+    badge.textContent = '已删除';
+    td.appendChild(badge);
+  }
+}
+
 function toolRow(body, tool) {
   const row = body.insertRow();
   row.className = 'tool';
   row.dataset.tool = tool.id;
   cell(row, tool.id);
-  cell(row, tool.TITLE);
+  titleCell(row, tool);
   cell(row, TOOL_TYPES[tool.TYPE] || tool.TYPE);
   cell(row, tool.INFO, 'info');
   cell(row, tool.URL || tool.EXENAME, 'target');
   cell(row, tool.TIME);
-  const actions = cell(row, '', 'actions');
+  const actions = cell(row, '', 'ops');
   button(actions, '编辑', 'small', () => openEditor('tool', tool));
-  button(actions, '删除', 'small danger', () => remove('tool', tool));
+  if (!tool.removed) button(actions, '删除', 'small danger', () => remove('tool', tool));
 }
 
 function emptyRow(body, text) {
@@ -122,15 +134,15 @@ function renderCatalog() {
     row.className = 'game';
     row.dataset.game = game.id;
     cell(row, game.id);
-    cell(row, game.TITLE);
+    titleCell(row, game);
     cell(row, '游戏');
     cell(row, game.INFO, 'info');
     cell(row, game.EXENAME, 'target');
     cell(row, game.TIME);
-    const actions = cell(row, '', 'actions');
+    const actions = cell(row, '', 'ops');
     button(actions, '编辑', 'small', () => openEditor('game', game));
     button(actions, '新增工具', 'small', () => openEditor('tool', { GAMEID: game.id, TYPE: 187 }, true));
-    button(actions, '删除', 'small danger', () => remove('game', game));
+    if (!game.removed) button(actions, '删除', 'small danger', () => remove('game', game));
     for (const tool of game.tools) toolRow(games, tool);
   }
   if (!catalog.games.length) emptyRow(games, '没有符合条件的游戏');
@@ -302,7 +314,7 @@ function barOption(labels, values, name, horizontal) {
     grid: { left: horizontal ? 190 : 50, right: 24, top: 16, bottom: 40 },
     xAxis: horizontal ? value : category,
     yAxis: horizontal ? { ...category, inverse: true } : value,
-    series: [{ name, type: 'bar', data: values, itemStyle: { color: '#1f6feb' } }],
+    series: [{ name, type: 'bar', data: values, barMaxWidth: 28, itemStyle: { color: '#1f6feb' } }],
   };
 }
 
@@ -323,7 +335,7 @@ function lineOption(days, key, name, color) {
     grid: { left: 50, right: 24, top: 16, bottom: 40 },
     xAxis: { type: 'category', data: days.map((d) => d.day.slice(5)) },
     yAxis: { type: 'value', minInterval: 1 },
-    series: [{ name, type: 'line', smooth: true, areaStyle: { opacity: 0.15 }, data: days.map((d) => d[key]), itemStyle: { color } }],
+    series: [{ name, type: 'line', areaStyle: { opacity: 0.15 }, data: days.map((d) => d[key]), itemStyle: { color } }],
   };
 }
 
