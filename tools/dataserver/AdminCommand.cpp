@@ -11,6 +11,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "CatalogEdit.h"
 #include "CatalogEditJson.h"
 #include "RequestHandler.h"
 #include "Store.h"
@@ -116,32 +117,6 @@ Ranking RankingFrom(const std::vector<std::string>& words) {
              static_cast<uint32_t>(Number("a ranking position", word.substr(colon + 1), 1, 99))});
     }
     return ranking;
-}
-
-// Tools go into their game's list: a tool's game must be held by clients, or the tool could
-// never be stored by them. Seeds may hold such tools on purpose; operators may not.
-void CheckToolGames(Store& store, const CatalogEdit& edit) {
-    std::set<uint32_t> live = store.ChangesAfter(std::numeric_limits<uint32_t>::max()).liveGames;
-    std::set<uint32_t> added;
-    for (const GameRecord& game : edit.games) {
-        added.insert(game.id);
-    }
-    // A removal in the edit gets the publication's stamp, the same as a game in it: a game
-    // added and removed at once stays, any other game it names is gone.
-    for (const RemovalRecord& removal : edit.removals) {
-        for (uint32_t id : removal.games) {
-            live.erase(id);
-        }
-    }
-    live.insert(added.begin(), added.end());
-    for (const ToolRecord& tool : edit.tools) {
-        if (tool.gameId != 0 && live.count(tool.gameId) == 0) {
-            throw StoreError("tool " + std::to_string(tool.id) + " belongs to game " +
-                             std::to_string(tool.gameId) +
-                             ", which does not exist or was removed; use --game 0 for a "
-                             "general tool");
-        }
-    }
 }
 
 // The operator's stamps are always the publication's own.

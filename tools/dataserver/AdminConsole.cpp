@@ -344,6 +344,7 @@ HttpResponse AdminConsole::Publish(const std::string& call, const std::string& b
     try {
         CatalogEdit parsed = EditFromJson(edit);
         CheckEdit(parsed);
+        CheckToolGames(store_, parsed);
         stamp = store_.Publish(parsed);
     } catch (const StoreError& e) {
         return Error(400, e.what());

@@ -143,4 +143,28 @@ CatalogEdit Stamped(CatalogEdit edit, uint32_t stamp) {
     return edit;
 }
 
+void CheckToolGames(Store& store, const CatalogEdit& edit) {
+    std::set<uint32_t> live = store.ChangesAfter(std::numeric_limits<uint32_t>::max()).liveGames;
+    std::set<uint32_t> added;
+    for (const GameRecord& game : edit.games) {
+        added.insert(game.id);
+    }
+    // A removal in the edit gets the publication's stamp, the same as a game in it: a game
+    // added and removed at once stays, any other game it names is gone.
+    for (const RemovalRecord& removal : edit.removals) {
+        for (uint32_t id : removal.games) {
+            live.erase(id);
+        }
+    }
+    live.insert(added.begin(), added.end());
+    for (const ToolRecord& tool : edit.tools) {
+        if (tool.gameId != 0 && live.count(tool.gameId) == 0) {
+            throw StoreError("tool " + std::to_string(tool.id) + " belongs to game " +
+                             std::to_string(tool.gameId) +
+                             ", which does not exist or was removed; game 0 makes a general "
+                             "tool");
+        }
+    }
+}
+
 }  // namespace dataserver

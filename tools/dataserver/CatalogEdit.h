@@ -14,6 +14,11 @@ namespace dataserver {
 // anything.
 void CheckEdit(const CatalogEdit& edit);
 
+// Operators' edits only (seeds may hold such tools on purpose): every tool must belong to a
+// game clients hold, stored and not removed, or added by the same edit, since a client
+// stores a tool in its game's list and could never store it otherwise. Throws StoreError.
+void CheckToolGames(Store& store, const CatalogEdit& edit);
+
 // True when a record of the edit has the stamp 0 or its ranking has no stamp text: the
 // publication then needs a stamp of its own.
 bool NeedsStamp(const CatalogEdit& edit);

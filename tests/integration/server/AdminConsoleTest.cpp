@@ -125,7 +125,7 @@ TEST_F(AdminConsoleApi, BadRequestsAreRefusedBeforeTheStoreSeesThem) {
         {"tool type out of range", "POST", "/admin/api/tools", R"({"id":1,"TYPE":5,"TITLE":"x"})",
          400},
         {"game without a title", "POST", "/admin/api/games", R"({"id":1})", 400},
-        {"id as text", "POST", "/admin/api/games", R"({"id":"1","TITLE":"x"})", 400},
+        {"a misspelt field", "POST", "/admin/api/games", R"({"id":1,"TITEL":"x"})", 400},
         {"empty removal", "POST", "/admin/api/removals", R"({"games":[]})", 400},
         {"reading by POST", "POST", "/admin/api/catalog", "{}", 405},
         {"publishing by GET", "GET", "/admin/api/games", "", 405},
