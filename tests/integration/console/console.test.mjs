@@ -110,14 +110,17 @@ describe('operator console', () => {
   let browser;
   let page;
 
-  // Three clients: four starts, four tool runs, two feedbacks, version checks.
+  // Three clients: version checks, four starts, four tool runs, two feedbacks. A version
+  // check is answered before it is stored, the others only once stored, and reports are
+  // stored in the order they arrive: so the checks go first, and the last answer means
+  // every report is in the database.
   const reports = [
+    checkFrame('AA-00-00-00-00-01', '200'), checkFrame('AA-00-00-00-00-02', '150'),
     startFrame('AA-00-00-00-00-01'), startFrame('AA-00-00-00-00-01'), startFrame('AA-00-00-00-00-02'),
     startFrame('AA-00-00-00-00-02'),
     runFrame('AA-00-00-00-00-01', 20301, 0, 191), runFrame('AA-00-00-00-00-02', 20301, 0, 191),
     runFrame('AA-00-00-00-00-03', 20301, 0, 191), runFrame('AA-00-00-00-00-01', 30301, 101, 192),
     feedbackFrame('AA-00-00-00-00-01', 20301, '无法运行'), feedbackFrame('AA-00-00-00-00-02', 20301, '杀软报毒'),
-    checkFrame('AA-00-00-00-00-01', '200'), checkFrame('AA-00-00-00-00-02', '150'),
   ];
 
   before(async () => {
@@ -193,6 +196,7 @@ describe('operator console', () => {
         clients: data('chart-clients').series[0].data,
         tools: data('chart-tools').yAxis[0].data.map((label, i) => [label, data('chart-tools').series[0].data[i]]),
         feedback: data('chart-feedback').series[0].data.map((d) => [d.name, d.value]),
+        versions: data('chart-versions').series[0].data.map((d) => [d.name, d.value]),
       };
     });
     // Today holds every report sent.
@@ -204,6 +208,7 @@ describe('operator console', () => {
     assert.equal(drawn.tools[0][1], 3);
     assert.equal(drawn.tools[1][1], 1);
     assert.deepEqual(drawn.feedback.sort(), [['无法运行', 1], ['杀软报毒', 1]].sort());
+    assert.deepEqual(drawn.versions.sort(), [['150', 1], ['200', 1]]);
 
     // The page shows what the API says.
     const usage = await (await server.bearer('usage?days=30')).json();
