@@ -1,6 +1,7 @@
 // ravik-dataserver: the reference data server. It answers the launcher's requests from a
-// SQLite database, stores the reports it receives and, on request, serves a directory of
-// static files (icons, tool archives, web pages) over HTTP.
+// SQLite database or a PostgreSQL one shared with other instances, stores the reports it
+// receives and, on request, serves a directory of static files (icons, tool archives, web
+// pages) over HTTP.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -32,15 +33,16 @@ struct Options {
 };
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: ravik-dataserver --listen HOST:PORT [--http HOST:PORT --www DIR] --db FILE\n"
+    out << "usage: ravik-dataserver --listen HOST:PORT [--http HOST:PORT --www DIR] --db WHERE\n"
            "                        [--seed FILE] [--port-file FILE] [--removal-marker TEXT]\n"
            "                        [--max-connections N] [--read-timeout S]\n"
            "                        [--exchange-timeout S] [--transfer-timeout S]\n"
            "                        [--shutdown-timeout S] [--admin-token-file FILE]\n"
-           "       ravik-dataserver admin --db FILE COMMAND ... (admin --help lists them)\n"
+           "       ravik-dataserver admin --db WHERE COMMAND ... (admin --help lists them)\n"
            "A port of 0 lets the system choose; --port-file receives the ports bound\n"
            "(\"tcp PORT\" and \"http PORT\" lines). \"{{http}}\" in the seed's texts stands for\n"
-           "the HTTP service's base address.\n"
+           "the HTTP service's base address. WHERE is a SQLite file (created when missing)\n"
+           "or a postgresql:// URI.\n"
            "  --max-connections N   connections open at once over both services; more are\n"
            "                        closed at once (default: from the open-file limit)\n"
            "  --read-timeout S      a client silent this long while sending its request is\n"
