@@ -8,7 +8,7 @@
 
 #include "CatalogEditJson.h"
 #include "Programs.h"
-#include "SqliteStore.h"
+#include "Store.h"
 #include "catalog/IniFile.h"
 
 namespace {
@@ -18,12 +18,13 @@ using nlohmann::json;
 class AdminCommand : public ::testing::Test {
   protected:
     ProgramRun Admin(std::vector<std::string> words) {
-        words.insert(words.begin(), {DATASERVER_PATH, "admin", "--db", db});
+        words.insert(words.begin(), {DATASERVER_PATH, "admin", "--db", TestDatabase(db)});
         return RunProgram(words);
     }
     // Everything the database holds for clients, as one value.
     json Snapshot() {
-        dataserver::SqliteStore store(db);
+        std::unique_ptr<dataserver::Store> opened = dataserver::OpenStore(TestDatabase(db));
+        dataserver::Store& store = *opened;
         json all = json::object();
         for (const auto& g : store.Games()) {
             all["games"].push_back(dataserver::ToJson(g));

@@ -9,14 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "PostgresConnection.h"
 #include "SqliteStore.h"
 #include "Store.h"
 #include "TempDir.h"
+#include "TestDatabase.h"
 
 // One storage engine as the store suite drives it: a fresh, empty store for each test, and
 // a way to make the database itself refuse a report (to see a batch fail half-way).
 struct StoreEngine {
     std::string name;
+    // Empty when the engine can be tested here, else why not (its tests are then skipped).
+    std::function<std::string()> unavailable;
     // An empty store kept in (or for) `dir`; opened again by each call.
     std::function<std::unique_ptr<dataserver::Store>(const TempDir& dir)> open;
     // From now on the database refuses every report whose mac is `mac`.
@@ -41,12 +45,12 @@ inline void SqliteExec(const std::string& path, const std::string& sql) {
     }
 }
 
-// Every engine the suite runs against. Another engine is one more entry, typically only
-// when its server is at hand (say, an environment variable naming it).
+// Every engine the suite runs against. An engine that needs a server is listed always (test
+// names are read before any server runs) and skipped when none is given.
 inline std::vector<StoreEngine> StoreEngines() {
     std::vector<StoreEngine> engines;
     engines.push_back(
-        {"sqlite",
+        {"sqlite", [] { return std::string(); },
          [](const TempDir& dir) {
              return std::make_unique<dataserver::SqliteStore>(dir / "store.db");
          },
@@ -54,6 +58,24 @@ inline std::vector<StoreEngine> StoreEngines() {
              SqliteExec(dir / "store.db",
                         "CREATE TRIGGER refuse_reports BEFORE INSERT ON reports WHEN NEW.mac = '" +
                             mac + "' BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+         }});
+    engines.push_back(
+        {"postgres",
+         [] {
+             return PostgresTestUri().empty()
+                        ? std::string("no PostgreSQL server (RAVIK_TEST_POSTGRES_URI)")
+                        : std::string();
+         },
+         [](const TempDir& dir) { return dataserver::OpenStore(TestDatabase(dir / "store.db")); },
+         [](const TempDir& dir, const std::string& mac) {
+             dataserver::PostgresConnection(TestDatabase(dir / "store.db"))
+                 .Execute(
+                     "CREATE FUNCTION refuse_report() RETURNS trigger LANGUAGE plpgsql AS "
+                     "$$ BEGIN IF NEW.mac = '" +
+                     mac +
+                     "' THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$; "
+                     "CREATE TRIGGER refuse_reports BEFORE INSERT ON reports FOR EACH ROW "
+                     "EXECUTE FUNCTION refuse_report();");
          }});
     return engines;
 }

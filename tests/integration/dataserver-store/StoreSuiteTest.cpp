@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <thread>
 
 #include "CatalogEditJson.h"
@@ -75,7 +77,12 @@ std::string TodayUtc() {
 
 class StoreSuite : public ::testing::TestWithParam<StoreEngine> {
   protected:
-    void SetUp() override { store = GetParam().open(dir); }
+    void SetUp() override {
+        if (std::string why = GetParam().unavailable(); !why.empty()) {
+            GTEST_SKIP() << why;
+        }
+        store = GetParam().open(dir);
+    }
 
     TempDir dir;
     std::unique_ptr<Store> store;
@@ -319,6 +326,66 @@ TEST_P(StoreSuite, PublicationsFromSeveralThreadsEachGetTheirOwnStamp) {
     }
     EXPECT_EQ(stamps.size(), std::size_t{kThreads * kEach});
     EXPECT_EQ(*stamps.rbegin(), uint32_t{kThreads * kEach});
+}
+
+TEST_P(StoreSuite, ChangesAfterAStampTellWhatIsRemovedAndWhichGamesLive) {
+    store->Publish({{Game(1, 1), Game(2, 4)}, {Tool(10, 1, 2), Tool(11, 1, 2)}, {}, {}, {}});
+    store->Publish({{}, {}, {{{}, {10}, 3}, {{2}, {}, 5}}, {}, {}});
+
+    CatalogChanges changes = store->ChangesAfter(3);
+    ASSERT_EQ(changes.games.size(), 1u);
+    EXPECT_EQ(changes.games[0].id, 2u);
+    EXPECT_TRUE(changes.tools.empty());
+    ASSERT_EQ(changes.removals.size(), 1u);
+    EXPECT_EQ(changes.removals[0].time, 5u);
+    // Removals before the stamp still count: tool 10 is gone, game 2 removed after its stamp.
+    EXPECT_EQ(changes.toolRemovedAt, (std::map<uint32_t, uint32_t>{{10, 3}}));
+    EXPECT_EQ(changes.liveGames, std::set<uint32_t>{1});
+
+    // Every tool of a changed game comes with it, older ones included.
+    changes = store->ChangesAfter(0);
+    EXPECT_EQ(changes.tools.size(), 2u);
+    EXPECT_EQ(changes.removals.size(), 2u);
+}
+
+// Two stores on one database stand for two data-server processes sharing it.
+TEST_P(StoreSuite, StoresSharingADatabaseNeverHandOutTheSameStamp) {
+    std::unique_ptr<Store> other = GetParam().open(dir);
+    constexpr int kThreads = 4, kEach = 15;
+    std::vector<std::thread> threads;
+    std::vector<uint32_t> stamps[kThreads];
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            Store& mine = t % 2 == 0 ? *store : *other;
+            for (int n = 0; n < kEach; ++n) {
+                stamps[t].push_back(mine.Publish(
+                    {{Game(static_cast<uint32_t>(1 + t * kEach + n), 0)}, {}, {}, {}, {}}));
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    std::set<uint32_t> all;
+    for (const auto& some : stamps) {
+        all.insert(some.begin(), some.end());
+    }
+    EXPECT_EQ(all.size(), std::size_t{kThreads * kEach});
+    EXPECT_EQ(*all.begin(), 1u);
+    EXPECT_EQ(*all.rbegin(), uint32_t{kThreads * kEach});
+    EXPECT_EQ(other->NewestStamp(), uint32_t{kThreads * kEach});
+}
+
+TEST_P(StoreSuite, ReportTextsComeBackAsSent) {
+    Report odd = MakeReport("feedback", R"(00-11 "mac", {x})");
+    odd.reason = R"(无法运行 "quoted", {braced} \back\slash, NULL)";
+    odd.time = "";
+    store->StoreReports({odd, MakeReport("start", "m1")});
+    std::vector<Report> back = store->RecentReports(5);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[1].mac, odd.mac);
+    EXPECT_EQ(back[1].reason, odd.reason);
+    EXPECT_EQ(back[1].time, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StoreSuite, ::testing::ValuesIn(StoreEngines()),

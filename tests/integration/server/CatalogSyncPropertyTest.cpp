@@ -1,7 +1,8 @@
 // Whatever the stamps and however the data server cuts its catalog replies, a client that
 // keeps synchronising until nothing new arrives ends with exactly the server's catalog.
-// The server (its store, request handler and frame server) answers on loopback in this process;
-// the client is the launcher's own synchronisation, applied to a program directory.
+// The server (its store, request handler and frame server) answers on loopback in this process,
+// on SQLite or on the tests' PostgreSQL server; the client is the launcher's own
+// synchronisation, applied to a program directory.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,8 +20,9 @@
 
 #include "CatalogEditJson.h"
 #include "DataServer.h"
-#include "SqliteStore.h"
+#include "PostgresConnection.h"
 #include "TempDir.h"
+#include "TestDatabase.h"
 #include "catalog/Catalog.h"
 #include "server/CatalogSync.h"
 #include "server/ServerClient.h"
@@ -146,6 +148,18 @@ std::string SeedJson(const ServerCatalog& c) {
     return nlohmann::json{{"games", games}, {"tools", tools}, {"removals", removals}}.dump();
 }
 
+// The database of one run: a new SQLite file, or on PostgreSQL one database for every run,
+// emptied first (a new database per run would take most of the test's time).
+std::string RunDatabase(const TempDir& data) {
+    if (PostgresTestUri().empty()) {
+        return data / "data.db";
+    }
+    static const TempDir databases;
+    std::string uri = TestDatabase(databases / "sync.db");
+    dataserver::PostgresConnection(uri).Execute("DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+    return uri;
+}
+
 struct SyncOutcome {
     ClientView stored;
     int syncs = 0;
@@ -156,7 +170,8 @@ struct SyncOutcome {
 SyncOutcome SyncUntilSettled(const ServerCatalog& c, int maxSyncs = 200) {
     TempDir data;
     data.Write("seed.json", SeedJson(c));
-    dataserver::SqliteStore store(data / "data.db");
+    std::unique_ptr<dataserver::Store> opened = dataserver::OpenStore(RunDatabase(data));
+    dataserver::Store& store = *opened;
     store.Publish(dataserver::EditFromFile(data / "seed.json"));
     dataserver::DataServerOptions options;
     options.listenPort = 0;

@@ -2,18 +2,21 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "SqliteStore.h"
+#include "Store.h"
+#include "TestDatabase.h"
 
-// A SQLite store that counts the catalog reads, can be told to fail storing reports, and
-// lets a test hold the catalog generation where it wants it.
+// A store (on `db` or what it stands for: TestDatabase.h) that counts the catalog reads, can be
+// told to fail storing reports, and lets a test hold the catalog generation where it wants it.
 class ObservedStore : public dataserver::Store {
   public:
-    explicit ObservedStore(const std::string& db) : store_(db) {}
+    explicit ObservedStore(const std::string& db)
+        : inner_(dataserver::OpenStore(TestDatabase(db))), store_(*inner_) {}
 
-    dataserver::SqliteStore& Inner() { return store_; }
+    dataserver::Store& Inner() { return store_; }
 
     std::atomic<int> catalogReads{0};
     std::atomic<uint64_t> generation{1};
@@ -48,5 +51,6 @@ class ObservedStore : public dataserver::Store {
     }
 
   private:
-    dataserver::SqliteStore store_;
+    std::unique_ptr<dataserver::Store> inner_;
+    dataserver::Store& store_;
 };

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "TempDir.h"
+#include "TestDatabase.h"
 
 extern char** environ;
 
@@ -68,7 +69,8 @@ inline ProgramRun RunProgram(const std::vector<std::string>& args, const std::st
 
 // ravik-dataserver with its HTTP service on ephemeral loopback ports, on a database of its
 // own seeded from a fixture, serving the fixture's web directory (or `www`). Ended by the
-// destructor.
+// destructor. The database is the SQLite file `db`, or the PostgreSQL database that path
+// stands for when the tests run against PostgreSQL (TestDatabase.h).
 class DataServerProcess {
   public:
     // `db` is kept by the caller when a later server should find the same data. `extra`
@@ -78,8 +80,9 @@ class DataServerProcess {
                       const std::vector<std::string>& extra = {}) {
         std::filesystem::remove(work_.path() / "ports");
         std::vector<std::string> args{
-            DATASERVER_PATH, "--listen", "127.0.0.1:0", "--http",       "127.0.0.1:0", "--www", www,
-            "--db",          db,         "--port-file", work_ / "ports"};
+            DATASERVER_PATH, "--listen", "127.0.0.1:0", "--http",         "127.0.0.1:0",
+            "--www",         www,        "--db",        TestDatabase(db), "--port-file",
+            work_ / "ports"};
         if (!seed.empty()) {
             args.insert(args.end(), {"--seed", seed});
         }

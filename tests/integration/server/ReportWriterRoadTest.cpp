@@ -2,6 +2,7 @@
 // store fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <string>
@@ -88,15 +89,10 @@ TEST(ReportWriterRoad, AVersionCheckIsAnsweredWithoutWaitingForItsRecord) {
     release.set_value();
     server.Stop();
 
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(server.Db().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_stmt* count = nullptr;
-    sqlite3_prepare_v2(db, "SELECT count(*) FROM reports WHERE kind = 'check'", -1, &count,
-                       nullptr);
-    EXPECT_EQ(sqlite3_step(count), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(count, 0), 1);
-    sqlite3_finalize(count);
-    sqlite3_close(db);
+    auto reports = server.store->Inner().RecentReports(10);
+    EXPECT_EQ(std::count_if(reports.begin(), reports.end(),
+                            [](const dataserver::Report& r) { return r.kind == "check"; }),
+              1);
 }
 
 }  // namespace
