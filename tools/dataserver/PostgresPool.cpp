@@ -5,8 +5,9 @@ namespace dataserver {
 PostgresPool::PostgresPool(std::string uri, std::size_t size, SetupFn setup)
     : uri_(std::move(uri)), size_(size == 0 ? 1 : size), setup_(std::move(setup)) {}
 
-PostgresPool::Lease::Lease(PostgresPool& pool, std::unique_ptr<PostgresConnection> connection)
-    : pool_(pool), connection_(std::move(connection)) {}
+PostgresPool::Lease::Lease(PostgresPool& pool, std::unique_ptr<PostgresConnection> connection,
+                           bool reused)
+    : pool_(pool), connection_(std::move(connection)), reused_(reused) {}
 
 PostgresPool::Lease::~Lease() {
     pool_.GiveBack(std::move(connection_));
@@ -19,7 +20,7 @@ PostgresPool::Lease PostgresPool::Borrow() {
             std::unique_ptr<PostgresConnection> connection = std::move(idle_.back());
             idle_.pop_back();
             if (!connection->Broken()) {
-                return Lease(*this, std::move(connection));
+                return Lease(*this, std::move(connection), true);
             }
             --open_;
         }
@@ -36,7 +37,7 @@ PostgresPool::Lease PostgresPool::Borrow() {
         if (setup_) {
             setup_(*connection);
         }
-        return Lease(*this, std::move(connection));
+        return Lease(*this, std::move(connection), false);
     } catch (...) {
         lock.lock();
         --open_;

@@ -25,17 +25,20 @@ class PostgresPool {
     // A borrowed connection, given back when the lease goes away.
     class Lease {
       public:
-        Lease(PostgresPool& pool, std::unique_ptr<PostgresConnection> connection);
+        Lease(PostgresPool& pool, std::unique_ptr<PostgresConnection> connection, bool reused);
         ~Lease();
         Lease(const Lease&) = delete;
         Lease& operator=(const Lease&) = delete;
 
         PostgresConnection& operator*() const { return *connection_; }
         PostgresConnection* operator->() const { return connection_.get(); }
+        // Lent before: it may have been ended by the server while it sat idle.
+        bool Reused() const { return reused_; }
 
       private:
         PostgresPool& pool_;
         std::unique_ptr<PostgresConnection> connection_;
+        bool reused_;
     };
 
     // Waits for an idle connection or room for a new one. Throws StoreError when a new

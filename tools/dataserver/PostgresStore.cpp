@@ -287,7 +287,7 @@ PostgresStore::PostgresStore(const std::string& uri, std::size_t connections)
 }
 
 void PostgresStore::InTransaction(const std::string& begin, const Work& work) {
-    for (int attempt = 0;; ++attempt) {
+    for (;;) {
         PostgresPool::Lease connection = pool_.Borrow();
         bool committing = false;
         try {
@@ -298,7 +298,9 @@ void PostgresStore::InTransaction(const std::string& begin, const Work& work) {
             return;
         } catch (const std::exception& e) {
             if (connection->Broken()) {
-                if (!committing && attempt == 0) {
+                // Every idle connection may have died with a server restart: each is
+                // dropped in turn, and a fresh connection gets the last word.
+                if (!committing && connection.Reused()) {
                     continue;
                 }
                 if (committing) {

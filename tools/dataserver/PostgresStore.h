@@ -35,8 +35,8 @@ class PostgresStore : public Store {
   private:
     using Work = std::function<void(PostgresConnection&)>;
     // Runs `work` in one transaction (BEGIN with `begin`'s options) on a borrowed connection.
-    // When the connection turns out to be lost before the commit was sent, nothing was
-    // stored, so the work is tried once more on a fresh connection.
+    // When a connection that sat idle in the pool turns out to be lost before the commit was
+    // sent, nothing was stored, so the work is tried again on another one.
     void InTransaction(const std::string& begin, const Work& work);
     void Read(const Work& work);
 

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "PostgresConnection.h"
 #include "Store.h"
 #include "TempDir.h"
@@ -78,9 +79,27 @@ TEST_F(PostgresStoreTest, ADatabaseOfANewerSchemaIsRefused) {
 TEST_F(PostgresStoreTest, ConnectionsTheServerEndsAreReplaced) {
     auto store = Open();
     store->Publish(OneGame(1));
-    ASSERT_EQ(store->Games().size(), 1u);
+    // Three readers at once, held up by a lock until all three are waiting: the store then
+    // keeps three connections.
+    dataserver::PostgresConnection admin = Admin();
+    admin.Execute("BEGIN; LOCK TABLE games IN ACCESS EXCLUSIVE MODE");
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 3; ++i) {
+        readers.emplace_back([&] { store->Games(); });
+    }
+    ASSERT_TRUE(Eventually([&] {
+        return Admin()
+                   .Execute(
+                       "SELECT count(*) FROM pg_stat_activity WHERE datname = "
+                       "current_database() AND wait_event_type = 'Lock'")
+                   .Int(0, 0) == 3;
+    }));
+    admin.Execute("COMMIT");
+    for (std::thread& reader : readers) {
+        reader.join();
+    }
     // The server ends every other session of this database, as on a restart, and waits
-    // until they are gone.
+    // until they are gone: each call finds only dead connections in the pool.
     auto endSessions = [this] {
         Admin().Execute(
             "SELECT pg_terminate_backend(pid, 30000) FROM pg_stat_activity WHERE datname = "
