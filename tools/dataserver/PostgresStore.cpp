@@ -291,6 +291,10 @@ void PostgresStore::InTransaction(const std::string& begin, const Work& work) {
         PostgresPool::Lease connection = pool_.Borrow();
         bool committing = false;
         try {
+            if (begin.empty()) {
+                work(*connection);
+                return;
+            }
             connection->Execute(begin);
             work(*connection);
             committing = true;
@@ -326,6 +330,10 @@ void PostgresStore::InTransaction(const std::string& begin, const Work& work) {
 void PostgresStore::Read(const Work& work) {
     // One snapshot for all the queries of a read, so they agree with each other.
     InTransaction("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", work);
+}
+
+void PostgresStore::ReadOne(const Work& work) {
+    InTransaction("", work);
 }
 
 CatalogChanges PostgresStore::ChangesAfter(uint32_t stamp) {
@@ -366,7 +374,7 @@ Ranking PostgresStore::CurrentRanking() {
 
 VersionData PostgresStore::CurrentVersion() {
     VersionData version;
-    Read([&](PostgresConnection& db) {
+    ReadOne([&](PostgresConnection& db) {
         version = {};
         PostgresResult rows = db.Run("version");
         for (int row = 0; row < rows.Rows(); ++row) {
@@ -381,7 +389,7 @@ VersionData PostgresStore::CurrentVersion() {
 
 uint64_t PostgresStore::CatalogGeneration() {
     uint64_t generation = 0;
-    Read([&](PostgresConnection& db) {
+    ReadOne([&](PostgresConnection& db) {
         generation = static_cast<uint64_t>(db.Run("generation").Int(0, 0));
     });
     return generation;
@@ -467,25 +475,25 @@ uint32_t PostgresStore::Publish(const CatalogEdit& edit) {
 
 uint32_t PostgresStore::NewestStamp() {
     uint32_t newest = 0;
-    Read([&](PostgresConnection& db) { newest = Stamp(db.Run("newest"), 0, 0); });
+    ReadOne([&](PostgresConnection& db) { newest = Stamp(db.Run("newest"), 0, 0); });
     return newest;
 }
 
 std::vector<GameRecord> PostgresStore::Games() {
     std::vector<GameRecord> games;
-    Read([&](PostgresConnection& db) { games = AllRows(db.Run("all_games"), GameAt); });
+    ReadOne([&](PostgresConnection& db) { games = AllRows(db.Run("all_games"), GameAt); });
     return games;
 }
 
 std::vector<ToolRecord> PostgresStore::Tools() {
     std::vector<ToolRecord> tools;
-    Read([&](PostgresConnection& db) { tools = AllRows(db.Run("all_tools"), ToolAt); });
+    ReadOne([&](PostgresConnection& db) { tools = AllRows(db.Run("all_tools"), ToolAt); });
     return tools;
 }
 
 std::vector<RemovalRecord> PostgresStore::Removals() {
     std::vector<RemovalRecord> removals;
-    Read([&](PostgresConnection& db) { removals = AllRows(db.Run("all_removals"), RemovalAt); });
+    ReadOne([&](PostgresConnection& db) { removals = AllRows(db.Run("all_removals"), RemovalAt); });
     return removals;
 }
 
@@ -514,7 +522,7 @@ std::vector<Report> PostgresStore::RecentReports(std::size_t limit) {
     std::vector<Report> reports;
     const std::vector<std::string> params{
         std::to_string(std::min<std::size_t>(limit, std::numeric_limits<int64_t>::max()))};
-    Read([&](PostgresConnection& db) {
+    ReadOne([&](PostgresConnection& db) {
         reports.clear();
         PostgresResult rows = db.Run("recent_reports", params);
         for (int row = 0; row < rows.Rows(); ++row) {

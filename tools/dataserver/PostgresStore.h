@@ -34,11 +34,15 @@ class PostgresStore : public Store {
 
   private:
     using Work = std::function<void(PostgresConnection&)>;
-    // Runs `work` in one transaction (BEGIN with `begin`'s options) on a borrowed connection.
+    // Runs `work` in one transaction (`begin` opens it; empty: one statement on its own) on a
+    // borrowed connection.
     // When a connection that sat idle in the pool turns out to be lost before the commit was
     // sent, nothing was stored, so the work is tried again on another one.
     void InTransaction(const std::string& begin, const Work& work);
+    // Several queries that see one snapshot of the database.
     void Read(const Work& work);
+    // One query.
+    void ReadOne(const Work& work);
 
     PostgresPool pool_;
 };
