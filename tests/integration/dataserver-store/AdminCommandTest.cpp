@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "CatalogEditJson.h"
+#include "LauncherProgramDir.h"
 #include "Programs.h"
 #include "Store.h"
-#include "catalog/IniFile.h"
 
 namespace {
 
@@ -128,28 +128,13 @@ TEST_F(AdminCommand, BadInputIsRefusedWithOneLineAndChangesNothing) {
 
 class AdminRoad : public AdminCommand {
   protected:
-    ProgramRun Sync() {
-        return RunProgram(
-            {RAVIKCTL_PATH, "--data-dir", program.dir(), "--server", server.Address(), "sync"});
-    }
-    std::vector<uint32_t> Listed(const std::string& relative, const std::string& index) const {
-        catalog::IniFile file = catalog::IniFile::Load(program / relative);
-        std::vector<uint32_t> ids;
-        for (uint32_t i = 1; i <= file.GetInt(index, "SIZE", 0); ++i) {
-            ids.push_back(file.GetInt(index, std::to_string(i), 0));
-        }
-        return ids;
-    }
-    std::string Value(const std::string& relative, const std::string& section,
-                      const std::string& key) const {
-        return catalog::ReadProfileString(program / relative, section, key, "<missing>", 1000);
-    }
+    ProgramRun Sync() { return program.Sync(server.Address()); }
     void Ok(const std::vector<std::string>& words) {
         ProgramRun run = Admin(words);
         ASSERT_EQ(run.exitCode, 0) << run.err;
     }
 
-    TempDir program;
+    LauncherProgramDir program;
     DataServerProcess server{db, ""};
 };
 
@@ -168,11 +153,11 @@ TEST_F(AdminRoad, OperatorChangesReachALauncherThroughTheRunningServer) {
     ProgramRun run = Sync();
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(json::parse(run.out), json({{"applied", 5}, {"ranked", 1}}));
-    EXPECT_EQ(Listed("gamecfg.dat", "NETGAME"), (std::vector<uint32_t>{102, 101}));
-    EXPECT_EQ(Value("gamecfg.dat", "PNG", "2"), server.HttpBase() + "/icons/game101.png");
-    EXPECT_EQ(Listed("GameTool/101.dat", "TOOL"), std::vector<uint32_t>{30301});
-    EXPECT_EQ(Listed("Normalcfg.dat", "NormalTool"), (std::vector<uint32_t>{20301, 20302}));
-    EXPECT_EQ(Value("usercfg.dat", "ravikver", "lasttime"), "5");
+    EXPECT_EQ(program.Listed("gamecfg.dat", "NETGAME"), (std::vector<uint32_t>{102, 101}));
+    EXPECT_EQ(program.Value("gamecfg.dat", "PNG", "2"), server.HttpBase() + "/icons/game101.png");
+    EXPECT_EQ(program.Listed("GameTool/101.dat", "TOOL"), std::vector<uint32_t>{30301});
+    EXPECT_EQ(program.Listed("Normalcfg.dat", "NormalTool"), (std::vector<uint32_t>{20301, 20302}));
+    EXPECT_EQ(program.Value("usercfg.dat", "ravikver", "lasttime"), "5");
 
     // A removal and a changed game arrive on the next sync; a reordering too.
     Ok({"remove", "--tool", "20301"});
@@ -181,9 +166,9 @@ TEST_F(AdminRoad, OperatorChangesReachALauncherThroughTheRunningServer) {
     run = Sync();
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(json::parse(run.out), json({{"applied", 2}, {"ranked", 1}}));
-    EXPECT_EQ(Listed("Normalcfg.dat", "NormalTool"), std::vector<uint32_t>{20302});
-    EXPECT_EQ(Listed("gamecfg.dat", "NETGAME"), (std::vector<uint32_t>{101, 102}));
-    EXPECT_EQ(Value("gamecfg.dat", "TITLE", "2"), "星际远征2");
+    EXPECT_EQ(program.Listed("Normalcfg.dat", "NormalTool"), std::vector<uint32_t>{20302});
+    EXPECT_EQ(program.Listed("gamecfg.dat", "NETGAME"), (std::vector<uint32_t>{101, 102}));
+    EXPECT_EQ(program.Value("gamecfg.dat", "TITLE", "2"), "星际远征2");
 
     // The version offered is the operator's.
     run = RunProgram({RAVIKCTL_PATH, "--data-dir", program.dir(), "--server", server.Address(),
@@ -193,7 +178,7 @@ TEST_F(AdminRoad, OperatorChangesReachALauncherThroughTheRunningServer) {
 
     // What `replies` shows is what the launcher got: nothing beyond its lasttime, and from
     // 0 the records of the whole catalog, the removed tool left out.
-    const std::string lasttime = Value("usercfg.dat", "ravikver", "lasttime");
+    const std::string lasttime = program.Value("usercfg.dat", "ravikver", "lasttime");
     run = Admin({"replies", "--lasttime", lasttime});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(json::parse(run.out),

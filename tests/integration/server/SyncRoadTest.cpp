@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "LauncherProgramDir.h"
 #include "Programs.h"
 #include "RecordingStartupListener.h"
 #include "catalog/Catalog.h"
-#include "catalog/IniFile.h"
 #include "server/StartupJob.h"
 #include "server/SyncApply.h"
 
@@ -19,30 +19,13 @@ namespace {
 
 class SyncRoad : public ::testing::Test {
   protected:
-    ProgramRun Sync(const DataServerProcess& server) { return Sync(server.Address()); }
-    ProgramRun Sync(const std::string& address) {
-        return RunProgram(
-            {RAVIKCTL_PATH, "--data-dir", program.dir(), "--server", address, "sync"});
-    }
-
-    std::vector<uint32_t> Listed(const std::string& relative, const std::string& index) const {
-        catalog::IniFile file = catalog::IniFile::Load(program / relative);
-        std::vector<uint32_t> ids;
-        for (uint32_t i = 1; i <= file.GetInt(index, "SIZE", 0); ++i) {
-            ids.push_back(file.GetInt(index, std::to_string(i), 0));
-        }
-        return ids;
-    }
-    std::string Value(const std::string& relative, const std::string& section,
-                      const std::string& key) const {
-        return catalog::ReadProfileString(program / relative, section, key, "<missing>", 1000);
-    }
+    ProgramRun Sync(const DataServerProcess& server) { return program.Sync(server.Address()); }
     static std::string Fixture(const std::string& relative) {
         return ReadWholeFile(std::string(FIXTURE_DIR) + "/" + relative);
     }
 
-    TempDir data;     // the data server's database
-    TempDir program;  // the launcher's program directory, empty at first
+    TempDir data;  // the data server's database
+    LauncherProgramDir program;
 };
 
 TEST_F(SyncRoad, SyncFillsAnEmptyProgramDirectory) {
@@ -52,18 +35,19 @@ TEST_F(SyncRoad, SyncFillsAnEmptyProgramDirectory) {
     EXPECT_EQ(nlohmann::json::parse(run.out), nlohmann::json({{"applied", 9}, {"ranked", 1}}));
 
     // Games in the order the ranking gives, the rest as they came.
-    EXPECT_EQ(Listed("gamecfg.dat", "NETGAME"), (std::vector<uint32_t>{103, 101, 102, 104}));
-    EXPECT_EQ(Value("gamecfg.dat", "TITLE", "2"), "九州传说");
-    EXPECT_EQ(Value("gamecfg.dat", "EXENAME", "2"), "jiuzhou.exe");
-    EXPECT_EQ(Value("gamecfg.dat", "PNG", "2"), server.HttpBase() + "/icons/game101.png");
-    EXPECT_EQ(Listed("Normalcfg.dat", "NormalTool"), (std::vector<uint32_t>{20301, 20302}));
-    EXPECT_EQ(Value("Normalcfg.dat", "URL", "1"), server.HttpBase() + "/tools/20301.zip");
-    EXPECT_EQ(Value("Normalcfg.dat", "VERSION", "1"), "1.2");
-    EXPECT_EQ(Value("Normalcfg.dat", "SCALE", "1"), "5");
-    EXPECT_EQ(Listed("GameTool/101.dat", "TOOL"), std::vector<uint32_t>{30301});
-    EXPECT_EQ(Listed("GameTool/102.dat", "TOOL"), std::vector<uint32_t>{30302});
-    EXPECT_EQ(Value("usercfg.dat", "ravikver", "lasttime"), "16");
-    EXPECT_EQ(Value("usercfg.dat", "ravikver", "pxtime"), "7");
+    EXPECT_EQ(program.Listed("gamecfg.dat", "NETGAME"),
+              (std::vector<uint32_t>{103, 101, 102, 104}));
+    EXPECT_EQ(program.Value("gamecfg.dat", "TITLE", "2"), "九州传说");
+    EXPECT_EQ(program.Value("gamecfg.dat", "EXENAME", "2"), "jiuzhou.exe");
+    EXPECT_EQ(program.Value("gamecfg.dat", "PNG", "2"), server.HttpBase() + "/icons/game101.png");
+    EXPECT_EQ(program.Listed("Normalcfg.dat", "NormalTool"), (std::vector<uint32_t>{20301, 20302}));
+    EXPECT_EQ(program.Value("Normalcfg.dat", "URL", "1"), server.HttpBase() + "/tools/20301.zip");
+    EXPECT_EQ(program.Value("Normalcfg.dat", "VERSION", "1"), "1.2");
+    EXPECT_EQ(program.Value("Normalcfg.dat", "SCALE", "1"), "5");
+    EXPECT_EQ(program.Listed("GameTool/101.dat", "TOOL"), std::vector<uint32_t>{30301});
+    EXPECT_EQ(program.Listed("GameTool/102.dat", "TOOL"), std::vector<uint32_t>{30302});
+    EXPECT_EQ(program.Value("usercfg.dat", "ravikver", "lasttime"), "16");
+    EXPECT_EQ(program.Value("usercfg.dat", "ravikver", "pxtime"), "7");
 
     // Icons arrived whole; the one the web server lacks left nothing behind.
     EXPECT_EQ(program.Read("GameIcon/101.png"), Fixture("www/icons/game101.png"));
@@ -96,7 +80,8 @@ TEST_F(SyncRoad, SyncFillsAnEmptyProgramDirectory) {
     run = Sync(server);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(nlohmann::json::parse(run.out), nlohmann::json({{"applied", 0}, {"ranked", 0}}));
-    EXPECT_EQ(Listed("gamecfg.dat", "NETGAME"), (std::vector<uint32_t>{103, 101, 102, 104}));
+    EXPECT_EQ(program.Listed("gamecfg.dat", "NETGAME"),
+              (std::vector<uint32_t>{103, 101, 102, 104}));
 }
 
 TEST_F(SyncRoad, LaterChangesArriveOnTheNextSync) {
@@ -109,17 +94,17 @@ TEST_F(SyncRoad, LaterChangesArriveOnTheNextSync) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(nlohmann::json::parse(run.out), nlohmann::json({{"applied", 2}, {"ranked", 1}}));
     // Game 104, whose icon never arrived, is left to the catalog's own rules.
-    std::vector<uint32_t> games = Listed("gamecfg.dat", "NETGAME");
+    std::vector<uint32_t> games = program.Listed("gamecfg.dat", "NETGAME");
     ASSERT_GE(games.size(), 2u);
     EXPECT_EQ(std::vector<uint32_t>(games.begin(), games.begin() + 2),
               (std::vector<uint32_t>{102, 101}));
     EXPECT_EQ(std::count(games.begin(), games.end(), 103u), 0);
-    EXPECT_EQ(Value("gamecfg.dat", "TITLE", "1"), "星际远征2");
-    EXPECT_EQ(Listed("Normalcfg.dat", "NormalTool"), std::vector<uint32_t>{20301});
-    EXPECT_TRUE(Listed("GameTool/102.dat", "TOOL").empty());
-    EXPECT_EQ(Listed("GameTool/101.dat", "TOOL"), std::vector<uint32_t>{30301});
-    EXPECT_EQ(Value("usercfg.dat", "ravikver", "lasttime"), "31");
-    EXPECT_EQ(Value("usercfg.dat", "ravikver", "pxtime"), "8");
+    EXPECT_EQ(program.Value("gamecfg.dat", "TITLE", "1"), "星际远征2");
+    EXPECT_EQ(program.Listed("Normalcfg.dat", "NormalTool"), std::vector<uint32_t>{20301});
+    EXPECT_TRUE(program.Listed("GameTool/102.dat", "TOOL").empty());
+    EXPECT_EQ(program.Listed("GameTool/101.dat", "TOOL"), std::vector<uint32_t>{30301});
+    EXPECT_EQ(program.Value("usercfg.dat", "ravikver", "lasttime"), "31");
+    EXPECT_EQ(program.Value("usercfg.dat", "ravikver", "pxtime"), "8");
 }
 
 TEST_F(SyncRoad, AnUnreachableServerChangesNothing) {
@@ -129,7 +114,7 @@ TEST_F(SyncRoad, AnUnreachableServerChangesNothing) {
         ASSERT_TRUE(probe.Listen("127.0.0.1", 0));
         port = probe.LocalPort();
     }
-    ProgramRun run = Sync("127.0.0.1:" + std::to_string(port));
+    ProgramRun run = program.Sync("127.0.0.1:" + std::to_string(port));
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(nlohmann::json::parse(run.out), nlohmann::json({{"applied", 0}, {"ranked", 0}}));
     EXPECT_TRUE(std::filesystem::is_empty(program.path()));
@@ -168,8 +153,8 @@ TEST_F(SyncRoad, ACatalogLargerThanOneReplyArrivesOverSeveralSyncs) {
     for (uint32_t i = 0; i < 600; ++i) {
         expected.push_back(40000 + i);
     }
-    EXPECT_EQ(Listed("Normalcfg.dat", "NormalTool"), expected);
-    EXPECT_EQ(Value("usercfg.dat", "ravikver", "lasttime"), "299");
+    EXPECT_EQ(program.Listed("Normalcfg.dat", "NormalTool"), expected);
+    EXPECT_EQ(program.Value("usercfg.dat", "ravikver", "lasttime"), "299");
 }
 
 // The window's road: the start-up job hands its changes over, the owner applies them.
@@ -208,7 +193,7 @@ TEST_F(SyncRoad, StartupJobHandsTheChangesToTheCatalogsOwner) {
     }
     EXPECT_EQ(games, (std::vector<uint32_t>{103, 101, 102}));
     EXPECT_EQ(catalog.GeneralTools().size(), 2u);
-    EXPECT_EQ(Value("usercfg.dat", "system", "firststart"), "1");
+    EXPECT_EQ(program.Value("usercfg.dat", "system", "firststart"), "1");
 }
 
 }  // namespace
