@@ -210,6 +210,12 @@ describe('operator console', () => {
     assert.deepEqual(drawn.feedback.sort(), [['无法运行', 1], ['杀软报毒', 1]].sort());
     assert.deepEqual(drawn.versions.sort(), [['150', 1], ['200', 1]]);
 
+    // CONSOLE_SCREENSHOT_DIR keeps a picture of the charts (for the README).
+    if (process.env.CONSOLE_SCREENSHOT_DIR) {
+      await page.waitForTimeout(1500); // the charts' opening animation
+      await page.screenshot({ path: path.join(process.env.CONSOLE_SCREENSHOT_DIR, 'console-usage.png'), fullPage: true });
+    }
+
     // The page shows what the API says.
     const usage = await (await server.bearer('usage?days=30')).json();
     assert.deepEqual(drawn.starts, usage.days.map((d) => d.starts));
