@@ -18,6 +18,16 @@ Connection::~Connection() {
     context_.tracker.Remove(this);
 }
 
+void Connection::Launch() {
+    // The accepting thread is not the connection's strand: starting here directly would
+    // race with a Stop arriving on the strand from the shutdown.
+    boost::asio::dispatch(socket_.get_executor(), [self = shared_from_this()] {
+        if (!self->closed_) {
+            self->Start();
+        }
+    });
+}
+
 void Connection::Stop(bool force) {
     boost::asio::dispatch(socket_.get_executor(), [self = shared_from_this(), force] {
         if (force || !self->answering_) {

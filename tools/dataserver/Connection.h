@@ -39,12 +39,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    virtual void Start() = 0;
+    // From any thread: starts serving the client on the connection's strand (a connection
+    // stopped before that never starts).
+    void Launch();
     // From any thread: ends the connection unless it is answering a complete request; with
     // `force`, ends it in any case.
     void Stop(bool force);
 
   protected:
+    // The first step of the exchange; runs on the strand.
+    virtual void Start() = 0;
     template <class Derived>
     std::shared_ptr<Derived> Self() {
         return std::static_pointer_cast<Derived>(shared_from_this());

@@ -19,9 +19,8 @@ class FrameConnection : public Connection {
     FrameConnection(Socket socket, ServiceContext& context, RequestHandler& handler,
                     ReportWriter& reports);
 
-    void Start() override;
-
   private:
+    void Start() override;
     void Read();
     void Answer();
     void Send(std::string reply);

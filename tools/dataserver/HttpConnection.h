@@ -24,9 +24,8 @@ class HttpConnection : public Connection {
     HttpConnection(Socket socket, ServiceContext& context, const StaticFiles& files,
                    const std::vector<std::shared_ptr<HttpRoute>>& routes);
 
-    void Start() override;
-
   private:
+    void Start() override;
     void OnHead(boost::system::error_code ec);
     void ReadBody(std::shared_ptr<HttpRoute> route);
     void RefuseBody();

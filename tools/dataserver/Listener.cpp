@@ -80,7 +80,7 @@ void Listener::Accept() {
                 std::string address = peerError ? std::string("?") : peer.address().to_string();
                 std::shared_ptr<Connection> connection = make_(std::move(socket));
                 if (tracker_.Add(connection, address)) {
-                    connection->Start();
+                    connection->Launch();
                 }
             }
             Accept();

@@ -51,7 +51,7 @@ TEST(ShutdownRoad, EveryAcknowledgedReportIsStoredWhenStoppedUnderLoad) {
             break;
         }
     }
-    EXPECT_EQ(server.Terminate(), 0);
+    EXPECT_EQ(server.Terminate(), 0) << server.Log();
     serverGone = true;
     for (auto& client : clients) {
         client.join();
@@ -82,7 +82,7 @@ TEST(ShutdownRoad, EndsWithThousandsOfIdleConnectionsOpen) {
         ASSERT_TRUE(socket->Connect("127.0.0.1", server.Port(), 5s)) << i << socket->Error();
         idle.push_back(std::move(socket));
     }
-    EXPECT_EQ(server.Terminate(), 0);
+    EXPECT_EQ(server.Terminate(), 0) << server.Log();
 }
 
 }  // namespace
