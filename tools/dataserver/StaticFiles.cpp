@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <boost/beast/http/status.hpp>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <limits>
@@ -243,9 +244,14 @@ FileReply StaticFiles::Prepare(std::string_view method, std::string_view target,
     std::uint64_t size = path.empty() ? 0 : fs::file_size(path, ec);
     FileReply reply;
     if (!path.empty() && !ec) {
+        errno = 0;
         reply.file.open(path, std::ios::binary);
     }
     if (!reply.file.is_open()) {
+        // Out of descriptors is the server's state, not the file's: the client may retry.
+        if (!path.empty() && !ec && (errno == EMFILE || errno == ENFILE)) {
+            return Error(503, withBody, "Retry-After: 1\r\n");
+        }
         return Error(404, withBody);
     }
     ByteRange range = ParseRange(rangeHeader, size);

@@ -105,8 +105,9 @@ bool ParseCount(const std::string& text, std::size_t& value) {
 }
 
 // Raises the soft limit on open files to the hard one and returns the connections that
-// leave room for: a client downloading a file holds two descriptors, and the database,
-// the log and the listeners need a few more.
+// leave room for: one descriptor each, and a few for the database, the log and the
+// listeners. A client downloading a file holds a second one; when none is left, it is
+// told to retry (503) rather than the limit halving what the request service may hold.
 std::size_t ConnectionsTheSystemAllows() {
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
@@ -121,7 +122,7 @@ std::size_t ConnectionsTheSystemAllows() {
     }
     constexpr rlim_t kReserved = 64;
     rlim_t files = limit.rlim_cur == RLIM_INFINITY ? rlim_t{1} << 20 : limit.rlim_cur;
-    return files > 2 * kReserved ? static_cast<std::size_t>((files - kReserved) / 2) : 32;
+    return files > 2 * kReserved ? static_cast<std::size_t>(files - kReserved) : 32;
 }
 
 int Fail(const std::string& reason) {
